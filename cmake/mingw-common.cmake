@@ -1,0 +1,14 @@
+# Shared part of the MinGW-w64 toolchain files. The including file sets TAVREL_MINGW_TRIPLE.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_C_COMPILER ${TAVREL_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TAVREL_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${TAVREL_MINGW_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${TAVREL_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# No runtime DLL beside the binaries: libgcc, libstdc++ and winpthread go in statically.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")

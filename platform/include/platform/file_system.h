@@ -1,0 +1,25 @@
+// Files and folders, named by Windows-style paths (backslash separators, GBK bytes).
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace platform {
+
+enum class CreateFolderResult { kCreated, kAlreadyExists, kFailed };
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  // True when a file or folder of that name exists.
+  virtual bool Exists(const std::string& path) = 0;
+  // Creates one folder; parents are not created. kAlreadyExists also when a file has the name.
+  virtual CreateFolderResult CreateFolder(const std::string& path) = 0;
+  // The running program's full file name, like GetModuleFileNameA: copies at most size - 1
+  // bytes plus a zero and returns the count copied; a result of `size` means it was cut.
+  virtual std::size_t ModuleFileName(char* buffer, std::size_t size) = 0;
+};
+
+FileSystem& SystemFileSystem();
+
+}  // namespace platform

@@ -1,0 +1,36 @@
+// INI files read and written the way the platform's private-profile routines do
+// (GetPrivateProfileStringA, GetPrivateProfileIntA, WritePrivateProfileStringA).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+class ProfileStore {
+ public:
+  virtual ~ProfileStore() = default;
+  // The value of `key` with blanks around it removed and one enclosing pair of quotation marks
+  // taken off, cut to bufferSize - 1 bytes; the default (cut the same way) when the file,
+  // section or key is missing. Section and key names ignore ASCII letter case.
+  virtual std::string ReadString(const std::string& file, const std::string& section,
+                                 const std::string& key, const std::string& defaultValue,
+                                 std::size_t bufferSize) = 0;
+  // The decimal number at the start of the value; the default when the key is missing.
+  virtual int32_t ReadInt(const std::string& file, const std::string& section,
+                          const std::string& key, int32_t defaultValue) = 0;
+  // Creates the file, section and key as needed and replaces an existing value in place.
+  virtual bool WriteString(const std::string& file, const std::string& section,
+                           const std::string& key, const std::string& value) = 0;
+  // The names of the section's keys in file order (duplicates included); empty when missing.
+  virtual std::vector<std::string> ReadKeyNames(const std::string& file,
+                                                const std::string& section) = 0;
+};
+
+// The running system's profile routines: the Win32 ones on Windows, the portable INI engine
+// over the host's files elsewhere.
+ProfileStore& SystemProfileStore();
+
+}  // namespace platform

@@ -1,0 +1,138 @@
+#include "ini_text.h"
+
+#include <cstddef>
+#include <string_view>
+
+#include "platform/gbk.h"
+
+namespace platform {
+namespace {
+
+// White space as the profile routines see it, including the DOS end-of-file mark.
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f' || c == 0x1A;
+}
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+struct KeyLine {
+  std::string_view name;
+  std::optional<std::string_view> value;
+  std::size_t lineStart;
+  std::size_t lineEnd;  // before the line break
+};
+
+struct Section {
+  std::string_view name;  // empty for the lines before the first section header
+  bool named;
+  std::size_t lastLineEnd;  // past the line break of the header or the last key line
+  std::vector<KeyLine> keys;
+};
+
+std::size_t FindLastClosingBracket(std::string_view line) {
+  std::size_t found = std::string_view::npos;
+  for (std::size_t pos = 0; pos < line.size(); pos += GbkCharLength(line, pos)) {
+    if (line[pos] == ']') found = pos;
+  }
+  return found;
+}
+
+std::vector<Section> Parse(std::string_view text) {
+  std::vector<Section> sections;
+  sections.push_back(Section{{}, false, 0, {}});
+  std::size_t lineStart = 0;
+  while (lineStart < text.size()) {
+    std::size_t breakPos = text.find('\n', lineStart);
+    const std::size_t nextLine = breakPos == std::string_view::npos ? text.size() : breakPos + 1;
+    if (breakPos == std::string_view::npos) breakPos = text.size();
+    const std::string_view line = Trim(text.substr(lineStart, breakPos - lineStart));
+    if (!line.empty()) {
+      const std::size_t close = line.front() == '[' ? FindLastClosingBracket(line) : line.npos;
+      if (close != std::string_view::npos) {
+        sections.push_back(Section{line.substr(1, close - 1), true, nextLine, {}});
+      } else {
+        // The replaced range of a key line stops before its line break, CR LF or LF.
+        std::size_t textEnd = breakPos;
+        if (textEnd > lineStart && text[textEnd - 1] == '\r') --textEnd;
+        KeyLine key{line, std::nullopt, lineStart, textEnd};
+        const std::size_t equals = line.find('=');  // 0x3D is never a GBK trail byte
+        if (equals != std::string_view::npos) {
+          key.name = Trim(line.substr(0, equals));
+          key.value = Trim(line.substr(equals + 1));
+        }
+        sections.back().keys.push_back(key);
+        sections.back().lastLineEnd = nextLine;
+      }
+    }
+    lineStart = nextLine;
+  }
+  return sections;
+}
+
+const Section* FindSection(const std::vector<Section>& sections, std::string_view name) {
+  name = Trim(name);
+  for (const Section& section : sections) {
+    if (section.named && EqualsIgnoringAsciiCase(section.name, name)) return &section;
+  }
+  return nullptr;
+}
+
+const KeyLine* FindKey(const Section& section, std::string_view name) {
+  name = Trim(name);
+  for (const KeyLine& key : section.keys) {
+    if (EqualsIgnoringAsciiCase(key.name, name)) return &key;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::optional<std::string> IniText::Find(const std::string& section,
+                                         const std::string& key) const {
+  const std::vector<Section> sections = Parse(content_);
+  const Section* found = FindSection(sections, section);
+  if (found == nullptr) return std::nullopt;
+  const KeyLine* line = FindKey(*found, key);
+  if (line == nullptr) return std::nullopt;
+  return std::string(line->value.value_or(std::string_view()));
+}
+
+std::vector<std::string> IniText::KeyNames(const std::string& section) const {
+  std::vector<std::string> names;
+  const std::vector<Section> sections = Parse(content_);
+  if (const Section* found = FindSection(sections, section)) {
+    for (const KeyLine& key : found->keys) {
+      // A line starting with ';' is a comment: it is not listed, though it is kept.
+      if (!key.name.empty() && key.name.front() != ';') names.emplace_back(key.name);
+    }
+  }
+  return names;
+}
+
+void IniText::Set(const std::string& section, const std::string& key, const std::string& value) {
+  const std::vector<Section> sections = Parse(content_);
+  const std::string keyName(Trim(key));
+  const Section* found = FindSection(sections, section);
+  if (found == nullptr) {
+    std::string added;
+    if (!content_.empty() && content_.back() != '\n') added += "\r\n";
+    added += "[" + std::string(Trim(section)) + "]\r\n" + keyName + "=" + value + "\r\n";
+    content_ += added;
+    return;
+  }
+  if (const KeyLine* line = FindKey(*found, key)) {
+    const std::string replacement = std::string(line->name) + "=" + value;
+    content_.replace(line->lineStart, line->lineEnd - line->lineStart, replacement);
+    return;
+  }
+  std::size_t insertAt = found->lastLineEnd;
+  std::string added = keyName + "=" + value + "\r\n";
+  if (insertAt > 0 && content_[insertAt - 1] != '\n') added.insert(0, "\r\n");
+  content_.insert(insertAt, added);
+}
+
+}  // namespace platform

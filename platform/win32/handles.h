@@ -1,0 +1,23 @@
+// One owner type per Windows handle kind, so no logic closes a handle by hand.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <type_traits>
+
+namespace platform::win32 {
+
+struct HkeyCloser {
+  void operator()(HKEY key) const { ::RegCloseKey(key); }
+};
+using UniqueHkey = std::unique_ptr<std::remove_pointer_t<HKEY>, HkeyCloser>;
+
+struct HandleCloser {
+  void operator()(HANDLE handle) const {
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE) ::CloseHandle(handle);
+  }
+};
+using UniqueHandle = std::unique_ptr<void, HandleCloser>;
+
+}  // namespace platform::win32

@@ -1,0 +1,154 @@
+// The private-profile behaviour Ostrel relies on, as one table for both implementations:
+// natively the portable INI engine, under Wine GetPrivateProfileStringA and its family.
+#include <gtest/gtest.h>
+
+#include "platform/profile_store.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+using testing_support::ReadFileBytes;
+using testing_support::TempFolder;
+using testing_support::WriteFileBytes;
+
+class IniContract : public ::testing::Test {
+ protected:
+  platform::ProfileStore& store = platform::SystemProfileStore();
+  TempFolder folder;
+  std::string file = folder.Child("test.ini");
+};
+
+struct ReadCase {
+  const char* what;
+  const char* content;  // nullptr: no file at all
+  const char* section;
+  const char* key;
+  std::size_t bufferSize;
+  const char* expected;
+};
+
+const ReadCase kReadCases[] = {
+    {"plain value", "[main]\r\nversion=1.0.0.2\r\n", "main", "version", 128, "1.0.0.2"},
+    {"blanks around name and value", "[main]\r\n  version  =  \t1.0 2 \t\r\n", "main", "version",
+     128, "1.0 2"},
+    {"double quotes removed", "[main]\r\nv=\"a b\"\r\n", "main", "v", 128, "a b"},
+    {"single quotes removed", "[main]\r\nv='a b'\r\n", "main", "v", 128, "a b"},
+    {"blanks inside quotes kept", "[main]\r\nv=\" a \"\r\n", "main", "v", 128, " a "},
+    {"only one pair of quotes", "[main]\r\nv=\"\"x\"\"\r\n", "main", "v", 128, "\"x\""},
+    {"mismatched quotes kept", "[main]\r\nv=\"x'\r\n", "main", "v", 128, "\"x'"},
+    {"opening quote alone kept", "[main]\r\nv=\"x\r\n", "main", "v", 128, "\"x"},
+    {"a lone quote kept", "[main]\r\nv=\"\r\n", "main", "v", 128, "\""},
+    {"cut to buffer size less one", "[main]\r\nv=abcdefghij\r\n", "main", "v", 5, "abcd"},
+    {"quoted value cut", "[main]\r\nv=\"abcdefghij\"\r\n", "main", "v", 5, "abcd"},
+    {"exactly fits", "[main]\r\nv=abcd\r\n", "main", "v", 5, "abcd"},
+    {"section name ignores case", "[MAIN]\r\nversion=x\r\n", "main", "version", 128, "x"},
+    {"key name ignores case", "[main]\r\nVerSion=x\r\n", "main", "VERSION", 128, "x"},
+    {"requested names trimmed", "[main]\r\nversion=x\r\n", " main ", " version ", 128, "x"},
+    {"LF line ends", "[main]\nversion=lf\n[list]\nfile1=a.exe\n", "list", "file1", 128,
+     "a.exe"},
+    {"no line end at the end", "[main]\r\nversion=last", "main", "version", 128, "last"},
+    {"first duplicate key wins", "[main]\r\nv=first\r\nv=second\r\n", "main", "v", 128, "first"},
+    {"equals sign in value", "[list]\r\nu=a/b?c=d\r\n", "list", "u", 128, "a/b?c=d"},
+    {"empty value", "[main]\r\nv=\r\n", "main", "v", 128, ""},
+    {"key in another section", "[a]\r\nv=1\r\n[b]\r\nw=2\r\n", "b", "v", 128, ""},
+    {"later section", "[a]\r\nv=1\r\n[b]\r\nv=2\r\n", "b", "v", 128, "2"},
+    {"GBK value whole", "[main]\r\nname=\xd6\xd0\xce\xc4\xca\xe9\r\n", "main", "name", 128,
+     "\xd6\xd0\xce\xc4\xca\xe9"},
+    {"GBK section name", "[\xb0\xe6\xb1\xbe]\r\nok1=x.dll\r\n", "\xb0\xe6\xb1\xbe", "ok1", 128,
+     "x.dll"},
+    {"missing file", nullptr, "main", "version", 128, ""},
+    {"empty file", "", "main", "version", 128, ""},
+    {"missing section", "[other]\r\nversion=1\r\n", "main", "version", 128, ""},
+    {"missing key", "[main]\r\nfilenum=1\r\n", "main", "version", 128, ""},
+    {"comment line is no key", "[main]\r\n;version=1\r\n", "main", "version", 128, ""},
+};
+
+TEST_F(IniContract, StringReads) {
+  for (const ReadCase& c : kReadCases) {
+    SCOPED_TRACE(c.what);
+    if (c.content != nullptr) WriteFileBytes(file, c.content);
+    EXPECT_EQ(store.ReadString(file, c.section, c.key, "", c.bufferSize), c.expected);
+    testing_support::RemoveFile(file);
+  }
+}
+
+struct IntCase {
+  const char* what;
+  const char* content;
+  int32_t defaultValue;
+  int32_t expected;
+};
+
+const IntCase kIntCases[] = {
+    {"decimal", "[main]\r\nfilenum=3\r\n", 0, 3},
+    {"digits then text", "[main]\r\nfilenum=42abc\r\n", 0, 42},
+    {"blanks first", "[main]\r\nfilenum=   17\r\n", 0, 17},
+    {"negative", "[main]\r\nfilenum=-7\r\n", 0, -7},
+    {"plus sign", "[main]\r\nfilenum=+8\r\n", 0, 8},
+    {"quoted", "[main]\r\nfilenum=\"12\"\r\n", 0, 12},
+    {"no digits", "[main]\r\nfilenum=abc\r\n", 5, 0},
+    {"hex is not read", "[main]\r\nfilenum=0x10\r\n", 0, 0},
+    {"largest count", "[main]\r\nfilenum=2147483647\r\n", 0, 2147483647},
+    {"missing key gives the default", "[main]\r\nversion=1\r\n", 5, 5},
+    {"empty value gives the default", "[main]\r\nfilenum=\r\n", 5, 5},
+    {"key ignores case", "[MAIN]\r\nFILENUM=9\r\n", 0, 9},
+};
+
+TEST_F(IniContract, IntegerReads) {
+  for (const IntCase& c : kIntCases) {
+    SCOPED_TRACE(c.what);
+    WriteFileBytes(file, c.content);
+    EXPECT_EQ(store.ReadInt(file, "main", "filenum", c.defaultValue), c.expected);
+  }
+}
+
+TEST_F(IniContract, IntegerReadOfMissingFileGivesTheDefault) {
+  EXPECT_EQ(store.ReadInt(file, "main", "filenum", 0), 0);
+  EXPECT_EQ(store.ReadInt(file, "main", "filenum", 11), 11);
+}
+
+TEST_F(IniContract, KeyNamesInFileOrderWithoutComments) {
+  WriteFileBytes(file,
+                 "[list]\r\nfile1=a\r\n;file9=note\r\nFILE2=b\r\n  file3 = c \r\nfile1=dup\r\n"
+                 "[other]\r\nfile4=d\r\n");
+  const std::vector<std::string> expected{"file1", "FILE2", "file3", "file1"};
+  EXPECT_EQ(store.ReadKeyNames(file, "list"), expected);
+  EXPECT_TRUE(store.ReadKeyNames(file, "missing").empty());
+}
+
+TEST_F(IniContract, ManyKeyNamesAreAllListed) {
+  std::string content = "[list]\r\n";
+  for (int i = 1; i <= 1500; ++i) content += "file" + std::to_string(i) + "=entry.dll\r\n";
+  WriteFileBytes(file, content);
+  const std::vector<std::string> names = store.ReadKeyNames(file, "list");
+  ASSERT_EQ(names.size(), 1500u);
+  EXPECT_EQ(names.back(), "file1500");
+}
+
+TEST_F(IniContract, WriteCreatesFileSectionAndKey) {
+  ASSERT_TRUE(store.WriteString(file, "1.0.0.2", "oknum", "1"));
+  ASSERT_TRUE(store.WriteString(file, "1.0.0.2", "ok1", "a.dll"));
+  ASSERT_TRUE(store.WriteString(file, "1.0.0.3", "oknum", "1"));
+  EXPECT_EQ(store.ReadString(file, "1.0.0.2", "oknum", "", 128), "1");
+  EXPECT_EQ(store.ReadString(file, "1.0.0.2", "ok1", "", 128), "a.dll");
+  EXPECT_EQ(store.ReadInt(file, "1.0.0.3", "oknum", 0), 1);
+}
+
+TEST_F(IniContract, WriteReplacesInPlaceAndKeepsTheOtherLines) {
+  WriteFileBytes(file, "[a]\r\nx=1\r\ny=2\r\n[b]\r\nx=3\r\n");
+  ASSERT_TRUE(store.WriteString(file, "A", "X", "9"));
+  ASSERT_TRUE(store.WriteString(file, "a", "z", "new"));
+  EXPECT_EQ(store.ReadString(file, "a", "x", "", 128), "9");
+  EXPECT_EQ(store.ReadString(file, "a", "y", "", 128), "2");
+  EXPECT_EQ(store.ReadString(file, "a", "z", "", 128), "new");
+  EXPECT_EQ(store.ReadString(file, "b", "x", "", 128), "3");
+  EXPECT_EQ(ReadFileBytes(file), "[a]\r\nx=9\r\ny=2\r\nz=new\r\n[b]\r\nx=3\r\n");
+}
+
+TEST_F(IniContract, WriteKeepsGbkText) {
+  const std::string name = "\xd6\xd0\xce\xc4\\\x95\x5c.txt";  // trail byte 0x5C
+  ASSERT_TRUE(store.WriteString(file, "\xb0\xe6\xb1\xbe", "ok1", name));
+  EXPECT_EQ(store.ReadString(file, "\xb0\xe6\xb1\xbe", "ok1", "", 260), name);
+}
+
+}  // namespace

@@ -1,0 +1,44 @@
+#include <gtest/gtest.h>
+
+#include "platform/gbk.h"
+
+namespace {
+
+// 昞 is 0x95 0x5C in GBK: its trail byte is a backslash byte.
+constexpr char kTrail5C[] = "\x95\x5c";
+
+struct BackslashCase {
+  std::string text;
+  bool endsWithBackslash;
+  std::size_t lastBackslash;
+};
+
+TEST(Gbk, BackslashesOfTheirOwnOnly) {
+  const std::size_t npos = std::string::npos;
+  const BackslashCase cases[] = {
+      {"", false, npos},
+      {"C:\\Reader", false, 2},
+      {"C:\\Reader\\", true, 9},
+      {std::string("C:\\") + kTrail5C, false, 2},
+      {std::string("C:\\") + kTrail5C + "\\", true, 5},
+      {std::string(kTrail5C) + kTrail5C, false, npos},
+      {"\x95", false, npos},  // a lead byte cut off at the end
+      {"\x81\x81\\", true, 2},
+  };
+  for (const BackslashCase& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(platform::EndsWithBackslash(c.text), c.endsWithBackslash);
+    EXPECT_EQ(platform::FindLastBackslash(c.text), c.lastBackslash);
+  }
+}
+
+TEST(Gbk, CaseFoldingTouchesSingleByteLettersOnly) {
+  EXPECT_TRUE(platform::EqualsIgnoringAsciiCase("Update.INI", "update.ini"));
+  EXPECT_TRUE(platform::EqualsIgnoringAsciiCase("\xd6\xd0" "A.dll", "\xd6\xd0" "a.DLL"));
+  // 0x81 0x41 and 0x81 0x61 are two different characters whose trail bytes are letters.
+  EXPECT_FALSE(platform::EqualsIgnoringAsciiCase("\x81\x41", "\x81\x61"));
+  EXPECT_FALSE(platform::EqualsIgnoringAsciiCase("abc", "abcd"));
+  EXPECT_EQ(platform::ToLowerAscii("\x81\x41" "AB"), "\x81\x41" "ab");
+}
+
+}  // namespace

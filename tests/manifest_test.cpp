@@ -1,0 +1,159 @@
+// The manifest and the download record over the running system's profile routines (the
+// portable engine natively, the real ones under Wine) in a fresh folder per test.
+#include <gtest/gtest.h>
+
+#include "manifest/manifest.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+using ostrel::ManifestEntry;
+using testing_support::ReadFileBytes;
+using testing_support::WriteFileBytes;
+
+class Manifest : public ::testing::Test {
+ protected:
+  Manifest() { testing_support::MakeFolder(program.Child("update")); }
+
+  void WriteManifest(const std::string& text) { WriteFileBytes(files.manifest, text); }
+  std::vector<std::string> ListedNames() {
+    std::vector<std::string> names;
+    for (const ManifestEntry& entry : ostrel::ReadManifestFileList(profiles, files)) {
+      names.push_back(entry.name);
+    }
+    return names;
+  }
+  // One run of the file-list page's loop: fetch (here: count) each file not yet recorded.
+  int RunDownloads(int stopAfter = -1) {
+    int fetched = 0;
+    for (const ManifestEntry& entry : ostrel::ReadManifestFileList(profiles, files)) {
+      if (ostrel::IsFileDone(profiles, files, entry.name)) continue;
+      if (fetched == stopAfter) break;
+      ++fetched;
+      ostrel::RecordFileDone(profiles, files, entry.name);
+    }
+    return fetched;
+  }
+
+  platform::ProfileStore& profiles = platform::SystemProfileStore();
+  testing_support::TempFolder program;
+  ostrel::UpdateFiles files = ostrel::UpdateFiles::In(program.path());
+};
+
+TEST_F(Manifest, PathsBelowTheProgramFolder) {
+  EXPECT_EQ(files.manifest, program.path() + "\\update\\update.ini");
+  EXPECT_EQ(files.record, program.path() + "\\update\\updateok.ini");
+  EXPECT_EQ(ostrel::UpdateFiles::In("C:\\Reader\\").manifest, "C:\\Reader\\update\\update.ini");
+}
+
+TEST_F(Manifest, ListKeepsEntriesLongerThanFourBytes) {
+  WriteManifest(
+      "[main]\r\nversion=1.0.0.2\r\nfilenum=6\r\n[list]\r\nfile1=setup.exe\r\nfile2=a.dl\r\n"
+      "file3=b.dll\r\nfile5=sub\\c.txt\r\nfile6=\r\nfile7=beyond.dll\r\n");
+  const std::vector<ManifestEntry> entries = ostrel::ReadManifestFileList(profiles, files);
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[0].number, 1);
+  EXPECT_EQ(entries[0].name, "setup.exe");
+  EXPECT_EQ(entries[1].number, 3);
+  EXPECT_EQ(entries[1].name, "b.dll");
+  EXPECT_EQ(entries[2].number, 5);
+  EXPECT_EQ(entries[2].name, "sub\\c.txt");
+}
+
+TEST_F(Manifest, ListReadsOnlyTheCanonicalKeysUpToTheCount) {
+  WriteManifest(
+      "[main]\r\nfilenum=3\r\n[list]\r\nFILE3=third.dll\r\nfile01=zero.dll\r\nfile+2=plus.dll\r\n"
+      "file1=first.dll\r\nfile1=again.dll\r\nfile4=fourth.dll\r\n");
+  EXPECT_EQ(ListedNames(), (std::vector<std::string>{"first.dll", "third.dll"}));
+}
+
+TEST_F(Manifest, ListOfMissingOrBrokenManifestIsEmpty) {
+  EXPECT_TRUE(ListedNames().empty());
+  WriteManifest("[main]\r\nfilenum=-3\r\n[list]\r\nfile1=setup.exe\r\n");
+  EXPECT_TRUE(ListedNames().empty());
+  WriteManifest("not an ini file at all");
+  EXPECT_TRUE(ListedNames().empty());
+}
+
+TEST_F(Manifest, HugeCountReadsOnlyTheKeysThatExist) {
+  WriteManifest(
+      "[main]\r\nversion=1\r\nfilenum=2147483647\r\n[list]\r\nfile1=setup.exe\r\n"
+      "file2147483647=last.dll\r\nfile2147483648=over.dll\r\n");
+  EXPECT_EQ(ListedNames(), (std::vector<std::string>{"setup.exe", "last.dll"}));
+}
+
+TEST_F(Manifest, VersionIsCutTo127Bytes) {
+  WriteManifest("[main]\r\nversion=" + std::string(200, '9') + "\r\n");
+  EXPECT_EQ(ostrel::ReadManifestVersionAt(profiles, files), std::string(127, '9'));
+}
+
+TEST_F(Manifest, RecordUnderTheManifestVersion) {
+  WriteManifest("[main]\r\nversion=1.0.0.2\r\n");
+  EXPECT_FALSE(ostrel::IsFileDone(profiles, files, "a.dll"));
+  ostrel::RecordFileDone(profiles, files, "a.dll");
+  ostrel::RecordFileDone(profiles, files, "Sub\\B.dll");
+  EXPECT_TRUE(ostrel::IsFileDone(profiles, files, "a.dll"));
+  EXPECT_TRUE(ostrel::IsFileDone(profiles, files, "A.DLL"));  // ASCII case ignored
+  EXPECT_TRUE(ostrel::IsFileDone(profiles, files, "sub\\b.dll"));
+  EXPECT_FALSE(ostrel::IsFileDone(profiles, files, "c.dll"));
+  EXPECT_EQ(profiles.ReadInt(files.record, "1.0.0.2", "oknum", 0), 2);
+  EXPECT_EQ(profiles.ReadString(files.record, "1.0.0.2", "ok2", "", 260), "Sub\\B.dll");
+}
+
+TEST_F(Manifest, DoubleByteCharactersCompareExactly) {
+  WriteManifest("[main]\r\nversion=1\r\n");
+  ostrel::RecordFileDone(profiles, files, "\x81\x41.dll");
+  EXPECT_TRUE(ostrel::IsFileDone(profiles, files, "\x81\x41.DLL"));
+  EXPECT_FALSE(ostrel::IsFileDone(profiles, files, "\x81\x61.dll"));
+}
+
+TEST_F(Manifest, InterruptedRunResumesWithTheFilesNotRecorded) {
+  WriteManifest(
+      "[main]\r\nversion=1.0.0.2\r\nfilenum=5\r\n[list]\r\nfile1=setup.exe\r\nfile2=a.dll\r\n"
+      "file3=b.dll\r\nfile4=c.dll\r\nfile5=a.dll\r\n");
+  EXPECT_EQ(RunDownloads(2), 2);  // interrupted after two files
+  EXPECT_EQ(RunDownloads(), 2);   // b.dll and c.dll; the second a.dll counts as done
+  EXPECT_EQ(RunDownloads(), 0);
+  EXPECT_EQ(profiles.ReadInt(files.record, "1.0.0.2", "oknum", 0), 4);
+}
+
+TEST_F(Manifest, NewVersionStartsAnEmptySection) {
+  WriteManifest("[main]\r\nversion=1.0.0.2\r\nfilenum=2\r\n[list]\r\nfile1=setup.exe\r\n"
+                "file2=a.dll\r\n");
+  EXPECT_EQ(RunDownloads(), 2);
+  WriteManifest("[main]\r\nversion=1.0.0.3\r\nfilenum=2\r\n[list]\r\nfile1=setup.exe\r\n"
+                "file2=a.dll\r\n");
+  EXPECT_FALSE(ostrel::IsFileDone(profiles, files, "setup.exe"));
+  EXPECT_EQ(RunDownloads(), 2);
+  EXPECT_EQ(profiles.ReadInt(files.record, "1.0.0.3", "oknum", 0), 2);
+  EXPECT_EQ(profiles.ReadString(files.record, "1.0.0.3", "ok1", "", 260), "setup.exe");
+  EXPECT_EQ(profiles.ReadInt(files.record, "1.0.0.2", "oknum", 0), 2);  // old one left alone
+}
+
+TEST_F(Manifest, EmptyVersionIsNeverDone) {
+  WriteManifest("[main]\r\nfilenum=1\r\n[list]\r\nfile1=setup.exe\r\n");
+  ostrel::RecordFileDone(profiles, files, "setup.exe");
+  EXPECT_FALSE(ostrel::IsFileDone(profiles, files, "setup.exe"));
+  EXPECT_NE(ReadFileBytes(files.record).find("ok1=setup.exe"), std::string::npos);
+}
+
+TEST_F(Manifest, HugeRecordCountNeitherHangsNorWraps) {
+  WriteManifest("[main]\r\nversion=1\r\n");
+  WriteFileBytes(files.record, "[1]\r\noknum=2147483647\r\nok7=a.dll\r\n");
+  EXPECT_TRUE(ostrel::IsFileDone(profiles, files, "a.dll"));
+  EXPECT_FALSE(ostrel::IsFileDone(profiles, files, "b.dll"));
+  ostrel::RecordFileDone(profiles, files, "b.dll");
+  EXPECT_EQ(profiles.ReadString(files.record, "1", "oknum", "", 128), "2147483648");
+  EXPECT_EQ(profiles.ReadString(files.record, "1", "ok2147483648", "", 260), "b.dll");
+}
+
+TEST_F(Manifest, NegativeRecordCountCountsAsNone) {
+  WriteManifest("[main]\r\nversion=1\r\n");
+  WriteFileBytes(files.record, "[1]\r\noknum=-4\r\nok1=a.dll\r\n");
+  EXPECT_FALSE(ostrel::IsFileDone(profiles, files, "a.dll"));
+  ostrel::RecordFileDone(profiles, files, "b.dll");
+  EXPECT_EQ(profiles.ReadInt(files.record, "1", "oknum", 0), 1);
+  EXPECT_EQ(profiles.ReadString(files.record, "1", "ok1", "", 260), "b.dll");
+}
+
+}  // namespace

@@ -1,0 +1,98 @@
+#include "manifest.h"
+
+#include <algorithm>
+
+#include "platform/gbk.h"
+#include "settings/paths.h"
+
+namespace ostrel {
+
+namespace {
+
+constexpr char kMainSection[] = "main";
+constexpr char kListSection[] = "list";
+
+// The numbers n in 1..limit for which the section has a key named prefix + "%d" of n (in any
+// letter case), ascending. Reading just these keys gives what reading every key from 1 to
+// `limit` gives, since a missing key reads as empty, without looping two billion times when a
+// server announces a huge count.
+std::vector<int32_t> ExistingNumberedKeys(platform::ProfileStore& profiles, const std::string& file,
+                                          const std::string& section, const std::string& prefix,
+                                          int32_t limit) {
+  std::vector<int32_t> numbers;
+  for (const std::string& key : profiles.ReadKeyNames(file, section)) {
+    if (key.size() <= prefix.size() || key.size() > prefix.size() + 10) continue;
+    if (!platform::EqualsIgnoringAsciiCase(key.substr(0, prefix.size()), prefix)) continue;
+    const std::string digits = key.substr(prefix.size());
+    // Only the canonical "%d" spelling is a key the loop would ask for.
+    if (digits[0] == '0' || !std::all_of(digits.begin(), digits.end(),
+                                         [](char c) { return c >= '0' && c <= '9'; })) {
+      continue;
+    }
+    const int64_t number = std::stoll(digits);
+    if (number <= limit) numbers.push_back(static_cast<int32_t>(number));
+  }
+  std::sort(numbers.begin(), numbers.end());
+  numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+  return numbers;
+}
+
+std::string NumberedKey(const char* prefix, int64_t number) {
+  return prefix + std::to_string(number);
+}
+
+}  // namespace
+
+UpdateFiles UpdateFiles::In(std::string programFolder) {
+  AppendBackslash(programFolder);
+  return UpdateFiles{programFolder + kManifestRelativePath, programFolder + kRecordRelativePath};
+}
+
+UpdateFiles UpdateFiles::Below(platform::FileSystem& files) {
+  return In(GetProgramFolder(files));
+}
+
+std::string ReadManifestVersionAt(platform::ProfileStore& profiles, const UpdateFiles& files) {
+  return profiles.ReadString(files.manifest, kMainSection, "version", "", kVersionBufferSize);
+}
+
+std::vector<ManifestEntry> ReadManifestFileList(platform::ProfileStore& profiles,
+                                                const UpdateFiles& files) {
+  std::vector<ManifestEntry> entries;
+  const int32_t count = profiles.ReadInt(files.manifest, kMainSection, "filenum", 0);
+  if (count <= 0) return entries;
+  for (const int32_t number :
+       ExistingNumberedKeys(profiles, files.manifest, kListSection, "file", count)) {
+    std::string name = profiles.ReadString(files.manifest, kListSection,
+                                           NumberedKey("file", number), "", kEntryBufferSize);
+    if (name.size() >= kMinEntryLength) entries.push_back(ManifestEntry{number, std::move(name)});
+  }
+  return entries;
+}
+
+bool IsFileDone(platform::ProfileStore& profiles, const UpdateFiles& files,
+                const std::string& name) {
+  const std::string version = ReadManifestVersionAt(profiles, files);
+  if (version.empty()) return false;
+  const int32_t count = profiles.ReadInt(files.record, version, "oknum", 0);
+  if (count <= 0) return false;
+  for (const int32_t number : ExistingNumberedKeys(profiles, files.record, version, "ok", count)) {
+    const std::string entry = profiles.ReadString(files.record, version,
+                                                  NumberedKey("ok", number), "", kEntryBufferSize);
+    if (!entry.empty() && platform::EqualsIgnoringAsciiCase(entry, name)) return true;
+  }
+  return false;
+}
+
+void RecordFileDone(platform::ProfileStore& profiles, const UpdateFiles& files,
+                    const std::string& name) {
+  const std::string version = ReadManifestVersionAt(profiles, files);
+  // A count that is not positive counts as none; the next number is computed wide so a count
+  // of 2^31 - 1 does not wrap to a negative key.
+  const int64_t next =
+      static_cast<int64_t>(std::max(profiles.ReadInt(files.record, version, "oknum", 0), 0)) + 1;
+  profiles.WriteString(files.record, version, "oknum", std::to_string(next));
+  profiles.WriteString(files.record, version, NumberedKey("ok", next), name);
+}
+
+}  // namespace ostrel

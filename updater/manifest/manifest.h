@@ -1,0 +1,54 @@
+// The update manifest (update\update.ini) and the record of finished downloads
+// (update\updateok.ini).
+//
+// update.ini:    [main] version=<text>, filenum=<N>; [list] file1 ... fileN = <entry>
+// updateok.ini:  [<version>] oknum=<n>, ok1 ... okn = <entry>, one section per version
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+#include "platform/profile_store.h"
+
+namespace ostrel {
+
+inline constexpr std::size_t kVersionBufferSize = 128;  // main/version: at most 127 bytes
+inline constexpr std::size_t kEntryBufferSize = 260;    // a list or record entry: 259 bytes
+inline constexpr std::size_t kMinEntryLength = 5;       // shorter list entries are ignored
+
+// Full paths of the two INI files.
+struct UpdateFiles {
+  std::string manifest;
+  std::string record;
+
+  // The files below a program folder given with or without its trailing backslash.
+  static UpdateFiles In(std::string programFolder);
+  // The files below the running program's folder.
+  static UpdateFiles Below(platform::FileSystem& files);
+};
+
+struct ManifestEntry {
+  int32_t number;    // n of the list key "file<n>"
+  std::string name;  // the entry as read, used verbatim
+};
+
+// main/version as read (cut to 127 bytes); empty when missing.
+std::string ReadManifestVersionAt(platform::ProfileStore& profiles, const UpdateFiles& files);
+
+// The list entries file1 ... file<filenum> longer than 4 bytes, in key order.
+std::vector<ManifestEntry> ReadManifestFileList(platform::ProfileStore& profiles,
+                                                const UpdateFiles& files);
+
+// True when the record holds `name` (ignoring ASCII letter case) under the manifest's current
+// version. Always false while the manifest names no version.
+bool IsFileDone(platform::ProfileStore& profiles, const UpdateFiles& files,
+                const std::string& name);
+
+// Appends `name` to the record under the manifest's current version: the count first, then
+// the entry. Failures are not reported (the file then simply does not count as finished).
+void RecordFileDone(platform::ProfileStore& profiles, const UpdateFiles& files,
+                    const std::string& name);
+
+}  // namespace ostrel

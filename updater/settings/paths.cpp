@@ -1,0 +1,47 @@
+#include "paths.h"
+
+#include "platform/gbk.h"
+
+namespace ostrel {
+
+namespace {
+constexpr std::size_t kMaxPath = 260;
+}  // namespace
+
+std::string GetProgramFolder(platform::FileSystem& files) {
+  char name[kMaxPath] = {};
+  const std::size_t length = files.ModuleFileName(name, sizeof name);
+  if (length == 0 || length >= sizeof name) return std::string();  // cut: no folder
+  const std::string fullName(name, length);
+  const std::size_t slash = platform::FindLastBackslash(fullName);
+  return slash == std::string::npos ? std::string() : fullName.substr(0, slash);
+}
+
+void AppendBackslash(std::string& path) {
+  if (!platform::EndsWithBackslash(path)) path += '\\';
+}
+
+bool EnsureDirectory(platform::FileSystem& files, const std::string& folder) {
+  return files.CreateFolder(folder) != platform::CreateFolderResult::kFailed;
+}
+
+bool FileExists(platform::FileSystem& files, const std::string& path) {
+  return files.Exists(path);
+}
+
+std::string GetFileExtension(const std::string& path) {
+  std::size_t componentStart = 0;
+  if (path.size() >= 2 && path[1] == ':') componentStart = 2;  // a drive letter
+  std::size_t lastDot = std::string::npos;
+  for (std::size_t pos = componentStart; pos < path.size();
+       pos += platform::GbkCharLength(path, pos)) {
+    if (path[pos] == '\\' || path[pos] == '/') {
+      lastDot = std::string::npos;
+    } else if (path[pos] == '.') {
+      lastDot = pos;
+    }
+  }
+  return lastDot == std::string::npos ? std::string() : path.substr(lastDot);
+}
+
+}  // namespace ostrel
