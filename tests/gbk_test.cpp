@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "platform/gbk.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -34,11 +34,18 @@ TEST(Gbk, BackslashesOfTheirOwnOnly) {
 
 TEST(Gbk, CaseFoldingTouchesSingleByteLettersOnly) {
   EXPECT_TRUE(platform::EqualsIgnoringAsciiCase("Update.INI", "update.ini"));
-  EXPECT_TRUE(platform::EqualsIgnoringAsciiCase("\xd6\xd0" "A.dll", "\xd6\xd0" "a.DLL"));
+  EXPECT_TRUE(
+      platform::EqualsIgnoringAsciiCase("\xd6\xd0"
+                                        "A.dll",
+                                        "\xd6\xd0"
+                                        "a.DLL"));
   // 0x81 0x41 and 0x81 0x61 are two different characters whose trail bytes are letters.
   EXPECT_FALSE(platform::EqualsIgnoringAsciiCase("\x81\x41", "\x81\x61"));
   EXPECT_FALSE(platform::EqualsIgnoringAsciiCase("abc", "abcd"));
-  EXPECT_EQ(platform::ToLowerAscii("\x81\x41" "AB"), "\x81\x41" "ab");
+  EXPECT_EQ(platform::ToLowerAscii("\x81\x41"
+                                   "AB"),
+            "\x81\x41"
+            "ab");
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 // The manifest and the download record over the running system's profile routines (the
 // portable engine natively, the real ones under Wine) in a fresh folder per test.
+#include "manifest/manifest.h"
+
 #include <gtest/gtest.h>
 
-#include "manifest/manifest.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -118,11 +119,13 @@ TEST_F(Manifest, InterruptedRunResumesWithTheFilesNotRecorded) {
 }
 
 TEST_F(Manifest, NewVersionStartsAnEmptySection) {
-  WriteManifest("[main]\r\nversion=1.0.0.2\r\nfilenum=2\r\n[list]\r\nfile1=setup.exe\r\n"
-                "file2=a.dll\r\n");
+  WriteManifest(
+      "[main]\r\nversion=1.0.0.2\r\nfilenum=2\r\n[list]\r\nfile1=setup.exe\r\n"
+      "file2=a.dll\r\n");
   EXPECT_EQ(RunDownloads(), 2);
-  WriteManifest("[main]\r\nversion=1.0.0.3\r\nfilenum=2\r\n[list]\r\nfile1=setup.exe\r\n"
-                "file2=a.dll\r\n");
+  WriteManifest(
+      "[main]\r\nversion=1.0.0.3\r\nfilenum=2\r\n[list]\r\nfile1=setup.exe\r\n"
+      "file2=a.dll\r\n");
   EXPECT_FALSE(ostrel::IsFileDone(profiles, files, "setup.exe"));
   EXPECT_EQ(RunDownloads(), 2);
   EXPECT_EQ(profiles.ReadInt(files.record, "1.0.0.3", "oknum", 0), 2);

@@ -1,8 +1,8 @@
+#include "settings/paths.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
-
-#include "settings/paths.h"
 
 namespace {
 
@@ -70,10 +70,19 @@ TEST(Paths, FileExtension) {
     const char* path;
     const char* extension;
   } cases[] = {
-      {"a\\b.txt", ".txt"},     {"x.tar.gz", ".gz"},         {"readme", ""},
-      {"dir.d\\file", ""},      {"dir.d/file", ""},          {"C:.ini", ".ini"},
-      {"setup.EXE", ".EXE"},    {"name.", "."},              {"", ""},
-      {"\xd6\xd0.dll", ".dll"}, {"\x95\x5c" "a.b\\c", ""},
+      {"a\\b.txt", ".txt"},
+      {"x.tar.gz", ".gz"},
+      {"readme", ""},
+      {"dir.d\\file", ""},
+      {"dir.d/file", ""},
+      {"C:.ini", ".ini"},
+      {"setup.EXE", ".EXE"},
+      {"name.", "."},
+      {"", ""},
+      {"\xd6\xd0.dll", ".dll"},
+      {"\x95\x5c"
+       "a.b\\c",
+       ""},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ostrel::GetFileExtension(c.path), c.extension) << c.path;

@@ -1,7 +1,8 @@
+#include "settings/registry_values.h"
+
 #include <gtest/gtest.h>
 
 #include "platform/memory_registry.h"
-#include "settings/registry_values.h"
 #include "support/unique_name.h"
 
 using namespace std::string_literals;

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "settings/versions.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -29,8 +29,7 @@ TEST(CompareVersions, Table) {
       {"clamped to the 32-bit minimum", "-99999999999", "-2147483647", kNegative},
       {"largest difference keeps its sign", "2147483647", "-2147483648", kPositive},
       {"smallest difference keeps its sign", "-2147483648", "2147483647", kNegative},
-      {"many digits never overflow", "1.00000000000000000000000000000000000009", "1.8",
-       kPositive},
+      {"many digits never overflow", "1.00000000000000000000000000000000000009", "1.8", kPositive},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.what) + ": '" + c.a + "' vs '" + c.b + "'");
@@ -48,8 +47,9 @@ TEST(CompareVersions, EqualVersionsGiveOne) {
     const char* a;
     const char* b;
   } cases[] = {
-      {"1.0.0.1", "1.0.0.1"},   {"", ""},         {"1.0.0.1.9", "1.0.0.1.2"},
-      {"1.0", "1.0.0.0"},       {"1,0,0,1", "1.0.0.1"},   {"1.x.2.0", "1.0.0.2"},
+      {"1.0.0.1", "1.0.0.1"},        {"", ""},
+      {"1.0.0.1.9", "1.0.0.1.2"},    {"1.0", "1.0.0.0"},
+      {"1,0,0,1", "1.0.0.1"},        {"1.x.2.0", "1.0.0.2"},
       {"99999999999", "2147483647"},  // both clamp to the maximum
   };
   for (const auto& c : cases) {

@@ -35,7 +35,8 @@ std::string ToHostPath(const std::string& windowsPath) {
   for (std::size_t pos = 0; pos <= windowsPath.size();) {
     const bool atEnd = pos == windowsPath.size();
     const std::size_t length = atEnd ? 1 : GbkCharLength(windowsPath, pos);
-    const bool separator = !atEnd && length == 1 && (windowsPath[pos] == '\\' || windowsPath[pos] == '/');
+    const bool separator =
+        !atEnd && length == 1 && (windowsPath[pos] == '\\' || windowsPath[pos] == '/');
     if (atEnd || separator) {
       if (!component.empty()) host += MatchEntry(host, component);
       if (separator) host += '/';

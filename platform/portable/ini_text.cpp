@@ -91,8 +91,7 @@ const KeyLine* FindKey(const Section& section, std::string_view name) {
 
 }  // namespace
 
-std::optional<std::string> IniText::Find(const std::string& section,
-                                         const std::string& key) const {
+std::optional<std::string> IniText::Find(const std::string& section, const std::string& key) const {
   const std::vector<Section> sections = Parse(content_);
   const Section* found = FindSection(sections, section);
   if (found == nullptr) return std::nullopt;
@@ -106,8 +105,10 @@ std::vector<std::string> IniText::KeyNames(const std::string& section) const {
   const std::vector<Section> sections = Parse(content_);
   if (const Section* found = FindSection(sections, section)) {
     for (const KeyLine& key : found->keys) {
-      // A line starting with ';' is a comment: it is not listed, though it is kept.
-      if (!key.name.empty() && key.name.front() != ';') names.emplace_back(key.name);
+      // Comment lines (';') and lines without '=' are kept in the file but are not listed.
+      if (key.value && !key.name.empty() && key.name.front() != ';') {
+        names.emplace_back(key.name);
+      }
     }
   }
   return names;

@@ -19,7 +19,7 @@ class IniText {
   std::optional<std::string> Find(const std::string& section, const std::string& key) const;
 
   // The names of the keys of the first section named `section`, in file order, without
-  // comment lines.
+  // comment lines and lines that hold no '='.
   std::vector<std::string> KeyNames(const std::string& section) const;
 
   // Replaces the key's line in place, or adds the key at the end of its section, or adds the

@@ -20,8 +20,8 @@ class Win32Key final : public RegistryKey {
     std::vector<BYTE> buffer(capacity + 1);  // never handed a zero-length buffer
     DWORD type = 0;
     DWORD size = static_cast<DWORD>(capacity);
-    const LONG status = ::RegQueryValueExA(key_.get(), name.c_str(), nullptr, &type,
-                                           buffer.data(), &size);
+    const LONG status =
+        ::RegQueryValueExA(key_.get(), name.c_str(), nullptr, &type, buffer.data(), &size);
     if (status == ERROR_FILE_NOT_FOUND) return QueryStatus::kNotFound;
     if (status == ERROR_MORE_DATA) return QueryStatus::kMoreData;
     if (status != ERROR_SUCCESS || size > capacity) return QueryStatus::kFailed;

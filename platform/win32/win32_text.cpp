@@ -6,8 +6,8 @@ namespace platform {
 
 std::u16string AnsiToUtf16(std::string_view ansi) {
   if (ansi.empty()) return std::u16string();
-  const int length = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()),
-                                           nullptr, 0);
+  const int length =
+      ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
   if (length <= 0) return std::u16string();
   std::u16string wide(static_cast<std::size_t>(length), u'\0');
   ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()),

@@ -60,9 +60,7 @@ TempFolder::~TempFolder() {
   std::filesystem::remove_all(HostPath(path_), ignored);
 }
 
-std::string TempFolder::Child(const std::string& relative) const {
-  return path_ + "\\" + relative;
-}
+std::string TempFolder::Child(const std::string& relative) const { return path_ + "\\" + relative; }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
   std::ofstream out(HostPath(path), std::ios::binary | std::ios::trunc);

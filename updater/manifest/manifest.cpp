@@ -25,8 +25,8 @@ std::vector<int32_t> ExistingNumberedKeys(platform::ProfileStore& profiles, cons
     if (!platform::EqualsIgnoringAsciiCase(key.substr(0, prefix.size()), prefix)) continue;
     const std::string digits = key.substr(prefix.size());
     // Only the canonical "%d" spelling is a key the loop would ask for.
-    if (digits[0] == '0' || !std::all_of(digits.begin(), digits.end(),
-                                         [](char c) { return c >= '0' && c <= '9'; })) {
+    if (digits[0] == '0' ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
       continue;
     }
     const int64_t number = std::stoll(digits);
@@ -48,9 +48,7 @@ UpdateFiles UpdateFiles::In(std::string programFolder) {
   return UpdateFiles{programFolder + kManifestRelativePath, programFolder + kRecordRelativePath};
 }
 
-UpdateFiles UpdateFiles::Below(platform::FileSystem& files) {
-  return In(GetProgramFolder(files));
-}
+UpdateFiles UpdateFiles::Below(platform::FileSystem& files) { return In(GetProgramFolder(files)); }
 
 std::string ReadManifestVersionAt(platform::ProfileStore& profiles, const UpdateFiles& files) {
   return profiles.ReadString(files.manifest, kMainSection, "version", "", kVersionBufferSize);
@@ -77,8 +75,8 @@ bool IsFileDone(platform::ProfileStore& profiles, const UpdateFiles& files,
   const int32_t count = profiles.ReadInt(files.record, version, "oknum", 0);
   if (count <= 0) return false;
   for (const int32_t number : ExistingNumberedKeys(profiles, files.record, version, "ok", count)) {
-    const std::string entry = profiles.ReadString(files.record, version,
-                                                  NumberedKey("ok", number), "", kEntryBufferSize);
+    const std::string entry =
+        profiles.ReadString(files.record, version, NumberedKey("ok", number), "", kEntryBufferSize);
     if (!entry.empty() && platform::EqualsIgnoringAsciiCase(entry, name)) return true;
   }
   return false;

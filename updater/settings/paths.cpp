@@ -25,9 +25,7 @@ bool EnsureDirectory(platform::FileSystem& files, const std::string& folder) {
   return files.CreateFolder(folder) != platform::CreateFolderResult::kFailed;
 }
 
-bool FileExists(platform::FileSystem& files, const std::string& path) {
-  return files.Exists(path);
-}
+bool FileExists(platform::FileSystem& files, const std::string& path) { return files.Exists(path); }
 
 std::string GetFileExtension(const std::string& path) {
   std::size_t componentStart = 0;

@@ -52,7 +52,8 @@ int32_t CompareVersions(std::string_view a, std::string_view b) {
       const int64_t difference = numberA - numberB;  // both fit 32 bits: no overflow in 64
       constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
       constexpr int64_t kMin = std::numeric_limits<int32_t>::min();
-      return static_cast<int32_t>(difference > kMax ? kMax : (difference < kMin ? kMin : difference));
+      return static_cast<int32_t>(difference > kMax ? kMax
+                                                    : (difference < kMin ? kMin : difference));
     }
   }
   return 1;
