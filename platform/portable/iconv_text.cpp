@@ -20,7 +20,8 @@ class Converter {
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
 
-  bool valid() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
+  // iconv_open reports failure as (iconv_t)-1.
+  bool valid() const { return handle_ != reinterpret_cast<iconv_t>(-1); }  // NOLINT
 
   // Converts as much as it can; returns false at an invalid or incomplete sequence, with
   // `in` and `inLeft` pointing at it.
