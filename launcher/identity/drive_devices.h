@@ -3,7 +3,6 @@
 // implementation is a thin layer over the API; elsewhere the system reports no drives.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>

@@ -7,6 +7,7 @@
 namespace pellwick {
 namespace {
 
+constexpr char kDiskPathPrefix[] = "\\\\.\\PhysicalDrive";
 constexpr char kVxdPath[] = "\\\\.\\IDE21201.VXD";
 constexpr char kVxdMissingText[] = "ERROR: Could not open IDE21201.VXD file";
 constexpr char kVxdMissingCaption[] = "Pellwick";
@@ -133,9 +134,7 @@ void DriveIdentity::Query(DriveDevices& devices) noexcept {
 bool DriveIdentity::QueryPhysicalDrives(DriveDevices& devices) {
   bool answered = false;
   for (int n = 0; n < 4; ++n) {
-    char path[32];
-    std::snprintf(path, sizeof path, "\\\\.\\PhysicalDrive%d", n);
-    std::unique_ptr<DriveDevice> disk = devices.OpenDisk(path);
+    std::unique_ptr<DriveDevice> disk = devices.OpenDisk(kDiskPathPrefix + std::to_string(n));
     if (!disk) continue;
 
     VersionReply version{};

@@ -195,17 +195,6 @@ TEST(StoreIdentifyData, IndexBeyondFourControllersKeepsTheControllerName) {
   EXPECT_EQ(identity.drivePosition, "Master drive");
 }
 
-TEST(StoreIdentifyData, EmptyTextsReplaceEarlierOnes) {
-  FakeDriveDevices none(PlatformFamily::Other);
-  DriveIdentity identity(none);
-  IdentifyBuilder first;
-  first.Text(10, "SERIAL").Text(27, "MODEL").Text(23, "FW").Word(0, 0x40);
-  identity.StoreIdentifyData(0, first.words());
-  identity.StoreIdentifyData(1, IdentifyBuilder().words());
-  EXPECT_EQ(Fields(identity), (std::vector<std::string>{"", "", "", "0", "0", "Unknown",
-                                                        "Primary Controller", "Slave drive"}));
-}
-
 // --- The NT path over recorded replies.
 
 IdentifyBuilder Drive(const std::string& serial, const std::string& model) {

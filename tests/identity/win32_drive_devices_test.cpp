@@ -85,23 +85,6 @@ TEST(Win32DriveDevices, ConstructionOnTheRealApiFinishes) {
   EXPECT_TRUE(Consistent(*identity));
 }
 
-TEST(Win32DriveDevices, PhysicalDisksOpenOrFailCleanly) {
-  Boxes boxes;
-  auto devices = pellwick::SystemDriveDevices(Recorder(boxes));
-  ASSERT_NE(devices, nullptr);
-  for (int n = 0; n < 4; ++n) {
-    SCOPED_TRACE(n);
-    RunWithinTimeLimit([&devices, n] {
-      auto disk = devices->OpenDisk("\\\\.\\PhysicalDrive" + std::to_string(n));
-      if (disk) {
-        pellwick::VersionReply version{};
-        disk->Control(pellwick::kSmartGetVersion, nullptr, 0, &version, sizeof version);
-      }
-    });
-  }
-  EXPECT_TRUE(boxes.empty());
-}
-
 // The real devices, presented as the Windows 9x family.
 class As9x final : public pellwick::DriveDevices {
  public:
