@@ -6,6 +6,7 @@
 
 #include "platform/text.h"
 #include "support/argv_split.h"
+#include "support/launch_cases.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -99,64 +100,23 @@ TEST(CommandLine, OrdinaryValuesGiveTheFixedFormats) {
             "-key \"k\\ey\" -n \"\xca\xe9\xc3\xfb\"");
 }
 
-// Values a web page may pass to break out of its argument. U+4E57 and U+5630 are GBK
-// characters whose second byte is 0x5C, the backslash's code.
-const char16_t* const kHostileValues[] = {
-    u"x -key k",
-    u"x\" -url http://evil -id \"",
-    u"\"",
-    u"\"\"",
-    u"a\\",
-    u"a\\\\",
-    u"\\",
-    u"a\\\"b",
-    u"a\\\\\"b",
-    u"\\\" -n \\\"",
-    u"a b",
-    u"a\tb",
-    u" leading and trailing ",
-    u"",
-    u"-id",
-    u"C:\\Program Files\\",
-    u"\u4e57",
-    u"\u4e57\"",
-    u"\u5630\\\u4e57",
-    u"\u4e66\u540d\u4e57 \"x\"\u5630",
-};
-
-// The argv the reader should see for one request, without the program name.
-Arguments ExpectedArguments(CommandFormat format, const std::u16string& url,
-                            const std::u16string& id, const std::u16string& key,
-                            const std::u16string& name) {
-  Arguments expected = {u"-url", url,   u"-id",  id,  u"-t", u"2",
-                        u"-g",   u"15", u"-key", key, u"-n", name};
-  if (format != CommandFormat::kDirect) expected.insert(expected.end(), {u"-user", u"3"});
-  if (format == CommandFormat::kNew3) expected.insert(expected.end(), {u"-downDay", u"-1"});
-  return expected;
-}
-
 TEST(CommandLine, EveryValueIsExactlyOneArgument) {
-  const std::size_t count = std::size(kHostileValues);
   for (CommandFormat format : {CommandFormat::kDirect, CommandFormat::kNew, CommandFormat::kNew3}) {
-    // Each row puts a different hostile value in each of the four text slots, so every value
-    // is tried in every slot.
-    for (std::size_t row = 0; row < count; ++row) {
-      const std::u16string url = kHostileValues[row];
-      const std::u16string id = kHostileValues[(row + 1) % count];
-      const std::u16string key = kHostileValues[(row + 2) % count];
-      const std::u16string name = kHostileValues[(row + 3) % count];
+    for (std::size_t i = 0; i < std::size(testing_support::kHostileValues); ++i) {
+      const testing_support::HostileRow row = testing_support::HostileRowAt(i);
       BookRequest request = WorkedExample();
-      request.url = platform::Utf16ToAnsi(url);
-      request.id = platform::Utf16ToAnsi(id);
-      request.key = platform::Utf16ToAnsi(key);
-      request.name = platform::Utf16ToAnsi(name);
+      request.url = platform::Utf16ToAnsi(row.url);
+      request.id = platform::Utf16ToAnsi(row.id);
+      request.key = platform::Utf16ToAnsi(row.key);
+      request.name = platform::Utf16ToAnsi(row.name);
       const std::optional<std::string> line = FormatCommandLine(format, request);
       ASSERT_TRUE(line.has_value());
       SCOPED_TRACE(*line);
       const std::u16string wide = platform::AnsiToUtf16(*line);
-      EXPECT_EQ(SplitArguments(wide), ExpectedArguments(format, url, id, key, name));
+      const Arguments expected = testing_support::ExpectedArguments(format, row);
+      EXPECT_EQ(SplitArguments(wide), expected);
 #ifdef _WIN32
-      EXPECT_EQ(SplitWithTheSystem(wide), ExpectedArguments(format, url, id, key, name));
+      EXPECT_EQ(SplitWithTheSystem(wide), expected);
 #endif
     }
   }

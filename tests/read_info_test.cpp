@@ -113,7 +113,7 @@ TEST_F(ReadInfoMethods, ArgumentValues) {
        "-url root -id A1 -t 2 -g 15 -key \"\" -n \"\""},
       {"empty url and id stay arguments", u"", u"", u"", u"",
        "-url \"\" -id \"\" -t 2 -g 15 -key \"\" -n \"\""},
-      {"unrepresentable character", u"root", u"A1", u"k", u"\U0001F600",
+      {"unrepresentable character", u"root", u"A1", u"k", u"\u0e01",
        "-url root -id A1 -t 2 -g 15 -key \"k\" -n \"?\""},
       {"blank in the id is quoted", u"root", u"A 1", u"k", u"n",
        "-url root -id \"A 1\" -t 2 -g 15 -key \"k\" -n \"n\""},
