@@ -47,7 +47,7 @@ class ReadInfoMethods {
                                  int32_t lPriorPageNo, BstrArg bstrKey, BstrArg bstrSbkName,
                                  int32_t lUserType, int32_t lDownDay);
 
-  // Members kept for the pages that still call them; they do nothing and return S_OK.
+  // These do nothing, whatever their arguments (null ones included), and return S_OK.
   HResult PassEncryptURL(BstrArg bstrEncryptURL);
   HResult PassReadInfoDirectNew2(BstrArg bstrDataWebRoot, BstrArg bstrSbkID, int32_t lReadType,
                                  int32_t lPriorPageNo, BstrArg bstrKey, BstrArg bstrSbkName,
