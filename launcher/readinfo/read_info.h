@@ -2,6 +2,7 @@
 // COM class forwards its BSTR arguments (UTF-16, owned by the caller) and longs here.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "readinfo/command_line.h"
