@@ -69,11 +69,13 @@ class ReaderLaunch : public ::testing::Test {
   std::optional<Record> WaitForRecord(const std::string& folder) {
     const std::string path = folder + "\\launch.rec";
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    // The record can show up before it can be opened (the stand-in may still hold it while
+    // Wine completes the rename), so wait until it reads whole.
+    std::string bytes;
+    while ((bytes = ReadAndRemove(path)).empty()) {
       if (std::chrono::steady_clock::now() > deadline) return std::nullopt;
       ::Sleep(10);
     }
-    const std::string bytes = ReadAndRemove(path);
     std::u16string units(bytes.size() / 2, u'\0');
     for (std::size_t i = 0; i < units.size(); ++i) {
       units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
@@ -93,7 +95,8 @@ class ReaderLaunch : public ::testing::Test {
     return record;
   }
 
-  // Through the ANSI API, as the folder's name is GBK.
+  // Through the ANSI API, as the folder's name is GBK. Empty while the record cannot be read;
+  // the record is removed once read.
   static std::string ReadAndRemove(const std::string& path) {
     std::string bytes;
     {
@@ -107,7 +110,7 @@ class ReaderLaunch : public ::testing::Test {
         bytes.append(buffer, read);
       }
     }
-    ::DeleteFileA(path.c_str());
+    if (!bytes.empty()) ::DeleteFileA(path.c_str());
     return bytes;
   }
 
