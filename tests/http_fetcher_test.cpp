@@ -1,11 +1,11 @@
 // The fetch loop over a scripted session and clock.
+#include "net/http_fetcher.h"
+
 #include <gtest/gtest.h>
 
 #include <deque>
 #include <functional>
 #include <stdexcept>
-
-#include "net/http_fetcher.h"
 
 namespace {
 
@@ -129,8 +129,7 @@ TEST_F(Fetch, TwoReadsFor2049Bytes) {
   EXPECT_EQ(script.asked, (std::vector<std::size_t>{2048, 1}));
   EXPECT_EQ(sink.ranges, std::vector<int32_t>{2049});
   EXPECT_EQ(sink.positions, (std::vector<int32_t>{2048, 2049}));
-  EXPECT_EQ(sink.texts,
-            (std::vector<std::string>{kRead + "2048 bytes\n", kRead + "2049 bytes\n"}));
+  EXPECT_EQ(sink.texts, (std::vector<std::string>{kRead + "2048 bytes\n", kRead + "2049 bytes\n"}));
 }
 
 TEST_F(Fetch, RateOnlyOnceAWholeSecondHasPassed) {
@@ -138,9 +137,9 @@ TEST_F(Fetch, RateOnlyOnceAWholeSecondHasPassed) {
   script.reads = {2048, 2048, 2048};
   clock.secondsPerReading = {0, 0.4, 0.6, 1.0};  // start, then after each chunk
   EXPECT_TRUE(Run());
-  EXPECT_EQ(sink.texts, (std::vector<std::string>{kRead + "2048 bytes\n",
-                                                  kRead + "4096 bytes (4.0 Kb/s)\n",
-                                                  kRead + "6144 bytes (3.0 Kb/s)\n"}));
+  EXPECT_EQ(sink.texts,
+            (std::vector<std::string>{kRead + "2048 bytes\n", kRead + "4096 bytes (4.0 Kb/s)\n",
+                                      kRead + "6144 bytes (3.0 Kb/s)\n"}));
 }
 
 TEST_F(Fetch, ShortReadsAreContinued) {
@@ -159,16 +158,51 @@ TEST_F(Fetch, Failures) {
       {"no session", [](Script& s) { s.sessionFails = true; }, 0},
       {"address not opened", [](Script& s) { s.openFails = true; }, 0},
       {"exception from the platform", [](Script& s) { s.throwsOnOpen = true; }, 0},
-      {"not found", [](Script& s) { s.status = 404; s.length = 10; }, 0},
-      {"server error", [](Script& s) { s.status = 500; s.length = 10; }, 0},
-      {"redirect status", [](Script& s) { s.status = 302; s.length = 10; }, 0},
-      {"status unknown", [](Script& s) { s.status = 0; s.length = 10; }, 0},
+      {"not found",
+       [](Script& s) {
+         s.status = 404;
+         s.length = 10;
+       },
+       0},
+      {"server error",
+       [](Script& s) {
+         s.status = 500;
+         s.length = 10;
+       },
+       0},
+      {"redirect status",
+       [](Script& s) {
+         s.status = 302;
+         s.length = 10;
+       },
+       0},
+      {"status unknown",
+       [](Script& s) {
+         s.status = 0;
+         s.length = 10;
+       },
+       0},
       {"no length", [](Script& s) { s.length = std::nullopt; }, 0},
       {"negative length", [](Script& s) { s.length = -1; }, 0},
       {"length past 32 bits", [](Script& s) { s.length = 2147483648LL; }, 0},
-      {"ends early", [](Script& s) { s.length = 5000; s.reads = {2048, 0}; }, 2},
-      {"broken transfer", [](Script& s) { s.length = 5000; s.reads = {2048, std::nullopt}; }, 2},
-      {"platform claims more than asked", [](Script& s) { s.length = 10; s.reads = {11}; }, 1},
+      {"ends early",
+       [](Script& s) {
+         s.length = 5000;
+         s.reads = {2048, 0};
+       },
+       2},
+      {"broken transfer",
+       [](Script& s) {
+         s.length = 5000;
+         s.reads = {2048, std::nullopt};
+       },
+       2},
+      {"platform claims more than asked",
+       [](Script& s) {
+         s.length = 10;
+         s.reads = {11};
+       },
+       1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

@@ -1,7 +1,8 @@
+#include "settings/server_list.h"
+
 #include <gtest/gtest.h>
 
 #include "platform/memory_registry.h"
-#include "settings/server_list.h"
 
 namespace {
 
@@ -30,17 +31,25 @@ TEST_F(ServerList, Lists) {
   } cases[] = {
       {"no key", {}, {}},
       {"gap ends the list",
-       {{"Update Website", "http://a"}, {"Update Website2", "http://b"},
+       {{"Update Website", "http://a"},
+        {"Update Website2", "http://b"},
         {"Update Website4", "http://d"}},
        {"http://a", "http://b"}},
       {"only the second", {{"Update Website2", "http://b"}}, {}},
       {"empty first ends it", {{"Update Website", ""}, {"Update Website2", "http://b"}}, {}},
       {"no Update Website1",
-       {{"Update Website", "http://a"}, {"Update Website1", "http://one"}}, {"http://a"}},
+       {{"Update Website", "http://a"}, {"Update Website1", "http://one"}},
+       {"http://a"}},
       {"ten entries",
-       {{"Update Website", "0"}, {"Update Website2", "1"}, {"Update Website3", "2"},
-        {"Update Website4", "3"}, {"Update Website5", "4"}, {"Update Website6", "5"},
-        {"Update Website7", "6"}, {"Update Website8", "7"}, {"Update Website9", "8"},
+       {{"Update Website", "0"},
+        {"Update Website2", "1"},
+        {"Update Website3", "2"},
+        {"Update Website4", "3"},
+        {"Update Website5", "4"},
+        {"Update Website6", "5"},
+        {"Update Website7", "6"},
+        {"Update Website8", "7"},
+        {"Update Website9", "8"},
         {"Update Website10", "9"}},
        {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"}},
   };

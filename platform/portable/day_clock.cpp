@@ -1,6 +1,6 @@
-#include <ctime>
-
 #include "platform/day_clock.h"
+
+#include <ctime>
 
 namespace platform {
 namespace {

@@ -27,8 +27,8 @@ class WinInetResource final : public InternetResource {
   int StatusCode() override {
     DWORD status = 0;
     DWORD size = sizeof status;
-    if (!::HttpQueryInfoA(request_.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
-                          &status, &size, nullptr)) {
+    if (!::HttpQueryInfoA(request_.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                          &size, nullptr)) {
       return 0;
     }
     return static_cast<int>(status);

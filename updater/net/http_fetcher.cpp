@@ -31,8 +31,8 @@ int32_t ElapsedWholeSeconds(double startDays, double nowDays) {
 std::string TransferStatusLine(int32_t received, int32_t wholeSeconds) {
   char line[96];
   if (wholeSeconds > 0) {
-    const float rate = static_cast<float>(received) * (1.0f / 1024.0f) /
-                       static_cast<float>(wholeSeconds);
+    const float rate =
+        static_cast<float>(received) * (1.0f / 1024.0f) / static_cast<float>(wholeSeconds);
     std::snprintf(line, sizeof line, TAVREL_READ_PREFIX "%d bytes (%0.1f Kb/s)\n", received,
                   static_cast<double>(rate));
   } else {
@@ -52,8 +52,8 @@ bool HttpFetcher::Fetch(const std::string& url, std::vector<char>& block, Progre
   return false;
 }
 
-bool HttpFetcher::Transfer(const std::string& url, std::vector<char>& block,
-                           ProgressSink& progress, const std::atomic<int32_t>& cancel) {
+bool HttpFetcher::Transfer(const std::string& url, std::vector<char>& block, ProgressSink& progress,
+                           const std::atomic<int32_t>& cancel) {
   const std::unique_ptr<platform::InternetSession> session = client_.OpenSession();
   if (!session) return false;
   const std::unique_ptr<platform::InternetResource> resource = session->OpenUrl(url);
@@ -78,8 +78,7 @@ bool HttpFetcher::Transfer(const std::string& url, std::vector<char>& block,
   const double start = clock_.NowInDays();
   int32_t received = 0;
   while (cancel.load() == 0 && received < length) {
-    const std::size_t wanted =
-        std::min(static_cast<std::size_t>(length - received), kLargestRead);
+    const std::size_t wanted = std::min(static_cast<std::size_t>(length - received), kLargestRead);
     const std::optional<std::size_t> copied = resource->Read(block.data() + received, wanted);
     if (!copied || *copied > wanted) return false;
     if (*copied == 0) break;

@@ -17,7 +17,7 @@ namespace ostrel {
 class ProgressSink {
  public:
   virtual ~ProgressSink() = default;
-  virtual void SetRange(int32_t upper) = 0;       // lower bound 0
+  virtual void SetRange(int32_t upper) = 0;  // lower bound 0
   virtual void SetPosition(int32_t position) = 0;
   virtual void SetStatusText(const std::string& text) = 0;
 };
