@@ -3,8 +3,9 @@
 //   page_host finish 0|1    FinishPage with updateNeeded 0 or 1
 //   page_host confirm       ConfirmCloseDialog (its system menu opens the About box)
 //   page_host about         AboutDialog
-#include <commctrl.h>
 #include <windows.h>
+// commctrl.h needs windows.h first.
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstring>

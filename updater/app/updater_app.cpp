@@ -1,7 +1,8 @@
 #include "app/updater_app.h"
 
-#include <commctrl.h>
 #include <windows.h>
+// commctrl.h needs windows.h first.
+#include <commctrl.h>
 
 #include <cstdio>
 
