@@ -52,19 +52,19 @@ trap cleanup EXIT
 
 echo "== Ostrel: the update wizard"
 page() {  # page NAME ID: wait for the wizard page that has control ID, screenshot it, Next
-  driver dialog "$wizard" "$2"
+  driver dialog "$wizard" "$2" repaint
   screenshot "$1"
   driver dialog "$wizard" "$2" click 1061 gone
 }
 page server-select 1085
 page connect 1068
 page file-list 1066
-driver dialog "$wizard" 1000 expect-text 1000 "下载更新文件完毕！"
+driver dialog "$wizard" 1000 expect-text 1000 "下载更新文件完毕！" repaint
 screenshot finish
 driver dialog "$wizard" 1000 click 1061 gone
-driver window Ostrel
+driver window Ostrel repaint
 screenshot confirm-close
-driver window Ostrel syscommand 0x10 window "关于 Ostrel"
+driver window Ostrel syscommand 0x10 window "关于 Ostrel" repaint
 screenshot about
 driver window "关于 Ostrel" click 1 gone window Ostrel command 2 gone
 wait "$ostrel" || true

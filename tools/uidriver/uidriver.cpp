@@ -22,6 +22,8 @@
 //   command ID               send WM_COMMAND ID, as the Enter (1) and Esc (2) keys do
 //   syscommand CODE          send WM_SYSCOMMAND CODE (a number such as 0x10, or "close" for
 //                            the close box, SC_CLOSE)
+//   repaint                  have the current window and its controls drawn now (before a
+//                            screenshot)
 //   expect-alive             the current window still exists (after a click that should do
 //                            nothing)
 //   gone                     wait until the current window no longer exists
@@ -175,6 +177,12 @@ class Driver {
     } else if (verb == L"syscommand") {
       const std::wstring code = Take();
       Deliver(Current(), WM_SYSCOMMAND, code == L"close" ? SC_CLOSE : ParseNumber(code), 0);
+    } else if (verb == L"repaint") {
+      HWND window = Current();
+      RedrawWindow(window, nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+      DWORD_PTR ignored = 0;
+      SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs_, &ignored);
     } else if (verb == L"expect-alive") {
       if (!IsWindow(Current())) throw Failure{L"the window is gone"};
     } else if (verb == L"gone") {
