@@ -7,6 +7,10 @@
 #include "module/member_name_cache.h"
 #include "module/module_state.h"
 #include "module/type_info_cache.h"
+#include "platform/file_system.h"
+#include "platform/registry.h"
+#include "platform/shell.h"
+#include "readinfo/read_info.h"
 
 namespace pellwick {
 
@@ -123,23 +127,55 @@ STDMETHODIMP ReadInfo::Invoke(DISPID dispid, REFIID, LCID lcid, WORD flags,
                       argumentError);
 }
 
-// The reader-launching members wait on the launch logic, which is built separately and wired
-// in here once it is part of this tree.
-STDMETHODIMP ReadInfo::PassReadInfoDirect(BSTR, BSTR, LONG, LONG, BSTR, BSTR) { return E_NOTIMPL; }
+namespace {
 
-STDMETHODIMP ReadInfo::PassEncryptURL(BSTR) { return E_NOTIMPL; }
-
-STDMETHODIMP ReadInfo::PassReadInfoDirectNew(BSTR, BSTR, LONG, LONG, BSTR, BSTR, LONG) {
-  return E_NOTIMPL;
+ReadInfoMethods SystemReadInfoMethods() {
+  return ReadInfoMethods(LaunchPlatform{platform::CurrentUserRegistry(),
+                                        platform::SystemFileSystem(), platform::SystemShell(),
+                                        platform::SystemMessageBoxes()});
 }
 
-STDMETHODIMP ReadInfo::PassReadInfoDirectNew2(BSTR, BSTR, LONG, LONG, BSTR, BSTR, LONG, BSTR,
-                                              BSTR, BSTR, BSTR) {
-  return E_NOTIMPL;
+// A BSTR as the launch logic takes it: UTF-16 read up to its first zero, null allowed.
+BstrArg Arg(BSTR value) { return reinterpret_cast<BstrArg>(value); }
+
+}  // namespace
+
+STDMETHODIMP ReadInfo::PassReadInfoDirect(BSTR bstrDataWebRoot, BSTR bstrSbkID, LONG lReadType,
+                                          LONG lPriorPageNo, BSTR bstrKey, BSTR bstrSbkName) {
+  return SystemReadInfoMethods().PassReadInfoDirect(
+      Arg(bstrDataWebRoot), Arg(bstrSbkID), lReadType, lPriorPageNo, Arg(bstrKey),
+      Arg(bstrSbkName));
 }
 
-STDMETHODIMP ReadInfo::PassReadInfoDirectNew3(BSTR, BSTR, LONG, LONG, BSTR, BSTR, LONG, LONG) {
-  return E_NOTIMPL;
+STDMETHODIMP ReadInfo::PassEncryptURL(BSTR bstrEncryptURL) {
+  return SystemReadInfoMethods().PassEncryptURL(Arg(bstrEncryptURL));
+}
+
+STDMETHODIMP ReadInfo::PassReadInfoDirectNew(BSTR bstrDataWebRoot, BSTR bstrSbkID,
+                                             LONG lReadType, LONG lPriorPageNo, BSTR bstrKey,
+                                             BSTR bstrSbkName, LONG lUserType) {
+  return SystemReadInfoMethods().PassReadInfoDirectNew(
+      Arg(bstrDataWebRoot), Arg(bstrSbkID), lReadType, lPriorPageNo, Arg(bstrKey),
+      Arg(bstrSbkName), lUserType);
+}
+
+STDMETHODIMP ReadInfo::PassReadInfoDirectNew2(BSTR bstrDataWebRoot, BSTR bstrSbkID,
+                                              LONG lReadType, LONG lPriorPageNo, BSTR bstrKey,
+                                              BSTR bstrSbkName, LONG lUserType,
+                                              BSTR bstrFeiPercent, BSTR bstrUserId,
+                                              BSTR bstrReadPercent, BSTR bstrPathSbkID) {
+  return SystemReadInfoMethods().PassReadInfoDirectNew2(
+      Arg(bstrDataWebRoot), Arg(bstrSbkID), lReadType, lPriorPageNo, Arg(bstrKey),
+      Arg(bstrSbkName), lUserType, Arg(bstrFeiPercent), Arg(bstrUserId), Arg(bstrReadPercent),
+      Arg(bstrPathSbkID));
+}
+
+STDMETHODIMP ReadInfo::PassReadInfoDirectNew3(BSTR bstrDataWebRoot, BSTR bstrSbkID,
+                                              LONG lReadType, LONG lPriorPageNo, BSTR bstrKey,
+                                              BSTR bstrSbkName, LONG lUserType, LONG lDownDay) {
+  return SystemReadInfoMethods().PassReadInfoDirectNew3(
+      Arg(bstrDataWebRoot), Arg(bstrSbkID), lReadType, lPriorPageNo, Arg(bstrKey),
+      Arg(bstrSbkName), lUserType, lDownDay);
 }
 
 STDMETHODIMP ReadInfo::get_GetLocalID(BSTR* pVal) {

@@ -20,4 +20,12 @@ struct HandleCloser {
 };
 using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
+// WinInet handles (HINTERNET); include <wininet.h> before this header to use it.
+#ifdef _WININET_
+struct HinternetCloser {
+  void operator()(HINTERNET handle) const { ::InternetCloseHandle(handle); }
+};
+using UniqueHinternet = std::unique_ptr<void, HinternetCloser>;
+#endif
+
 }  // namespace platform::win32

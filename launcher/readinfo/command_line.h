@@ -1,0 +1,47 @@
+// The reader's command line: each option followed by exactly one argument, as
+// CommandLineToArgvW splits it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace pellwick {
+
+// The longest command line the reader is handed, in characters (bytes of ANSI text).
+inline constexpr std::size_t kMaxCommandLine = 511;
+
+// Which launching method's options follow the common ones.
+enum class CommandFormat {
+  kDirect,  // -url -id -t -g -key -n
+  kNew,     // the same, then -user
+  kNew3,    // the same, then -user -downDay
+};
+
+// One book request; the texts are ANSI (GBK) bytes.
+struct BookRequest {
+  std::string url;
+  std::string id;
+  int32_t readType = 0;
+  int32_t priorPageNo = 0;
+  std::string key;
+  std::string name;
+  int32_t userType = 0;  // kNew and kNew3
+  int32_t downDay = 0;   // kNew3
+};
+
+// The value as one argument: a value without blank, tab or double quote stays as it is, unless
+// `alwaysQuoted` or it is empty; otherwise it is wrapped in double quotes, a double quote
+// inside is written as \" and the backslashes before a quote (the closing one included) are
+// doubled. A GBK trail byte 0x5C belongs to its character and is never taken for a backslash.
+std::string QuoteArgument(std::string_view value, bool alwaysQuoted);
+
+// "-url %s -id %s -t %d -g %d -key "%s" -n "%s"" with " -user %d" for kNew and
+// " -user %d -downDay %d" for kNew3, each value quoted as QuoteArgument does (the key and the
+// name always). Ordinary values give exactly that format's text. Nothing when the result
+// would be longer than kMaxCommandLine.
+std::optional<std::string> FormatCommandLine(CommandFormat format, const BookRequest& request);
+
+}  // namespace pellwick

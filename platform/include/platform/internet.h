@@ -1,0 +1,46 @@
+// A synchronous HTTP client: one session per transfer, one GET per resource.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+// The answer to one request, read from its first body byte on.
+class InternetResource {
+ public:
+  virtual ~InternetResource() = default;
+  // The HTTP status of the answer (200, 404 ...); 0 when the platform cannot tell.
+  virtual int StatusCode() = 0;
+  // The length the answer announced in its headers, read wide; nullopt when none was
+  // announced or it is not a number.
+  virtual std::optional<int64_t> ContentLength() = 0;
+  // Copies up to `size` bytes of the body: the count copied, 0 at its end, nullopt when the
+  // transfer broke.
+  virtual std::optional<std::size_t> Read(char* buffer, std::size_t size) = 0;
+};
+
+class InternetSession {
+ public:
+  virtual ~InternetSession() = default;
+  // Sends a GET for the URL, past any cache; nullptr when the address cannot be parsed, the
+  // host cannot be reached or the request fails.
+  virtual std::unique_ptr<InternetResource> OpenUrl(const std::string& url) = 0;
+};
+
+class InternetClient {
+ public:
+  virtual ~InternetClient() = default;
+  // A new session with the system's proxy settings; nullptr when none can be made.
+  virtual std::unique_ptr<InternetSession> OpenSession() = 0;
+};
+
+#ifdef _WIN32
+// WinInet; `agent` is the user-agent string of the requests.
+InternetClient& WinInetClient(const std::string& agent);
+#endif
+
+}  // namespace platform

@@ -1,0 +1,36 @@
+// Runs one of Ostrel's dialogs on its own and exits with its modal result, so that the UI
+// tests can check each dialog's result through the driver's expect-exit.
+//   page_host finish 0|1    FinishPage with updateNeeded 0 or 1
+//   page_host confirm       ConfirmCloseDialog (its system menu opens the About box)
+//   page_host about         AboutDialog
+#include <windows.h>
+// commctrl.h needs windows.h first.
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "pages/about_dialog.h"
+#include "pages/confirm_close_dialog.h"
+#include "pages/finish_page.h"
+
+int main(int argc, char** argv) {
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
+  InitCommonControlsEx(&controls);
+  const char* which = argc > 1 ? argv[1] : "";
+  if (std::strcmp(which, "finish") == 0 && argc > 2) {
+    ostrel::FinishPage page;
+    page.updateNeeded = std::strcmp(argv[2], "0") == 0 ? 0 : 1;
+    return static_cast<int>(page.RunModal());
+  }
+  if (std::strcmp(which, "confirm") == 0) {
+    ostrel::ConfirmCloseDialog dialog;
+    return static_cast<int>(dialog.RunModal());
+  }
+  if (std::strcmp(which, "about") == 0) {
+    ostrel::AboutDialog about;
+    return static_cast<int>(about.RunModal());
+  }
+  std::fprintf(stderr, "usage: page_host finish 0|1 | confirm | about\n");
+  return 100;
+}

@@ -1,0 +1,54 @@
+// A stand-in for the reader Tavrel.exe, for tests only: records the raw command line and the
+// arguments CommandLineToArgvW splits it into in "launch.rec" beside itself, then exits.
+// The record is UTF-16LE: the command line, then each argument, each followed by a zero unit.
+// It is written under another name and renamed, so a reader of the record never sees half.
+#include <windows.h>
+// shellapi.h needs windows.h first.
+#include <shellapi.h>
+
+#include <fstream>
+#include <memory>
+#include <string>
+
+namespace {
+
+std::wstring ModuleFolder() {
+  wchar_t name[MAX_PATH] = {};
+  const DWORD length = ::GetModuleFileNameW(nullptr, name, MAX_PATH);
+  std::wstring path(name, length);
+  return path.substr(0, path.find_last_of(L'\\') + 1);
+}
+
+struct LocalFreer {
+  void operator()(LPWSTR* block) const { ::LocalFree(block); }
+};
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  try {
+    const wchar_t* line = ::GetCommandLineW();
+    std::wstring record = line;
+    record.push_back(L'\0');
+    int count = 0;
+    const std::unique_ptr<LPWSTR, LocalFreer> argv(::CommandLineToArgvW(line, &count));
+    for (int i = 0; argv && i < count; ++i) {
+      record += argv.get()[i];
+      record.push_back(L'\0');
+    }
+    const std::wstring folder = ModuleFolder();
+    const std::wstring partial = folder + L"launch.tmp";
+    {
+      std::ofstream out(partial.c_str(), std::ios::binary | std::ios::trunc);
+      out.write(reinterpret_cast<const char*>(record.data()),
+                static_cast<std::streamsize>(record.size() * sizeof(wchar_t)));
+      if (!out) return 2;
+    }
+    return ::MoveFileExW(partial.c_str(), (folder + L"launch.rec").c_str(),
+                         MOVEFILE_REPLACE_EXISTING)
+               ? 0
+               : 3;
+  } catch (...) {
+    return 1;
+  }
+}

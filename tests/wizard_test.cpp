@@ -1,0 +1,197 @@
+#include "app/wizard.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <string>
+#include <tuple>
+
+#include "platform/memory_registry.h"
+#include "settings/registry_values.h"
+
+namespace {
+
+using ostrel::WizardEnd;
+
+constexpr char kProgram[] = "C:\\Reader\\Ostrel.exe";
+constexpr char kManifest[] = "C:\\Reader\\update\\update.ini";
+
+class FakeFiles : public platform::FileSystem {
+ public:
+  bool Exists(const std::string&) override { return false; }
+  platform::CreateFolderResult CreateFolder(const std::string&) override {
+    return platform::CreateFolderResult::kFailed;
+  }
+  std::size_t ModuleFileName(char* buffer, std::size_t size) override {
+    const std::size_t length = std::min(std::strlen(kProgram), size - 1);
+    std::memcpy(buffer, kProgram, length);
+    buffer[length] = '\0';
+    return length;
+  }
+};
+
+// INI files as a map from (file, section, key) to the value; enough for the version read.
+class FakeProfiles : public platform::ProfileStore {
+ public:
+  std::string ReadString(const std::string& file, const std::string& section,
+                         const std::string& key, const std::string& defaultValue,
+                         std::size_t bufferSize) override {
+    const auto found = values.find({file, section, key});
+    const std::string& value = found == values.end() ? defaultValue : found->second;
+    return value.substr(0, bufferSize - 1);
+  }
+  int32_t ReadInt(const std::string&, const std::string&, const std::string&,
+                  int32_t defaultValue) override {
+    return defaultValue;
+  }
+  bool WriteString(const std::string& file, const std::string& section, const std::string& key,
+                   const std::string& value) override {
+    values[{file, section, key}] = value;
+    return true;
+  }
+  std::vector<std::string> ReadKeyNames(const std::string&, const std::string&) override {
+    return {};
+  }
+
+  std::map<std::tuple<std::string, std::string, std::string>, std::string> values;
+};
+
+// Pages with scripted results. The connect page hands the manifest on the way the real one
+// does, through update\update.ini; `log` records which pages ran, in order.
+class FakePages : public ostrel::WizardPages {
+ public:
+  FakePages(FakeProfiles& profiles, const char* manifestVersion)
+      : profiles_(profiles), manifestVersion_(manifestVersion) {}
+
+  int RunServerSelectPage() override {
+    log += "server ";
+    return server;
+  }
+  int32_t RunConnectPage() override {
+    log += "connect ";
+    if (connect == ostrel::Succeeded && manifestVersion_ != nullptr) {
+      profiles_.WriteString(kManifest, "main", "version", manifestVersion_);
+    }
+    return connect;
+  }
+  int32_t RunFileListPage() override {
+    log += "files ";
+    return fileList;
+  }
+  int RunFinishPage(int32_t updateNeeded) override {
+    log += "finish(" + std::to_string(updateNeeded) + ") ";
+    return finish;
+  }
+  void RunConfirmCloseDialog() override { log += "confirm "; }
+
+  int server = ostrel::kResultOk;
+  int32_t connect = ostrel::Succeeded;
+  int32_t fileList = ostrel::Succeeded;
+  int finish = ostrel::kResultOk;
+  std::string log;
+
+ private:
+  FakeProfiles& profiles_;
+  const char* manifestVersion_;
+};
+
+constexpr int kRunFailed = -1;  // a modal run that could not create its dialog
+constexpr const char* kMissing = nullptr;
+
+struct Case {
+  const char* what;
+  const char* installed;  // Current Version in the registry; nullptr: no value
+  const char* offered;    // main/version of the fetched manifest; nullptr: none
+  int server;
+  int32_t connect;
+  int32_t fileList;
+  int finish;
+  const char* pagesRun;
+  WizardEnd end;
+};
+
+TEST(RunWizardSequence, EveryWayOut) {
+  using ostrel::Cancelled;
+  using ostrel::Failed;
+  using ostrel::Pending;
+  using ostrel::Succeeded;
+  constexpr int kOk = ostrel::kResultOk;
+  constexpr int kCancel = ostrel::kResultCancel;
+  const Case cases[] = {
+      {"cancel on the server page", "1.0.0.1", "1.0.0.2", kCancel, Succeeded, Succeeded, kOk,
+       "server ", WizardEnd::kServerPageCancelled},
+      {"server page that failed to run goes on", "1.0.0.1", "1.0.0.1", kRunFailed, Succeeded,
+       Succeeded, kOk, "server connect finish(0) ", WizardEnd::kUpToDate},
+      {"connect page failed", "1.0.0.1", "1.0.0.2", kOk, Failed, Succeeded, kOk, "server connect ",
+       WizardEnd::kConnectNotCompleted},
+      {"connect page cancelled", "1.0.0.1", "1.0.0.2", kOk, Cancelled, Succeeded, kOk,
+       "server connect ", WizardEnd::kConnectNotCompleted},
+      {"connect page closed before its work ended, or failed to run", "1.0.0.1", "1.0.0.2", kOk,
+       Pending, Succeeded, kOk, "server connect ", WizardEnd::kConnectNotCompleted},
+      {"same version: no download, finish says up to date", "1.0.0.1", "1.0.0.1", kOk, Succeeded,
+       Succeeded, kOk, "server connect finish(0) ", WizardEnd::kUpToDate},
+      {"up to date, finish page cancelled", "1.0.0.1", "1.0.0.1", kOk, Succeeded, Succeeded,
+       kCancel, "server connect finish(0) ", WizardEnd::kUpToDate},
+      {"up to date, finish page failed to run", "1.0.0.1", "1.0.0.1", kOk, Succeeded, Succeeded,
+       kRunFailed, "server connect finish(0) ", WizardEnd::kUpToDate},
+      {"installed newer than offered", "2.0.0.0", "1.9.9.9", kOk, Succeeded, Succeeded, kOk,
+       "server connect finish(0) ", WizardEnd::kUpToDate},
+      {"newer version: download, finish, confirm", "1.0.0.1", "1.0.0.2", kOk, Succeeded, Succeeded,
+       kOk, "server connect files finish(1) confirm ", WizardEnd::kConfirmDialogClosed},
+      {"file-list page failed", "1.0.0.1", "1.0.0.2", kOk, Succeeded, Failed, kOk,
+       "server connect files ", WizardEnd::kFileListNotCompleted},
+      {"file-list page cancelled", "1.0.0.1", "1.0.0.2", kOk, Succeeded, Cancelled, kOk,
+       "server connect files ", WizardEnd::kFileListNotCompleted},
+      {"file-list page failed to run", "1.0.0.1", "1.0.0.2", kOk, Succeeded, Pending, kOk,
+       "server connect files ", WizardEnd::kFileListNotCompleted},
+      {"files fetched, finish page cancelled: no confirm", "1.0.0.1", "1.0.0.2", kOk, Succeeded,
+       Succeeded, kCancel, "server connect files finish(1) ", WizardEnd::kFinishPageNotConfirmed},
+      {"files fetched, finish page failed to run", "1.0.0.1", "1.0.0.2", kOk, Succeeded, Succeeded,
+       kRunFailed, "server connect files finish(1) ", WizardEnd::kFinishPageNotConfirmed},
+      {"no installed version reads as 0.0.0.0", kMissing, "0.0.0.1", kOk, Succeeded, Succeeded, kOk,
+       "server connect files finish(1) confirm ", WizardEnd::kConfirmDialogClosed},
+      {"no manifest version reads as 0.0.0.0", "0.0.0.1", kMissing, kOk, Succeeded, Succeeded, kOk,
+       "server connect finish(0) ", WizardEnd::kUpToDate},
+      {"neither version: equal, no update", kMissing, kMissing, kOk, Succeeded, Succeeded, kOk,
+       "server connect finish(0) ", WizardEnd::kUpToDate},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    platform::MemoryRegistry registry;
+    if (c.installed != nullptr) {
+      registry.CreateKey(ostrel::kReaderKey)
+          ->SetValue(ostrel::kCurrentVersionValue, platform::StringValue(c.installed));
+    }
+    FakeFiles files;
+    FakeProfiles profiles;
+    FakePages pages(profiles, c.offered);
+    pages.server = c.server;
+    pages.connect = c.connect;
+    pages.fileList = c.fileList;
+    pages.finish = c.finish;
+
+    const WizardEnd end = ostrel::RunWizardSequence(pages, {registry, files, profiles});
+
+    EXPECT_EQ(pages.log, c.pagesRun);
+    EXPECT_EQ(end, c.end) << ostrel::WizardEndName(end);
+  }
+}
+
+// A manifest left over from an earlier run is what the version decision reads when the
+// connect page reports success without storing a new one.
+TEST(RunWizardSequence, ReadsTheManifestFileNotThePage) {
+  platform::MemoryRegistry registry;
+  registry.CreateKey(ostrel::kReaderKey)
+      ->SetValue(ostrel::kCurrentVersionValue, platform::StringValue("1.0.0.1"));
+  FakeFiles files;
+  FakeProfiles profiles;
+  profiles.WriteString(kManifest, "main", "version", "1.0.0.7");
+  FakePages pages(profiles, kMissing);
+
+  EXPECT_EQ(ostrel::RunWizardSequence(pages, {registry, files, profiles}),
+            WizardEnd::kConfirmDialogClosed);
+  EXPECT_EQ(pages.log, "server connect files finish(1) confirm ");
+}
+
+}  // namespace

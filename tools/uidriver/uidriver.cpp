@@ -1,0 +1,329 @@
+// uidriver: drives dialogs of another process the way a person would, for UI tests under Wine.
+//
+// Usage: uidriver [--timeout MS] STEP...
+// Steps run in order; the first that fails prints "uidriver: step N (...): why" on stderr and
+// the driver exits with 1 (0 when every step passed). Every wait gives up after the timeout
+// (default 10000 ms; --timeout may also appear between steps to change it for later ones).
+// Texts are compared as Unicode, so give them as the shell writes them (UTF-8 under Wine).
+//
+//   start "COMMAND LINE"     start a program (a leading "/" in its path means Z:/...). From
+//                            then on only windows of that process are looked at; it is
+//                            terminated when the driver ends and it still runs.
+//   window CAPTION           wait for a visible top-level window with exactly this caption
+//                            and make it the current window
+//   dialog CAPTION ID        the same, but the window must also have a control with this id
+//   expect-text ID TEXT      wait until control ID of the current window reads TEXT
+//   expect-caption TEXT      wait until the current window's caption reads TEXT
+//   expect-enabled ID        wait until control ID is enabled (expect-disabled: disabled)
+//   print-text ID            print the control's text (UTF-8) and a newline on stdout
+//   list                     print every control of the current window: id, class, state, text
+//   click ID                 press button ID (BM_CLICK); refuses a hidden or disabled button,
+//                            as a person could not press it either
+//   command ID               send WM_COMMAND ID, as the Enter (1) and Esc (2) keys do
+//   syscommand CODE          send WM_SYSCOMMAND CODE (a number such as 0x10, or "close" for
+//                            the close box, SC_CLOSE)
+//   repaint                  have the current window and its controls drawn now (before a
+//                            screenshot)
+//   expect-alive             the current window still exists (after a click that should do
+//                            nothing)
+//   gone                     wait until the current window no longer exists
+//   expect-exit CODE         wait for the started program to end with exit code CODE
+//
+// click, command and syscommand return once the window has handled the message, or has
+// started a modal loop of its own because of it (an About box), or is gone.
+//
+// Example (the finish page of an up-to-date run, then the program's exit code):
+//   uidriver start "page_host.exe finish 0" dialog 在线升级向导 1000
+//            expect-text 1000 现在已经是最新版本! click 1061 gone expect-exit 1
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "win32/handles.h"
+
+namespace {
+
+using platform::win32::UniqueHandle;
+
+struct Failure {
+  std::wstring why;
+};
+
+std::string Utf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
+                      nullptr, nullptr);
+  return out;
+}
+
+// Console output as raw UTF-8 bytes, whatever the console code page is.
+void Write(HANDLE stream, const std::wstring& text) {
+  const std::string bytes = Utf8(text);
+  DWORD written = 0;
+  WriteFile(stream, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+std::wstring WindowText(HWND window) {
+  // WM_GETTEXT with a timeout: a hung target must not hang the driver.
+  wchar_t buffer[1024] = {};
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer),
+                           SMTO_ABORTIFHUNG, 5000, &copied)) {
+    return {};
+  }
+  return std::wstring(buffer, copied < 1024 ? copied : 1023);
+}
+
+std::wstring ClassName(HWND window) {
+  wchar_t buffer[256] = {};
+  const int length = GetClassNameW(window, buffer, 256);
+  return std::wstring(buffer, length > 0 ? static_cast<size_t>(length) : 0);
+}
+
+long ParseNumber(const std::wstring& text) {
+  wchar_t* end = nullptr;
+  const long value = std::wcstol(text.c_str(), &end, 0);
+  if (text.empty() || *end != L'\0') throw Failure{L"not a number: " + text};
+  return value;
+}
+
+class Driver {
+ public:
+  explicit Driver(std::vector<std::wstring> args) : args_(std::move(args)) {}
+
+  ~Driver() {
+    if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+      Write(GetStdHandle(STD_ERROR_HANDLE), L"uidriver: terminating the started program\n");
+      TerminateProcess(process_.get(), 255);
+      WaitForSingleObject(process_.get(), 5000);
+    }
+  }
+
+  int Run() {
+    size_t step = 0;
+    std::wstring current;
+    try {
+      while (next_ < args_.size()) {
+        ++step;
+        current = args_[next_];
+        RunStep(Take());
+      }
+      return 0;
+    } catch (const Failure& failure) {
+      Write(GetStdHandle(STD_ERROR_HANDLE), L"uidriver: step " + std::to_wstring(step) + L" (" +
+                                                current + L"): " + failure.why + L"\n");
+      return 1;
+    }
+  }
+
+ private:
+  std::wstring Take() {
+    if (next_ >= args_.size()) throw Failure{L"missing argument"};
+    return args_[next_++];
+  }
+
+  void RunStep(const std::wstring& verb) {
+    if (verb == L"--timeout") {
+      timeoutMs_ = static_cast<DWORD>(ParseNumber(Take()));
+    } else if (verb == L"start") {
+      Start(Take());
+    } else if (verb == L"window") {
+      FindWindowStep(Take(), nullptr);
+    } else if (verb == L"dialog") {
+      const std::wstring caption = Take();
+      const int id = static_cast<int>(ParseNumber(Take()));
+      FindWindowStep(caption, &id);
+    } else if (verb == L"expect-text") {
+      const int id = static_cast<int>(ParseNumber(Take()));
+      const std::wstring expected = Take();
+      HWND control = ControlOf(id);
+      WaitFor([&] { return WindowText(control) == expected; },
+              [&] {
+                return L"control " + std::to_wstring(id) + L" reads \"" + WindowText(control) +
+                       L"\", not \"" + expected + L"\"";
+              });
+    } else if (verb == L"expect-caption") {
+      const std::wstring expected = Take();
+      HWND window = Current();
+      WaitFor([&] { return WindowText(window) == expected; },
+              [&] { return L"the caption reads \"" + WindowText(window) + L"\""; });
+    } else if (verb == L"expect-enabled" || verb == L"expect-disabled") {
+      const bool enabled = verb == L"expect-enabled";
+      const int id = static_cast<int>(ParseNumber(Take()));
+      HWND control = ControlOf(id);
+      WaitFor([&] { return (IsWindowEnabled(control) != FALSE) == enabled; },
+              [&] {
+                return L"control " + std::to_wstring(id) + L" is " +
+                       (enabled ? L"disabled" : L"enabled");
+              });
+    } else if (verb == L"print-text") {
+      Write(GetStdHandle(STD_OUTPUT_HANDLE), WindowText(ControlOf(ParseNumber(Take()))) + L"\n");
+    } else if (verb == L"list") {
+      List();
+    } else if (verb == L"click") {
+      const int id = static_cast<int>(ParseNumber(Take()));
+      HWND button = ControlOf(id);
+      if (!IsWindowVisible(button)) throw Failure{L"the button is hidden"};
+      if (!IsWindowEnabled(button)) throw Failure{L"the button is disabled"};
+      Deliver(button, BM_CLICK, 0, 0);
+    } else if (verb == L"command") {
+      Deliver(Current(), WM_COMMAND, MAKEWPARAM(ParseNumber(Take()), BN_CLICKED), 0);
+    } else if (verb == L"syscommand") {
+      const std::wstring code = Take();
+      Deliver(Current(), WM_SYSCOMMAND, code == L"close" ? SC_CLOSE : ParseNumber(code), 0);
+    } else if (verb == L"repaint") {
+      HWND window = Current();
+      RedrawWindow(window, nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+      DWORD_PTR ignored = 0;
+      SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs_, &ignored);
+    } else if (verb == L"expect-alive") {
+      if (!IsWindow(Current())) throw Failure{L"the window is gone"};
+    } else if (verb == L"gone") {
+      HWND window = Current();
+      WaitFor([&] { return !IsWindow(window); }, [] { return L"the window is still there"; });
+    } else if (verb == L"expect-exit") {
+      ExpectExit(static_cast<DWORD>(ParseNumber(Take())));
+    } else {
+      throw Failure{L"unknown step (see the header of tools/uidriver/uidriver.cpp)"};
+    }
+  }
+
+  template <typename Condition, typename Describe>
+  void WaitFor(Condition condition, Describe describe) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+      if (condition()) return;
+      if (GetTickCount() - start >= timeoutMs_) {
+        throw Failure{std::wstring(describe()) + L" after " + std::to_wstring(timeoutMs_) + L" ms"};
+      }
+      Sleep(20);  // polling interval of the wait, not a wait for the target
+    }
+  }
+
+  void Start(std::wstring commandLine) {
+    if (process_) throw Failure{L"a program was started already"};
+    if (!commandLine.empty() && commandLine[0] == L'/') commandLine.insert(0, L"Z:");
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info)) {
+      throw Failure{L"cannot start it, error " + std::to_wstring(GetLastError())};
+    }
+    UniqueHandle thread(info.hThread);
+    process_.reset(info.hProcess);
+    processId_ = info.dwProcessId;
+  }
+
+  struct Search {
+    const Driver* driver;
+    const std::wstring* caption;
+    const int* id;
+    HWND found;
+  };
+
+  static BOOL CALLBACK Visit(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<Search*>(param);
+    if (!IsWindowVisible(window)) return TRUE;
+    if (search->driver->processId_ != 0) {
+      DWORD owner = 0;
+      GetWindowThreadProcessId(window, &owner);
+      if (owner != search->driver->processId_) return TRUE;
+    }
+    if (WindowText(window) != *search->caption) return TRUE;
+    if (search->id != nullptr && GetDlgItem(window, *search->id) == nullptr) return TRUE;
+    search->found = window;
+    return FALSE;
+  }
+
+  void FindWindowStep(const std::wstring& caption, const int* id) {
+    Search search{this, &caption, id, nullptr};
+    WaitFor(
+        [&] {
+          EnumWindows(&Driver::Visit, reinterpret_cast<LPARAM>(&search));
+          return search.found != nullptr;
+        },
+        [&] {
+          return L"no window \"" + caption + L"\"" +
+                 (id ? L" with control " + std::to_wstring(*id) : std::wstring());
+        });
+    current_ = search.found;
+  }
+
+  HWND Current() const {
+    if (current_ == nullptr) throw Failure{L"no current window: use window or dialog first"};
+    return current_;
+  }
+
+  HWND ControlOf(long id) const {
+    HWND control = GetDlgItem(Current(), static_cast<int>(id));
+    if (control == nullptr) throw Failure{L"no control " + std::to_wstring(id)};
+    return control;
+  }
+
+  // Sends without waiting for the handler (it may run a modal loop), then waits until the
+  // target has served a later message: it handled ours, entered a modal loop, or is gone.
+  void Deliver(HWND target, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!SendNotifyMessageW(target, message, wParam, lParam)) {
+      throw Failure{L"cannot send the message, error " + std::to_wstring(GetLastError())};
+    }
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(target, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs_, &ignored);
+  }
+
+  void List() {
+    std::wstring out;
+    for (HWND child = GetWindow(Current(), GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+      out += std::to_wstring(static_cast<int>(GetDlgCtrlID(child))) + L"\t" + ClassName(child) +
+             L"\t" + (IsWindowVisible(child) ? L"visible" : L"hidden") + L"," +
+             (IsWindowEnabled(child) ? L"enabled" : L"disabled") + L"\t" + WindowText(child) +
+             L"\n";
+    }
+    Write(GetStdHandle(STD_OUTPUT_HANDLE), out);
+  }
+
+  void ExpectExit(DWORD expected) {
+    if (!process_) throw Failure{L"no program was started"};
+    if (WaitForSingleObject(process_.get(), timeoutMs_) != WAIT_OBJECT_0) {
+      throw Failure{L"the program still runs after " + std::to_wstring(timeoutMs_) + L" ms"};
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process_.get(), &code);
+    if (code != expected) {
+      throw Failure{L"the program exited with " + std::to_wstring(code) + L", not " +
+                    std::to_wstring(expected)};
+    }
+  }
+
+  std::vector<std::wstring> args_;
+  size_t next_ = 0;
+  DWORD timeoutMs_ = 10000;
+  UniqueHandle process_;
+  DWORD processId_ = 0;
+  HWND current_ = nullptr;
+};
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) {
+    Write(GetStdHandle(STD_ERROR_HANDLE),
+          L"usage: uidriver [--timeout MS] STEP...  (steps: see tools/uidriver/uidriver.cpp)\n");
+    return 2;
+  }
+  try {
+    Driver driver(std::vector<std::wstring>(argv + 1, argv + argc));
+    return driver.Run();
+  } catch (...) {
+    Write(GetStdHandle(STD_ERROR_HANDLE), L"uidriver: out of memory\n");
+    return 1;
+  }
+}

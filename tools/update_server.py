@@ -1,0 +1,178 @@
+#!/usr/bin/env python3
+"""A local update server for tests and the demo: serves a folder on 127.0.0.1 only.
+
+Faults are asked for in the path, so that a base URL carries them into every request built on
+it: GET /~status=404/update.htm answers 404. Options, comma-separated after "~":
+  status=N      answer with status N (the body is a short error page)
+  nolength      send no Content-Length (the body ends when the connection closes)
+  cut=N         announce the whole length but send only N bytes, then close
+  stall         send the headers, then nothing, until the client goes (at most 60 s)
+  rate=N        trickle the body at about N bytes per second
+  cacheable     tell clients they may keep the answer for an hour
+Every request's path is appended to <state-dir>/requests.log, followed by a tab and
+"no-cache" when the request asked to bypass caches.
+
+  update_server.py start --root DIR --state-dir DIR   start in the background; prints the port
+  update_server.py stop --state-dir DIR               stop the server started there
+  update_server.py serve --root DIR --state-dir DIR [--port N]   run in the foreground
+"""
+import argparse
+import http.server
+import os
+import pathlib
+import signal
+import subprocess
+import sys
+import time
+import urllib.parse
+
+
+def parse_faults(path):
+    """Splits "/~a,b=1/rest" into ({"a": "", "b": "1"}, "/rest")."""
+    if not path.startswith("/~"):
+        return {}, path
+    options, _, rest = path[2:].partition("/")
+    faults = {}
+    for option in filter(None, options.split(",")):
+        name, _, value = option.partition("=")
+        faults[name] = value
+    return faults, "/" + rest
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    server_version = "TavrelTestServer/1.0"
+    protocol_version = "HTTP/1.0"
+
+    def log_message(self, format, *args):  # keep test output quiet; requests.log has them
+        pass
+
+    def do_GET(self):
+        with open(self.server.state_dir / "requests.log", "a", encoding="utf-8") as log:
+            asks = (self.headers.get("Pragma", "") + self.headers.get("Cache-Control", "")).lower()
+            log.write(self.path + ("\tno-cache" if "no-cache" in asks else "") + "\n")
+        faults, path = parse_faults(urllib.parse.unquote(self.path.split("?")[0]))
+        if "status" in faults:
+            self.send_body(int(faults["status"]), b"<html>error page</html>", faults)
+            return
+        target = self.resolve(path)
+        if target is None or not target.is_file():
+            self.send_body(404, b"<html>not found</html>", faults)
+            return
+        self.send_body(200, target.read_bytes(), faults)
+
+    def resolve(self, path):
+        # Names are matched without regard to letter case, as on the reader's file system;
+        # nothing outside the root is served.
+        current = self.server.root
+        for part in path.replace("\\", "/").split("/"):
+            if part in ("", "."):
+                continue
+            if part == "..":
+                return None
+            matches = [entry for entry in current.iterdir() if entry.name.lower() == part.lower()]
+            if not matches:
+                return None
+            current = matches[0]
+        return current
+
+    def send_body(self, status, body, faults):
+        self.send_response(status)
+        self.send_header("Content-Type", "application/octet-stream")
+        if "cacheable" in faults:
+            self.send_header("Cache-Control", "public, max-age=3600")
+            self.send_header("Last-Modified", "Mon, 07 Dec 2026 00:00:00 GMT")
+        if "nolength" not in faults:
+            self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        if "stall" in faults:
+            self.wfile.flush()
+            deadline = time.monotonic() + 60
+            while time.monotonic() < deadline and not self.server.stopping:
+                time.sleep(0.1)
+            return
+        if "cut" in faults:
+            body = body[: int(faults["cut"])]
+        rate = int(faults.get("rate", "0") or 0)
+        try:
+            if rate > 0:
+                chunk = max(1, rate // 20)
+                for start in range(0, len(body), chunk):
+                    self.wfile.write(body[start : start + chunk])
+                    self.wfile.flush()
+                    time.sleep(chunk / rate)
+            else:
+                self.wfile.write(body)
+        except (BrokenPipeError, ConnectionResetError):
+            pass
+
+
+def serve(root, state_dir, port):
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler)
+    server.daemon_threads = True
+    server.root = pathlib.Path(root).resolve()
+    server.state_dir = pathlib.Path(state_dir)
+    server.stopping = False
+
+    def stop(*_):
+        server.stopping = True
+        raise KeyboardInterrupt
+
+    signal.signal(signal.SIGTERM, stop)
+    (server.state_dir / "port.tmp").write_text(str(server.server_address[1]))
+    os.replace(server.state_dir / "port.tmp", server.state_dir / "port")
+    try:
+        server.serve_forever(poll_interval=0.1)
+    except KeyboardInterrupt:
+        pass
+
+
+def start(root, state_dir, port):
+    state = pathlib.Path(state_dir)
+    state.mkdir(parents=True, exist_ok=True)
+    stop(state_dir)
+    (state / "port").unlink(missing_ok=True)
+    (state / "requests.log").unlink(missing_ok=True)
+    # Detached, with its output in a file: a child holding CTest's pipes would hang the test.
+    with open(state / "server.log", "ab") as log:
+        process = subprocess.Popen(
+            [sys.executable, os.path.abspath(__file__), "serve", "--root", root,
+             "--state-dir", state_dir, "--port", str(port)],
+            stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True)
+    (state / "pid").write_text(str(process.pid))
+    deadline = time.monotonic() + 20
+    while not (state / "port").exists():
+        if process.poll() is not None or time.monotonic() > deadline:
+            sys.exit("update server did not start; see " + str(state / "server.log"))
+        time.sleep(0.05)
+    print((state / "port").read_text())
+
+
+def stop(state_dir):
+    pid_file = pathlib.Path(state_dir) / "pid"
+    if not pid_file.exists():
+        return
+    try:
+        os.kill(int(pid_file.read_text()), signal.SIGTERM)
+    except (ProcessLookupError, ValueError):
+        pass
+    pid_file.unlink(missing_ok=True)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("command", choices=["start", "stop", "serve"])
+    parser.add_argument("--root", default=".")
+    parser.add_argument("--state-dir", required=True)
+    parser.add_argument("--port", type=int, default=0)
+    args = parser.parse_args()
+    if args.command == "serve":
+        serve(args.root, args.state_dir, args.port)
+    elif args.command == "start":
+        start(args.root, args.state_dir, args.port)
+    else:
+        stop(args.state_dir)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,10 @@
+// Ostrel's entry point. Command-line arguments are not read.
+#include <windows.h>
+
+#include "app/updater_app.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  ostrel::UpdaterApp app;
+  app.RunWizard();
+  return 0;
+}

@@ -1,0 +1,67 @@
+#include "app/updater_app.h"
+
+#include <windows.h>
+// commctrl.h needs windows.h first.
+#include <commctrl.h>
+
+#include <cstdio>
+
+#include "pages/confirm_close_dialog.h"
+#include "pages/finish_page.h"
+#include "pages/placeholder_page.h"
+#include "platform/file_system.h"
+#include "platform/profile_store.h"
+#include "platform/registry.h"
+#include "res/resource.h"
+
+namespace ostrel {
+
+namespace {
+
+int32_t RunPlaceholder(int templateId, const char* name) {
+  PlaceholderPage page(templateId, name);
+  page.RunModal();
+  return page.outcome;
+}
+
+}  // namespace
+
+int DialogPages::RunServerSelectPage() {
+  PlaceholderPage page(IDD_SERVER_SELECT_PAGE, "ServerSelectPage");
+  return static_cast<int>(page.RunModal());
+}
+
+int32_t DialogPages::RunConnectPage() { return RunPlaceholder(IDD_CONNECT_PAGE, "ConnectPage"); }
+
+int32_t DialogPages::RunFileListPage() {
+  return RunPlaceholder(IDD_FILE_LIST_PAGE, "FileListPage");
+}
+
+int DialogPages::RunFinishPage(int32_t updateNeeded) {
+  FinishPage page;
+  page.updateNeeded = updateNeeded;
+  return static_cast<int>(page.RunModal());
+}
+
+void DialogPages::RunConfirmCloseDialog() {
+  ConfirmCloseDialog dialog;
+  dialog.RunModal();
+}
+
+bool UpdaterApp::RunWizard() {
+  try {
+    // The pages use the progress bar and list view classes of the common controls.
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&controls);
+    DialogPages pages;
+    lastEnd =
+        RunWizardSequence(pages, {platform::CurrentUserRegistry(), platform::SystemFileSystem(),
+                                  platform::SystemProfileStore()});
+    std::fprintf(stderr, "Ostrel: wizard ended: %s\n", WizardEndName(lastEnd));
+  } catch (...) {
+    std::fprintf(stderr, "Ostrel: the wizard stopped on an unexpected error\n");
+  }
+  return false;
+}
+
+}  // namespace ostrel

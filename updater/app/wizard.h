@@ -1,0 +1,66 @@
+// The wizard sequence: which page runs after which, and every way the run can end.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/file_system.h"
+#include "platform/profile_store.h"
+#include "platform/registry.h"
+
+namespace ostrel {
+
+// The result field of the download pages (ConnectPage, FileListPage). Only Succeeded lets the
+// wizard go on.
+enum Outcome : int32_t {
+  Pending = 0,    // at construction; stays when the page closes before its work ended
+  Succeeded = 1,  // the page's work completed
+  Cancelled = 4,  // the user pressed the page's cancel button
+  Failed = 5,     // the page's work failed
+};
+
+// Modal results of the pages; a run that could not start gives -1.
+inline constexpr int kResultOk = 1;
+inline constexpr int kResultCancel = 2;
+
+// Runs each page modally: the page object is created before its run and destroyed after it,
+// with no parent window. The download pages report the outcome they hold once their run has
+// returned (their modal results are not used).
+class WizardPages {
+ public:
+  virtual ~WizardPages() = default;
+  virtual int RunServerSelectPage() = 0;
+  virtual int32_t RunConnectPage() = 0;
+  virtual int32_t RunFileListPage() = 0;
+  virtual int RunFinishPage(int32_t updateNeeded) = 0;
+  // Its result is not used: the run ends after it either way.
+  virtual void RunConfirmCloseDialog() = 0;
+};
+
+// Where the settings and the fetched manifest are read.
+struct WizardEnvironment {
+  platform::Registry& registry;
+  platform::FileSystem& files;
+  platform::ProfileStore& profiles;
+};
+
+// How a run ended.
+enum class WizardEnd {
+  kServerPageCancelled,
+  kConnectNotCompleted,
+  kFileListNotCompleted,
+  kUpToDate,                // no update needed; the finish page was closed either way
+  kFinishPageNotConfirmed,  // files fetched, but the finish page was not closed with OK
+  kConfirmDialogClosed,     // the confirm dialog ran (install or cancel is its own business)
+};
+
+const char* WizardEndName(WizardEnd end);
+
+// True when the installed reader is older than the manifest in update\update.ini.
+bool IsUpdateNeeded(const WizardEnvironment& environment);
+
+// The whole sequence: server page, connect page, version decision, file-list page (only when
+// an update is needed), finish page, confirm dialog (only when files were fetched and the
+// finish page was confirmed). Shows nothing of its own.
+WizardEnd RunWizardSequence(WizardPages& pages, const WizardEnvironment& environment);
+
+}  // namespace ostrel

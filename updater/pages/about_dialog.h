@@ -1,0 +1,14 @@
+// The About box (dialog 100): icon, version line, one more line and OK.
+#pragma once
+
+#include "res/resource.h"
+#include "ui/dialog.h"
+
+namespace ostrel {
+
+class AboutDialog : public Dialog {
+ public:
+  AboutDialog() : Dialog(IDD_ABOUTBOX) {}
+};
+
+}  // namespace ostrel

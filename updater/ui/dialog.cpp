@@ -1,0 +1,92 @@
+#include "ui/dialog.h"
+
+#include <vector>
+
+namespace ostrel {
+
+Dialog::Dialog(int templateId) : templateId_(templateId) {}
+
+Dialog::~Dialog() = default;
+
+INT_PTR Dialog::RunModal(HWND owner) {
+  return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId_), owner,
+                         &Dialog::DialogProc, reinterpret_cast<LPARAM>(this));
+}
+
+bool Dialog::OnInitDialog() { return true; }
+
+bool Dialog::OnCommand(int id, int /*notifyCode*/) {
+  if (id == IDOK) {
+    EndDialog(kOk);
+    return true;
+  }
+  if (id == IDCANCEL) {
+    EndDialog(kCancel);
+    return true;
+  }
+  return false;
+}
+
+void Dialog::OnTimer(UINT_PTR /*timerId*/) {}
+
+bool Dialog::OnSysCommand(WPARAM /*command*/, LPARAM /*position*/) { return false; }
+
+void Dialog::EndDialog(INT_PTR result) { ::EndDialog(window_, result); }
+
+HWND Dialog::Control(int id) const { return GetDlgItem(window_, id); }
+
+void Dialog::SetControlText(int id, const char* text) { SetDlgItemTextA(window_, id, text); }
+
+std::string Dialog::ControlText(int id) const {
+  HWND control = Control(id);
+  if (control == nullptr) return {};
+  std::vector<char> text(static_cast<size_t>(GetWindowTextLengthA(control)) + 1, '\0');
+  const int length = GetWindowTextA(control, text.data(), static_cast<int>(text.size()));
+  return std::string(text.data(), length > 0 ? static_cast<size_t>(length) : 0);
+}
+
+void Dialog::EnableControl(int id, bool enabled) { EnableWindow(Control(id), enabled); }
+
+bool Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
+  switch (message) {
+    case WM_INITDIALOG:
+      result = OnInitDialog() ? TRUE : FALSE;
+      return true;
+    case WM_COMMAND:
+      return OnCommand(LOWORD(wParam), HIWORD(wParam));
+    case WM_TIMER:
+      OnTimer(static_cast<UINT_PTR>(wParam));
+      return true;
+    case WM_SYSCOMMAND:
+      return OnSysCommand(wParam, lParam);
+    default:
+      return false;
+  }
+}
+
+INT_PTR CALLBACK Dialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  Dialog* self = nullptr;
+  if (message == WM_INITDIALOG) {
+    self = reinterpret_cast<Dialog*>(lParam);
+    self->window_ = window;
+    SetWindowLongPtrA(window, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
+  } else {
+    self = reinterpret_cast<Dialog*>(GetWindowLongPtrA(window, DWLP_USER));
+  }
+  if (self == nullptr) return FALSE;
+  if (message == WM_NCDESTROY) {
+    self->window_ = nullptr;
+    return FALSE;
+  }
+  // Nothing may unwind through the dialog manager: a handler that throws ends the run with the
+  // result of a dialog that could not be shown.
+  try {
+    INT_PTR result = TRUE;
+    return self->Dispatch(message, wParam, lParam, result) ? result : FALSE;
+  } catch (...) {
+    ::EndDialog(window, kFailed);
+    return TRUE;
+  }
+}
+
+}  // namespace ostrel
