@@ -1,6 +1,7 @@
 // Pellwick.dll's entry point and its four exports.
 #include <windows.h>
-#include <initguid.h>  // defines the GUIDs of the generated header, in this one file
+// Defines the GUIDs of the generated header, in this one file.
+#include <initguid.h>
 
 #include <new>
 
@@ -12,14 +13,8 @@
 
 namespace pellwick {
 
-static_assert(com::kSFalse == S_FALSE && com::kENotImpl == E_NOTIMPL &&
-                  com::kENoInterface == E_NOINTERFACE && com::kEPointer == E_POINTER &&
-                  com::kEFail == E_FAIL && com::kEOutOfMemory == E_OUTOFMEMORY &&
-                  com::kEInvalidArg == E_INVALIDARG && com::kDispEUnknownName == DISP_E_UNKNOWNNAME &&
-                  com::kDispEException == DISP_E_EXCEPTION && com::kDispEBadIndex == DISP_E_BADINDEX &&
-                  com::kDispEBadParamCount == DISP_E_BADPARAMCOUNT &&
-                  com::kClassENoAggregation == CLASS_E_NOAGGREGATION &&
-                  com::kClassEClassNotAvailable == CLASS_E_CLASSNOTAVAILABLE,
+static_assert(com::kSOk == S_OK && com::kSFalse == S_FALSE && com::kEFail == E_FAIL &&
+                  com::kEOutOfMemory == E_OUTOFMEMORY && com::kDispEException == DISP_E_EXCEPTION,
               "HRESULT values");
 
 ModuleState& Module() {

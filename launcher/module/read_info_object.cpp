@@ -111,9 +111,8 @@ STDMETHODIMP ReadInfo::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID l
   return info->GetIDsOfNames(names, count, dispids);
 }
 
-STDMETHODIMP ReadInfo::Invoke(DISPID dispid, REFIID, LCID lcid, WORD flags,
-                              DISPPARAMS* parameters, VARIANT* result, EXCEPINFO* exception,
-                              UINT* argumentError) {
+STDMETHODIMP ReadInfo::Invoke(DISPID dispid, REFIID, LCID lcid, WORD flags, DISPPARAMS* parameters,
+                              VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
   TypeInfoCache& cache = ReadInfoTypeInfo();
   ITypeInfo* info = nullptr;
   const HRESULT loaded = cache.Get(lcid, info);
@@ -142,40 +141,37 @@ BstrArg Arg(BSTR value) { return reinterpret_cast<BstrArg>(value); }
 
 STDMETHODIMP ReadInfo::PassReadInfoDirect(BSTR bstrDataWebRoot, BSTR bstrSbkID, LONG lReadType,
                                           LONG lPriorPageNo, BSTR bstrKey, BSTR bstrSbkName) {
-  return SystemReadInfoMethods().PassReadInfoDirect(
-      Arg(bstrDataWebRoot), Arg(bstrSbkID), lReadType, lPriorPageNo, Arg(bstrKey),
-      Arg(bstrSbkName));
+  return SystemReadInfoMethods().PassReadInfoDirect(Arg(bstrDataWebRoot), Arg(bstrSbkID), lReadType,
+                                                    lPriorPageNo, Arg(bstrKey), Arg(bstrSbkName));
 }
 
 STDMETHODIMP ReadInfo::PassEncryptURL(BSTR bstrEncryptURL) {
   return SystemReadInfoMethods().PassEncryptURL(Arg(bstrEncryptURL));
 }
 
-STDMETHODIMP ReadInfo::PassReadInfoDirectNew(BSTR bstrDataWebRoot, BSTR bstrSbkID,
-                                             LONG lReadType, LONG lPriorPageNo, BSTR bstrKey,
-                                             BSTR bstrSbkName, LONG lUserType) {
-  return SystemReadInfoMethods().PassReadInfoDirectNew(
-      Arg(bstrDataWebRoot), Arg(bstrSbkID), lReadType, lPriorPageNo, Arg(bstrKey),
-      Arg(bstrSbkName), lUserType);
+STDMETHODIMP ReadInfo::PassReadInfoDirectNew(BSTR bstrDataWebRoot, BSTR bstrSbkID, LONG lReadType,
+                                             LONG lPriorPageNo, BSTR bstrKey, BSTR bstrSbkName,
+                                             LONG lUserType) {
+  return SystemReadInfoMethods().PassReadInfoDirectNew(Arg(bstrDataWebRoot), Arg(bstrSbkID),
+                                                       lReadType, lPriorPageNo, Arg(bstrKey),
+                                                       Arg(bstrSbkName), lUserType);
 }
 
-STDMETHODIMP ReadInfo::PassReadInfoDirectNew2(BSTR bstrDataWebRoot, BSTR bstrSbkID,
-                                              LONG lReadType, LONG lPriorPageNo, BSTR bstrKey,
-                                              BSTR bstrSbkName, LONG lUserType,
-                                              BSTR bstrFeiPercent, BSTR bstrUserId,
+STDMETHODIMP ReadInfo::PassReadInfoDirectNew2(BSTR bstrDataWebRoot, BSTR bstrSbkID, LONG lReadType,
+                                              LONG lPriorPageNo, BSTR bstrKey, BSTR bstrSbkName,
+                                              LONG lUserType, BSTR bstrFeiPercent, BSTR bstrUserId,
                                               BSTR bstrReadPercent, BSTR bstrPathSbkID) {
   return SystemReadInfoMethods().PassReadInfoDirectNew2(
-      Arg(bstrDataWebRoot), Arg(bstrSbkID), lReadType, lPriorPageNo, Arg(bstrKey),
-      Arg(bstrSbkName), lUserType, Arg(bstrFeiPercent), Arg(bstrUserId), Arg(bstrReadPercent),
-      Arg(bstrPathSbkID));
+      Arg(bstrDataWebRoot), Arg(bstrSbkID), lReadType, lPriorPageNo, Arg(bstrKey), Arg(bstrSbkName),
+      lUserType, Arg(bstrFeiPercent), Arg(bstrUserId), Arg(bstrReadPercent), Arg(bstrPathSbkID));
 }
 
-STDMETHODIMP ReadInfo::PassReadInfoDirectNew3(BSTR bstrDataWebRoot, BSTR bstrSbkID,
-                                              LONG lReadType, LONG lPriorPageNo, BSTR bstrKey,
-                                              BSTR bstrSbkName, LONG lUserType, LONG lDownDay) {
-  return SystemReadInfoMethods().PassReadInfoDirectNew3(
-      Arg(bstrDataWebRoot), Arg(bstrSbkID), lReadType, lPriorPageNo, Arg(bstrKey),
-      Arg(bstrSbkName), lUserType, lDownDay);
+STDMETHODIMP ReadInfo::PassReadInfoDirectNew3(BSTR bstrDataWebRoot, BSTR bstrSbkID, LONG lReadType,
+                                              LONG lPriorPageNo, BSTR bstrKey, BSTR bstrSbkName,
+                                              LONG lUserType, LONG lDownDay) {
+  return SystemReadInfoMethods().PassReadInfoDirectNew3(Arg(bstrDataWebRoot), Arg(bstrSbkID),
+                                                        lReadType, lPriorPageNo, Arg(bstrKey),
+                                                        Arg(bstrSbkName), lUserType, lDownDay);
 }
 
 STDMETHODIMP ReadInfo::get_GetLocalID(BSTR* pVal) {

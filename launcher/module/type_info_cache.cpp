@@ -63,7 +63,7 @@ ITypeInfo* TypeInfoCache::Load(LCID lcid, HRESULT& result) {
       BSTR name = nullptr;
       if (SUCCEEDED(info->GetDocumentation(function->memid, &name, nullptr, nullptr, nullptr))) {
         names.Add(std::u16string(reinterpret_cast<const char16_t*>(name), ::SysStringLen(name)),
-                   function->memid, ArgumentCount(*function));
+                  function->memid, ArgumentCount(*function));
         ::SysFreeString(name);
       }
       info->ReleaseFuncDesc(function);

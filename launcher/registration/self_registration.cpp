@@ -92,9 +92,9 @@ HRESULT RegisterServer(HINSTANCE instance) noexcept {
     result = LoadTypeLibrary(longPath, library, loadedPath);
     if (FAILED(result)) return result;
     const std::wstring helpDirectory = Wide(HelpDirectory(longPath));
-    return ::RegisterTypeLib(library.get(), const_cast<LPOLESTR>(loadedPath.c_str()),
-                             helpDirectory.empty() ? nullptr
-                                                   : const_cast<LPOLESTR>(helpDirectory.c_str()));
+    return ::RegisterTypeLib(
+        library.get(), const_cast<LPOLESTR>(loadedPath.c_str()),
+        helpDirectory.empty() ? nullptr : const_cast<LPOLESTR>(helpDirectory.c_str()));
   } catch (...) {
     return E_OUTOFMEMORY;
   }
@@ -114,8 +114,8 @@ HRESULT UnregisterServer(HINSTANCE instance) noexcept {
     const UniqueModule oleaut32(::LoadLibraryA("oleaut32.dll"));
     using UnRegisterTypeLibFunction = decltype(&::UnRegisterTypeLib);
     const auto unregister =
-        oleaut32 ? reinterpret_cast<UnRegisterTypeLibFunction>(
-                       reinterpret_cast<void*>(::GetProcAddress(oleaut32.get(), "UnRegisterTypeLib")))
+        oleaut32 ? reinterpret_cast<UnRegisterTypeLibFunction>(reinterpret_cast<void*>(
+                       ::GetProcAddress(oleaut32.get(), "UnRegisterTypeLib")))
                  : nullptr;
     if (unregister != nullptr) {
       unregister(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum,

@@ -135,7 +135,7 @@ TEST(MemberNameCache, ExactLookupFromTheLastEntry) {
   };
   const Row rows[] = {
       {u"PassReadInfoDirect", 1},
-      {u"PassReadInfoDirectNew", 4},   // longer name, same start
+      {u"PassReadInfoDirectNew", 4},  // longer name, same start
       {u"PassReadInfoDirec", std::nullopt},
       {u"passreadinfodirect", std::nullopt},  // letter case is left to the type information
       {u"GetLocalID", 3},

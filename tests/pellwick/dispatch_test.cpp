@@ -2,9 +2,9 @@
 // CLSID and ProgID, members found by name and called through IDispatch. Run by
 // tests/wine/pellwick_registration_test.sh inside a registered prefix copy.
 #include <windows.h>
-#include <oleauto.h>
-
+// The OLE headers need windows.h first.
 #include <gtest/gtest.h>
+#include <oleauto.h>
 
 #include <string>
 #include <vector>
@@ -42,8 +42,7 @@ class Dispatch : public ::testing::Test {
   }
 
   // Calls member `dispid` with `count` arguments, each the text "1".
-  HRESULT Call(DISPID dispid, UINT count, WORD flags = DISPATCH_METHOD,
-               VARIANT* result = nullptr) {
+  HRESULT Call(DISPID dispid, UINT count, WORD flags = DISPATCH_METHOD, VARIANT* result = nullptr) {
     std::vector<VARIANT> arguments(count);
     for (VARIANT& argument : arguments) {
       ::VariantInit(&argument);

@@ -2,10 +2,10 @@
 // that DllCanUnloadNow reports, the class object, aggregation, IObjectSafety and the members
 // reached through the vtable. Each test loads the DLL afresh and unloads it again.
 #include <windows.h>
+// The OLE headers need windows.h first.
+#include <gtest/gtest.h>
 #include <objsafe.h>
 #include <oleauto.h>
-
-#include <gtest/gtest.h>
 
 #include <string>
 
@@ -77,9 +77,9 @@ class PellwickDll : public ::testing::Test {
 
   IClassFactory* Factory() {
     IClassFactory* factory = nullptr;
-    EXPECT_EQ(getClassObject_(kClsidReadInfo, IID_IClassFactory,
-                              reinterpret_cast<void**>(&factory)),
-              S_OK);
+    EXPECT_EQ(
+        getClassObject_(kClsidReadInfo, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+        S_OK);
     return factory;
   }
 
@@ -273,7 +273,8 @@ TEST_F(PellwickDll, GetLocalIdGivesANewStringEachTime) {
   ASSERT_NE(first, nullptr);
   ASSERT_NE(second, nullptr);
   EXPECT_NE(first, second);
-  EXPECT_EQ(std::wstring(first, ::SysStringLen(first)), std::wstring(second, ::SysStringLen(second)));
+  EXPECT_EQ(std::wstring(first, ::SysStringLen(first)),
+            std::wstring(second, ::SysStringLen(second)));
   EXPECT_EQ(::SysStringLen(first), 0u);  // no drive answers under Wine
   ::SysFreeString(first);
   ::SysFreeString(second);

@@ -1,5 +1,7 @@
 // Registration and removal with the control's own script over an in-memory HKEY_CLASSES_ROOT,
 // the script reader's rules, and the paths registration derives from the DLL's name.
+#include "registration/registrar_script.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -8,7 +10,6 @@
 
 #include "platform/memory_registry.h"
 #include "registration/module_paths.h"
-#include "registration/registrar_script.h"
 #include "registration_script.h"  // generated from launcher/res/pellwick.rgs
 
 namespace {
@@ -212,9 +213,8 @@ TEST(RegistrarScriptSyntax, ForceRemoveNeverTakesClsidOrTypeLib) {
 }
 
 TEST(SubstituteVariables, ReplacesRegisteredNames) {
-  const ScriptVariables variables = {{"Module", "C:\\P.dll"},
-                                     {std::string(31, 'n'), "long"},
-                                     {std::string(32, 'n'), "too long"}};
+  const ScriptVariables variables = {
+      {"Module", "C:\\P.dll"}, {std::string(31, 'n'), "long"}, {std::string(32, 'n'), "too long"}};
   struct Row {
     std::string script;
     HResult result;
@@ -265,8 +265,7 @@ TEST(ModulePaths, ServerPathFallsBackToTheLongPath) {
 }
 
 TEST(ModulePaths, QuotesDoubled) {
-  EXPECT_EQ(pellwick::DoubleSingleQuotes("C:\\Tavrel's 'x'\\P.dll"),
-            "C:\\Tavrel''s ''x''\\P.dll");
+  EXPECT_EQ(pellwick::DoubleSingleQuotes("C:\\Tavrel's 'x'\\P.dll"), "C:\\Tavrel''s ''x''\\P.dll");
   EXPECT_EQ(pellwick::DoubleSingleQuotes("\xd5\x5c'"), "\xd5\x5c''");
 }
 
