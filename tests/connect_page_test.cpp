@@ -97,6 +97,25 @@ TEST(PageView, CallsStopOnceThePageHasEnded) {
   EXPECT_EQ(view.calls, (std::vector<std::string>{"range 10", "message a"}));
 }
 
+TEST(ProgressMailbox, LatestValuesAndOneNoticeUntilTaken) {
+  ProgressMailbox mailbox;
+  EXPECT_TRUE(mailbox.PutRange(5000));  // the page must be told
+  EXPECT_FALSE(mailbox.PutPosition(2048));
+  EXPECT_FALSE(mailbox.PutStatusText("a"));
+  EXPECT_FALSE(mailbox.PutPosition(4096));
+  EXPECT_FALSE(mailbox.PutStatusText("b"));
+  ProgressMailbox::Update update = mailbox.Take();
+  EXPECT_EQ(update.range, 5000);
+  EXPECT_EQ(update.position, 4096);
+  EXPECT_EQ(update.statusText, "b");
+  update = mailbox.Take();  // nothing new
+  EXPECT_FALSE(update.range || update.position || update.statusText);
+  EXPECT_TRUE(mailbox.PutPosition(5000));  // told again after the take
+  update = mailbox.Take();
+  EXPECT_FALSE(update.range);
+  EXPECT_EQ(update.position, 5000);
+}
+
 // The manifest fetch over a scripted client: the URL asked for and the answer.
 struct ScriptedClient final : platform::InternetClient {
   std::vector<std::string> urls;

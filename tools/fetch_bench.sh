@@ -1,26 +1,37 @@
 #!/usr/bin/env bash
-# Fetches a 64 MiB file from the local update server three ways in one run (curl; a bare
-# WinInet loop under Wine; the fetcher with a progress bar and status text served by a
-# user-interface thread under Wine) and prints the ratios. Run through ./dev bench.
+# Fetches a 64 MiB file from the local update server in one run: with curl, and under Wine
+# with a bare WinInet loop, the fetcher alone, the fetcher with two synchronous window calls per
+# chunk, and the connect page itself. Prints the times and ratios. Run through ./dev bench.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 state="$root/build/bench/server"
-mkdir -p "$state/root"
+reader="$root/build/bench/reader"
+key='HKCU\Software\Morvane\Reader'
+mkdir -p "$state/root/bench" "$reader"
 [ -f "$state/root/big.bin" ] || head -c $((64 * 1024 * 1024)) /dev/urandom > "$state/root/big.bin"
+ln -sf ../big.bin "$state/root/bench/update.htm"
+cp "$root/build/win64/bin/fetch_bench.exe" "$reader/"
+rm -rf "$reader/update"
 python3 "$root/tools/update_server.py" start --root "$state/root" --state-dir "$state" >/dev/null
-trap 'python3 "$root/tools/update_server.py" stop --state-dir "$state"' EXIT
-url="http://127.0.0.1:$(cat "$state/port")/big.bin"
+server="http://127.0.0.1:$(cat "$state/port")"
+cleanup() {
+  python3 "$root/tools/update_server.py" stop --state-dir "$state"
+  "$root/tools/wine-run" reg delete "$key" /f >/dev/null 2>&1 || true
+}
+trap cleanup EXIT
+"$root/tools/wine-run" reg add "$key" /v "Update Website" /d "$server/bench" /f >/dev/null
 
-curl_seconds=$(curl -s -o /dev/null -w '%{time_total}' "$url")
-times=$("$root/tools/wine-run" "$root/build/win64/bin/fetch_bench.exe" "$url" | tr -d '\r')
-bare=$(awk '$1 == "bare" {print $2}' <<<"$times")
-quiet=$(awk '$1 == "quiet" {print $2}' <<<"$times")
-fetcher=$(awk '$1 == "fetcher" {print $2}' <<<"$times")
-printf 'curl %.3f s, bare WinInet loop %.3f s, fetcher without window calls %.3f s,\n' \
-  "$curl_seconds" "$bare" "$quiet"
-printf 'fetcher with window calls %.3f s\n' "$fetcher"
-awk -v f="$fetcher" -v b="$bare" -v c="$curl_seconds" -v q="$quiet" 'BEGIN {
-  printf "window calls: %.0f us per chunk of 2048 bytes\n", (f - q) * 1e6 / (64 * 512)
-  printf "fetcher / bare loop: %.2f (target: at most 1.5)\n", f / b
-  printf "fetcher / curl: %.1f\n", f / c
+curl_seconds=$(curl -s -o /dev/null -w '%{time_total}' "$server/big.bin")
+times=$("$root/tools/wine-run" "$reader/fetch_bench.exe" "$server/big.bin" | tr -d '\r')
+get() { awk -v way="$1" '$1 == way {print $2}' <<<"$times"; }
+cmp -s "$reader/update/update.ini" "$state/root/big.bin" || { echo "the stored manifest differs" >&2; exit 1; }
+printf 'curl %.3f s; under Wine: bare WinInet loop %.3f s, fetcher alone %.3f s,\n' \
+  "$curl_seconds" "$(get bare)" "$(get quiet)"
+printf 'fetcher with two synchronous window calls per chunk %.3f s, connect page %.3f s\n' \
+  "$(get sync)" "$(get page)"
+awk -v b="$(get bare)" -v q="$(get quiet)" -v s="$(get sync)" -v p="$(get page)" \
+    -v c="$curl_seconds" 'BEGIN {
+  printf "synchronous window calls: %.0f us per 2048-byte chunk\n", (s - q) * 1e6 / 32768
+  printf "connect page / bare loop: %.2f (target: at most 1.5)\n", p / b
+  printf "connect page / curl: %.1f\n", p / c
 }'

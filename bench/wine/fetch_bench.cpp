@@ -1,9 +1,11 @@
 // Fetches one URL twice under Wine and prints the seconds each way took:
 //   bare     a WinInet loop of 2048-byte reads into one block, with no window calls
 //   quiet    HttpFetcher with a sink that discards every report (the fetch loop's own cost)
-//   fetcher  HttpFetcher on a worker thread, reporting each chunk to a progress bar and a
-//            status text that the main thread's message loop serves, as on a wizard page
-// Usage: fetch_bench URL. Output: "bare <s>", "quiet <s>" and "fetcher <s>" lines.
+//   sync     HttpFetcher on a worker thread, reporting each chunk by two synchronous window
+//            calls to a progress bar and a status text served by the main thread's loop
+//   page     the connect page itself (fetch with its progress, then store update\update.ini
+//            below this program's folder), from the reader's registry values
+// Usage: fetch_bench URL. Output: one "<way> <seconds>" line each.
 #include <windows.h>
 // commctrl.h needs windows.h first.
 #include <commctrl.h>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "net/http_fetcher.h"
+#include "pages/connect_page.h"
 #include "platform/day_clock.h"
 #include "platform/internet.h"
 
@@ -113,8 +116,8 @@ int main(int argc, char** argv) {
   }
   std::printf("quiet %.3f\n", SecondsSince(start));
 
-  HWND window = CreateWindowExA(0, "STATIC", "fetch_bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
-                                0, 400, 120, nullptr, nullptr, nullptr, nullptr);
+  HWND window = CreateWindowExA(0, "STATIC", "fetch_bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                400, 120, nullptr, nullptr, nullptr, nullptr);
   FetchJob job{url, window,
                CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE | PBS_SMOOTH, 10, 10,
                                360, 16, window, nullptr, nullptr, nullptr),
@@ -133,7 +136,16 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "fetch_bench: the fetcher failed\n");
     return 1;
   }
-  std::printf("fetcher %.3f\n", SecondsSince(start));
+  std::printf("sync %.3f\n", SecondsSince(start));
   DestroyWindow(window);
+
+  start = Clock::now();
+  ostrel::ConnectPage page;
+  page.RunModal();
+  if (page.outcome() != ostrel::Succeeded) {
+    std::fprintf(stderr, "fetch_bench: the connect page did not succeed\n");
+    return 1;
+  }
+  std::printf("page %.3f\n", SecondsSince(start));
   return 0;
 }

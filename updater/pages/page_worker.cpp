@@ -32,6 +32,38 @@ bool PageWorkerState::Detached() const {
   return detached_;
 }
 
+bool ProgressMailbox::MarkWaiting() {
+  const bool tell = !told_;
+  told_ = true;
+  return tell;
+}
+
+bool ProgressMailbox::PutRange(int32_t upper) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  waiting_.range = upper;
+  return MarkWaiting();
+}
+
+bool ProgressMailbox::PutPosition(int32_t position) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  waiting_.position = position;
+  return MarkWaiting();
+}
+
+bool ProgressMailbox::PutStatusText(const std::string& text) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  waiting_.statusText = text;
+  return MarkWaiting();
+}
+
+ProgressMailbox::Update ProgressMailbox::Take() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Update taken = std::move(waiting_);
+  waiting_ = Update{};
+  told_ = false;
+  return taken;
+}
+
 void PageView::SetRange(int32_t upper) {
   if (!state_->Detached()) DoSetRange(upper);
 }

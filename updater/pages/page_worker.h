@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "app/wizard.h"
@@ -37,6 +38,33 @@ class PageWorkerState {
   int32_t outcome_ = Pending;
   bool detached_ = false;
   std::atomic<int32_t> cancel_{0};
+};
+
+// The worker's progress on its way to the page: the worker leaves its latest range, position
+// and status text, and the page's thread takes whatever is there. Only the latest value of
+// each counts, so a worker reporting thousands of chunks a second is never held up by the
+// page drawing them.
+class ProgressMailbox {
+ public:
+  struct Update {
+    std::optional<int32_t> range;
+    std::optional<int32_t> position;
+    std::optional<std::string> statusText;
+  };
+
+  // Each returns true when the page must be told (nothing was waiting before).
+  bool PutRange(int32_t upper);
+  bool PutPosition(int32_t position);
+  bool PutStatusText(const std::string& text);
+  // Everything left since the last take; the next Put tells the page again.
+  Update Take();
+
+ private:
+  bool MarkWaiting();
+
+  std::mutex mutex_;
+  Update waiting_;
+  bool told_ = false;
 };
 
 // A page's windows as its worker sees them. Every call is a synchronous call into the page's

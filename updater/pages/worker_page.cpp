@@ -15,32 +15,36 @@ constexpr UINT kEndTimerPeriodMs = 100;
 constexpr DWORD kCancelWaitMs = 5000;
 // Posted by the worker: SetTimer only works for windows of the calling thread.
 constexpr UINT kStartEndTimerMessage = WM_APP + 1;
+// Posted by the worker when progress waits in the mailbox. A synchronous call per chunk would
+// cost more than the chunk's read (over a millisecond for the two calls under Wine).
+constexpr UINT kProgressMessage = WM_APP + 2;
 
 // The page's windows, called from the worker; each call is served by the page's thread.
 class DialogPageView final : public PageView {
  public:
-  DialogPageView(std::shared_ptr<PageWorkerState> state, HWND page)
+  DialogPageView(std::shared_ptr<PageWorkerState> state, std::shared_ptr<ProgressMailbox> mailbox,
+                 HWND page)
       : PageView(std::move(state)),
+        mailbox_(std::move(mailbox)),
         page_(page),
-        progress_(GetDlgItem(page, IDC_PROGRESS)),
-        status_(GetDlgItem(page, IDC_TRANSFER_STATUS)),
         message_(GetDlgItem(page, IDC_PAGE_MESSAGE)) {}
 
  protected:
-  void DoSetRange(int32_t upper) override { SendMessageA(progress_, PBM_SETRANGE32, 0, upper); }
-  void DoSetPosition(int32_t position) override {
-    SendMessageA(progress_, PBM_SETPOS, static_cast<WPARAM>(position), 0);
-  }
-  void DoSetStatusText(const std::string& text) override { SetWindowTextA(status_, text.c_str()); }
+  void DoSetRange(int32_t upper) override { Tell(mailbox_->PutRange(upper)); }
+  void DoSetPosition(int32_t position) override { Tell(mailbox_->PutPosition(position)); }
+  void DoSetStatusText(const std::string& text) override { Tell(mailbox_->PutStatusText(text)); }
   void DoSetMessageText(const std::string& text) override {
     SetWindowTextA(message_, text.c_str());
   }
   void DoRequestEndTimer() override { PostMessageA(page_, kStartEndTimerMessage, 0, 0); }
 
  private:
+  void Tell(bool needed) {
+    if (needed) PostMessageA(page_, kProgressMessage, 0, 0);
+  }
+
+  std::shared_ptr<ProgressMailbox> mailbox_;
   HWND page_;
-  HWND progress_;
-  HWND status_;
   HWND message_;
 };
 
@@ -73,7 +77,7 @@ bool WorkerPage::OnInitDialog() {
                (GetSystemMetrics(SM_CYSCREEN) - (area.bottom - area.top)) / 2, 0, 0,
                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   auto start = std::make_unique<WorkerStart>(
-      WorkerStart{work_, std::make_unique<DialogPageView>(state_, Window())});
+      WorkerStart{work_, std::make_unique<DialogPageView>(state_, progress_, Window())});
   worker_.reset(CreateThread(nullptr, 0, &WorkerThread, start.get(), 0, nullptr));
   if (worker_) {
     start.release();  // the thread owns it now
@@ -108,10 +112,24 @@ void WorkerPage::OnTimer(UINT_PTR timerId) {
 }
 
 bool WorkerPage::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR& result) {
-  if (message != kStartEndTimerMessage) return false;
-  SetTimer(Window(), kEndTimer, kEndTimerPeriodMs, nullptr);
+  if (message == kStartEndTimerMessage) {
+    SetTimer(Window(), kEndTimer, kEndTimerPeriodMs, nullptr);
+  } else if (message == kProgressMessage) {
+    ApplyProgress();
+  } else {
+    return false;
+  }
   result = TRUE;
   return true;
+}
+
+void WorkerPage::ApplyProgress() {
+  const ProgressMailbox::Update update = progress_->Take();
+  if (update.range) SendMessageA(Control(IDC_PROGRESS), PBM_SETRANGE32, 0, *update.range);
+  if (update.position) {
+    SendMessageA(Control(IDC_PROGRESS), PBM_SETPOS, static_cast<WPARAM>(*update.position), 0);
+  }
+  if (update.statusText) SetControlText(IDC_TRANSFER_STATUS, update.statusText->c_str());
 }
 
 void WorkerPage::CancelButton() {

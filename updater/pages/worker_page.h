@@ -1,6 +1,7 @@
 // A wizard page that runs one worker thread: the connect page and the file-list page. The page
-// starts the worker from its initialisation; the worker reports through a PageView (synchronous
-// window calls) and asks the page to end itself through timer 100. Every way the page ends
+// starts the worker from its initialisation; the worker reports through a PageView (its
+// progress by mailbox, its messages by synchronous window calls) and asks the page to end
+// itself through timer 100. Every way the page ends
 // raises the cancel flag and detaches the worker, which may outlive the page.
 #pragma once
 
@@ -35,7 +36,10 @@ class WorkerPage : public Dialog {
   void End(INT_PTR result);
 
   Work work_;
+  void ApplyProgress();
+
   std::shared_ptr<PageWorkerState> state_ = std::make_shared<PageWorkerState>();
+  std::shared_ptr<ProgressMailbox> progress_ = std::make_shared<ProgressMailbox>();
   platform::win32::UniqueHandle worker_;
   int32_t finalOutcome_ = Pending;
 };
