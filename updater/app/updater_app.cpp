@@ -10,6 +10,8 @@
 #include "pages/finish_page.h"
 #include "pages/placeholder_page.h"
 #include "platform/file_system.h"
+#include "platform/file_tree.h"
+#include "platform/processes.h"
 #include "platform/profile_store.h"
 #include "platform/registry.h"
 #include "res/resource.h"
@@ -44,7 +46,8 @@ int DialogPages::RunFinishPage(int32_t updateNeeded) {
 }
 
 void DialogPages::RunConfirmCloseDialog() {
-  ConfirmCloseDialog dialog;
+  ConfirmCloseDialog dialog({platform::SystemFileSystem(), platform::SystemFileTree(),
+                             platform::SystemProfileStore(), platform::SystemProcesses()});
   dialog.RunModal();
 }
 
