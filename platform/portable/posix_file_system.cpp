@@ -1,4 +1,5 @@
 #include <errno.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +22,24 @@ class PosixFileSystem final : public FileSystem {
   CreateFolderResult CreateFolder(const std::string& path) override {
     if (::mkdir(ToHostPath(path).c_str(), 0777) == 0) return CreateFolderResult::kCreated;
     return errno == EEXIST ? CreateFolderResult::kAlreadyExists : CreateFolderResult::kFailed;
+  }
+
+  bool WriteWholeFile(const std::string& path, const std::string& data) override {
+    const std::string target = ToHostPath(path);
+    const std::string partial = ToHostPath(PartialFileName(path));
+    const int file = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (file < 0) return false;
+    bool whole = true;
+    for (std::size_t written = 0; whole && written < data.size();) {
+      const ssize_t count = ::write(file, data.data() + written, data.size() - written);
+      if (count < 0 && errno == EINTR) continue;
+      whole = count > 0;
+      if (whole) written += static_cast<std::size_t>(count);
+    }
+    whole = ::close(file) == 0 && whole;
+    if (whole && ::rename(partial.c_str(), target.c_str()) == 0) return true;
+    ::unlink(partial.c_str());
+    return false;
   }
 
   std::size_t ModuleFileName(char* buffer, std::size_t size) override {

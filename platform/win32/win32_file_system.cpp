@@ -1,5 +1,8 @@
 #include <windows.h>
 
+#include <algorithm>
+
+#include "handles.h"
 #include "platform/file_system.h"
 
 namespace platform {
@@ -15,6 +18,33 @@ class Win32FileSystem final : public FileSystem {
     if (::CreateDirectoryA(path.c_str(), nullptr)) return CreateFolderResult::kCreated;
     return ::GetLastError() == ERROR_ALREADY_EXISTS ? CreateFolderResult::kAlreadyExists
                                                     : CreateFolderResult::kFailed;
+  }
+
+  bool WriteWholeFile(const std::string& path, const std::string& data) override {
+    const std::string partial = PartialFileName(path);
+    bool whole = false;
+    {
+      win32::UniqueHandle file(::CreateFileA(partial.c_str(), GENERIC_WRITE, 0, nullptr,
+                                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (file.get() == INVALID_HANDLE_VALUE) return false;
+      whole = true;
+      for (std::size_t written = 0; whole && written < data.size();) {
+        const DWORD chunk =
+            static_cast<DWORD>(std::min<std::size_t>(data.size() - written, 1 << 20));
+        DWORD count = 0;
+        whole = ::WriteFile(file.get(), data.data() + written, chunk, &count, nullptr) && count > 0;
+        written += count;
+      }
+      whole = whole && ::FlushFileBuffers(file.get());
+      // The handle closes here, before the rename.
+      whole = ::CloseHandle(file.release()) && whole;
+    }
+    if (whole && ::MoveFileExA(partial.c_str(), path.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return true;
+    }
+    ::DeleteFileA(partial.c_str());
+    return false;
   }
 
   std::size_t ModuleFileName(char* buffer, std::size_t size) override {

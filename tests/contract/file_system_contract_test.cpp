@@ -48,3 +48,37 @@ TEST(FileSystemContract, ModuleFileNameIsThisProgram) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FileSystemContract, WholeFileReplacesTheOldOneAndLeavesNoPartial) {
+  platform::FileSystem& files = platform::SystemFileSystem();
+  TempFolder folder;
+  const std::string path = folder.Child("update.ini");
+  testing_support::WriteFileBytes(path, std::string(5000, 'o'));
+  const std::string data = "[main]\r\nversion=1.0.0.2\r\n" + std::string(3000, '\x81');
+  ASSERT_TRUE(files.WriteWholeFile(path, data));
+  EXPECT_EQ(testing_support::ReadFileBytes(path), data);
+  EXPECT_FALSE(files.Exists(platform::PartialFileName(path)));
+  ASSERT_TRUE(files.WriteWholeFile(path, ""));
+  EXPECT_TRUE(files.Exists(path));
+  EXPECT_EQ(testing_support::ReadFileBytes(path), "");
+}
+
+TEST(FileSystemContract, WholeFileIntoAMissingFolderFailsAndWritesNothing) {
+  platform::FileSystem& files = platform::SystemFileSystem();
+  TempFolder folder;
+  EXPECT_FALSE(files.WriteWholeFile(folder.Child("missing\\update.ini"), "x"));
+  EXPECT_FALSE(files.Exists(folder.Child("missing")));
+}
+
+TEST(FileSystemContract, WholeFileOverAFolderFailsAndKeepsIt) {
+  platform::FileSystem& files = platform::SystemFileSystem();
+  TempFolder folder;
+  ASSERT_TRUE(testing_support::MakeFolder(folder.Child("update.ini")));
+  EXPECT_FALSE(files.WriteWholeFile(folder.Child("update.ini"), "x"));
+  EXPECT_TRUE(files.Exists(folder.Child("update.ini")));
+  EXPECT_FALSE(files.Exists(platform::PartialFileName(folder.Child("update.ini"))));
+}
+
+}  // namespace

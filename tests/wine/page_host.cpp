@@ -4,6 +4,8 @@
 //   page_host confirm       ConfirmCloseDialog (its system menu opens the About box); Continue
 //                           installs the update below page_host's own folder
 //   page_host about         AboutDialog
+//   page_host server        ServerSelectPage
+//   page_host connect       ConnectPage; exits with its outcome instead
 #include <windows.h>
 // commctrl.h needs windows.h first.
 #include <commctrl.h>
@@ -13,7 +15,9 @@
 
 #include "pages/about_dialog.h"
 #include "pages/confirm_close_dialog.h"
+#include "pages/connect_page.h"
 #include "pages/finish_page.h"
+#include "pages/server_select_page.h"
 #include "platform/file_system.h"
 #include "platform/file_tree.h"
 #include "platform/processes.h"
@@ -38,6 +42,15 @@ int main(int argc, char** argv) {
     ostrel::AboutDialog about;
     return static_cast<int>(about.RunModal());
   }
-  std::fprintf(stderr, "usage: page_host finish 0|1 | confirm | about\n");
+  if (std::strcmp(which, "server") == 0) {
+    ostrel::ServerSelectPage page;
+    return static_cast<int>(page.RunModal());
+  }
+  if (std::strcmp(which, "connect") == 0) {
+    ostrel::ConnectPage page;
+    page.RunModal();
+    return page.outcome();
+  }
+  std::fprintf(stderr, "usage: page_host finish 0|1 | confirm | about | server | connect\n");
   return 100;
 }

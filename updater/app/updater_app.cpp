@@ -7,8 +7,10 @@
 #include <cstdio>
 
 #include "pages/confirm_close_dialog.h"
+#include "pages/connect_page.h"
 #include "pages/finish_page.h"
 #include "pages/placeholder_page.h"
+#include "pages/server_select_page.h"
 #include "platform/file_system.h"
 #include "platform/file_tree.h"
 #include "platform/processes.h"
@@ -29,11 +31,15 @@ int32_t RunPlaceholder(int templateId, const char* name) {
 }  // namespace
 
 int DialogPages::RunServerSelectPage() {
-  PlaceholderPage page(IDD_SERVER_SELECT_PAGE, "ServerSelectPage");
+  ServerSelectPage page;
   return static_cast<int>(page.RunModal());
 }
 
-int32_t DialogPages::RunConnectPage() { return RunPlaceholder(IDD_CONNECT_PAGE, "ConnectPage"); }
+int32_t DialogPages::RunConnectPage() {
+  ConnectPage page;
+  page.RunModal();
+  return page.outcome();
+}
 
 int32_t DialogPages::RunFileListPage() {
   return RunPlaceholder(IDD_FILE_LIST_PAGE, "FileListPage");

@@ -31,6 +31,11 @@ void Dialog::OnTimer(UINT_PTR /*timerId*/) {}
 
 bool Dialog::OnSysCommand(WPARAM /*command*/, LPARAM /*position*/) { return false; }
 
+bool Dialog::OnMessage(UINT /*message*/, WPARAM /*wParam*/, LPARAM /*lParam*/,
+                       INT_PTR& /*result*/) {
+  return false;
+}
+
 void Dialog::EndDialog(INT_PTR result) { ::EndDialog(window_, result); }
 
 HWND Dialog::Control(int id) const { return GetDlgItem(window_, id); }
@@ -60,7 +65,7 @@ bool Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& resul
     case WM_SYSCOMMAND:
       return OnSysCommand(wParam, lParam);
     default:
-      return false;
+      return OnMessage(message, wParam, lParam, result);
   }
 }
 

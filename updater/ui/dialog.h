@@ -35,6 +35,8 @@ class Dialog {
   virtual void OnTimer(UINT_PTR timerId);
   // WM_SYSCOMMAND; false leaves the command to the platform's default handling.
   virtual bool OnSysCommand(WPARAM command, LPARAM position);
+  // Any other message (the page's own WM_APP messages); true when handled, with `result`.
+  virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result);
 
   void EndDialog(INT_PTR result);
   HWND Control(int id) const;

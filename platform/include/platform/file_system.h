@@ -18,7 +18,14 @@ class FileSystem {
   // The running program's full file name, like GetModuleFileNameA: copies at most size - 1
   // bytes plus a zero and returns the count copied; a result of `size` means it was cut.
   virtual std::size_t ModuleFileName(char* buffer, std::size_t size) = 0;
+  // Stores `data` as the file's whole content: written under a temporary name beside it and
+  // renamed over it only once every byte is written and the file closed. False, with the
+  // file as it was and no temporary left, when any step fails. (Not supported: false.)
+  virtual bool WriteWholeFile(const std::string& path, const std::string& data);
 };
+
+// The temporary name WriteWholeFile writes under.
+std::string PartialFileName(const std::string& path);
 
 FileSystem& SystemFileSystem();
 

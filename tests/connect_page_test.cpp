@@ -1,0 +1,279 @@
+// The connect page's rules without windows: the page/worker state, the guarded view, the
+// manifest download and the server choice.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+
+#include "pages/manifest_download.h"
+#include "pages/server_choice.h"
+#include "platform/memory_registry.h"
+#include "settings/server_list.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+using namespace ostrel;
+using testing_support::ReadFileBytes;
+using testing_support::WriteFileBytes;
+
+TEST(PageWorkerState, WhoseResultCounts) {
+  const struct {
+    const char* what;
+    std::function<void(PageWorkerState&)> steps;
+    int32_t outcome;
+    bool cancelRaised;
+  } cases[] = {
+      {"nothing happened", [](PageWorkerState&) {}, Pending, false},
+      {"worker succeeded", [](PageWorkerState& s) { s.Finish(Succeeded); }, Succeeded, false},
+      {"worker failed", [](PageWorkerState& s) { s.Finish(Failed); }, Failed, false},
+      {"cancel, then the worker succeeds",
+       [](PageWorkerState& s) {
+         s.Cancel();
+         s.Finish(Succeeded);
+       },
+       Cancelled, true},
+      {"failure shown, then cancel",
+       [](PageWorkerState& s) {
+         s.Finish(Failed);
+         s.Cancel();
+       },
+       Cancelled, true},
+      {"page ended, then the worker succeeds",
+       [](PageWorkerState& s) {
+         s.Detach();
+         s.Finish(Succeeded);
+       },
+       Pending, true},
+      {"page ended, then cancel",
+       [](PageWorkerState& s) {
+         s.Detach();
+         s.Cancel();
+       },
+       Pending, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    PageWorkerState state;
+    c.steps(state);
+    EXPECT_EQ(state.Outcome(), c.outcome);
+    EXPECT_EQ(state.CancelFlag().load() != 0, c.cancelRaised);
+  }
+}
+
+TEST(PageWorkerState, DetachReturnsTheFinalOutcome) {
+  PageWorkerState state;
+  state.Finish(Succeeded);
+  EXPECT_EQ(state.Detach(), Succeeded);
+  EXPECT_TRUE(state.Detached());
+}
+
+// Records what reached the page's windows.
+class RecordingView final : public PageView {
+ public:
+  using PageView::PageView;
+  std::vector<std::string> calls;
+
+ protected:
+  void DoSetRange(int32_t upper) override { calls.push_back("range " + std::to_string(upper)); }
+  void DoSetPosition(int32_t position) override {
+    calls.push_back("pos " + std::to_string(position));
+  }
+  void DoSetStatusText(const std::string& text) override { calls.push_back("status " + text); }
+  void DoSetMessageText(const std::string& text) override { calls.push_back("message " + text); }
+  void DoRequestEndTimer() override { calls.push_back("timer"); }
+};
+
+TEST(PageView, CallsStopOnceThePageHasEnded) {
+  auto state = std::make_shared<PageWorkerState>();
+  RecordingView view(state);
+  view.SetRange(10);
+  view.SetMessageText("a");
+  state->Detach();
+  view.SetPosition(5);
+  view.SetStatusText("b");
+  view.SetMessageText("c");
+  view.RequestEndTimer();
+  EXPECT_EQ(view.calls, (std::vector<std::string>{"range 10", "message a"}));
+}
+
+// The manifest fetch over a scripted client: the URL asked for and the answer.
+struct ScriptedClient final : platform::InternetClient {
+  std::vector<std::string> urls;
+  std::optional<std::string> body;  // nullopt: the request fails
+  std::function<void()> onRead;
+
+  struct Resource final : platform::InternetResource {
+    ScriptedClient& client;
+    std::size_t offset = 0;
+    explicit Resource(ScriptedClient& c) : client(c) {}
+    int StatusCode() override { return 200; }
+    std::optional<int64_t> ContentLength() override {
+      return static_cast<int64_t>(client.body->size());
+    }
+    std::optional<std::size_t> Read(char* buffer, std::size_t size) override {
+      if (client.onRead) client.onRead();
+      const std::size_t count = std::min(size, client.body->size() - offset);
+      std::copy_n(client.body->data() + offset, count, buffer);
+      offset += count;
+      return count;
+    }
+  };
+  struct Session final : platform::InternetSession {
+    ScriptedClient& client;
+    explicit Session(ScriptedClient& c) : client(c) {}
+    std::unique_ptr<platform::InternetResource> OpenUrl(const std::string& url) override {
+      client.urls.push_back(url);
+      if (!client.body) return nullptr;
+      return std::make_unique<Resource>(client);
+    }
+  };
+  std::unique_ptr<platform::InternetSession> OpenSession() override {
+    return std::make_unique<Session>(*this);
+  }
+};
+
+struct FixedClock final : platform::DayClock {
+  double NowInDays() override { return 46000.0; }
+};
+
+// A program folder of its own: the real file system below a temporary folder.
+class ProgramFiles final : public platform::FileSystem {
+ public:
+  explicit ProgramFiles(std::string programName) : programName_(std::move(programName)) {}
+  bool Exists(const std::string& path) override { return system_.Exists(path); }
+  platform::CreateFolderResult CreateFolder(const std::string& path) override {
+    return system_.CreateFolder(path);
+  }
+  std::size_t ModuleFileName(char* buffer, std::size_t size) override {
+    const std::size_t copied = std::min(programName_.size(), size - 1);
+    std::copy_n(programName_.data(), copied, buffer);
+    buffer[copied] = '\0';
+    return copied;
+  }
+  bool WriteWholeFile(const std::string& path, const std::string& data) override {
+    return system_.WriteWholeFile(path, data);
+  }
+
+ private:
+  platform::FileSystem& system_ = platform::SystemFileSystem();
+  std::string programName_;
+};
+
+class ManifestDownload : public ::testing::Test {
+ protected:
+  void Run() {
+    HttpFetcher fetcher(client, clock);
+    ManifestDownloadWorker({registry, files, fetcher}, view);
+  }
+  std::string Manifest() { return ReadFileBytes(program.Child("update\\update.ini")); }
+
+  testing_support::TempFolder program;
+  ProgramFiles files{program.Child("Ostrel.exe")};
+  platform::MemoryRegistry registry;
+  ScriptedClient client;
+  FixedClock clock;
+  std::shared_ptr<PageWorkerState> state = std::make_shared<PageWorkerState>();
+  RecordingView view{state};
+};
+
+TEST_F(ManifestDownload, StoresTheManifestAndEndsThePage) {
+  ostrel::WriteSelectedServer(registry, 1);
+  registry.CreateKey("Software\\Morvane\\Reader")
+      ->SetValue("Update Website2", platform::StringValue("http://pub.example"));
+  client.body = "[main]\r\nversion=1.0.0.2\r\n";
+  Run();
+  EXPECT_EQ(client.urls, std::vector<std::string>{"http://pub.example/update.htm"});
+  EXPECT_EQ(Manifest(), *client.body);
+  EXPECT_EQ(state->Outcome(), Succeeded);
+  ASSERT_GE(view.calls.size(), 2u);
+  EXPECT_EQ(view.calls[view.calls.size() - 2], std::string("message ") + kManifestDownloadedText);
+  EXPECT_EQ(view.calls.back(), "timer");
+}
+
+TEST_F(ManifestDownload, ReplacesAnOlderManifestWhole) {
+  testing_support::MakeFolder(program.Child("update"));
+  WriteFileBytes(program.Child("update\\update.ini"), std::string(500, 'o'));
+  client.body = "[main]\r\n";
+  Run();
+  EXPECT_EQ(Manifest(), "[main]\r\n");
+}
+
+TEST_F(ManifestDownload, EmptyManifestIsStoredEmpty) {
+  client.body = "";
+  Run();
+  EXPECT_EQ(state->Outcome(), Succeeded);
+  EXPECT_TRUE(files.Exists(program.Child("update\\update.ini")));
+  EXPECT_EQ(Manifest(), "");
+}
+
+TEST_F(ManifestDownload, FailedFetchKeepsTheOldManifest) {
+  testing_support::MakeFolder(program.Child("update"));
+  WriteFileBytes(program.Child("update\\update.ini"), "old");
+  client.body = std::nullopt;
+  Run();
+  EXPECT_EQ(client.urls, std::vector<std::string>{"/update.htm"});  // no server configured
+  EXPECT_EQ(Manifest(), "old");
+  EXPECT_EQ(state->Outcome(), Failed);
+  EXPECT_EQ(view.calls, std::vector<std::string>{std::string("message ") + kConnectFailedText});
+}
+
+TEST_F(ManifestDownload, ManifestThatCannotBeStoredIsAFailure) {
+  // update\update.ini is a folder: the fetch succeeds, the store cannot.
+  testing_support::MakeFolder(program.Child("update"));
+  testing_support::MakeFolder(program.Child("update\\update.ini"));
+  client.body = "[main]\r\n";
+  Run();
+  EXPECT_EQ(state->Outcome(), Failed);
+  EXPECT_EQ(view.calls.back(), std::string("message ") + kConnectFailedText);
+  EXPECT_FALSE(files.Exists(program.Child("update\\update.ini.partial")));
+}
+
+TEST_F(ManifestDownload, PageThatEndedDuringTheFetchGetsNothing) {
+  client.body = std::string(5000, 'x');
+  client.onRead = [this] { state->Detach(); };
+  Run();
+  EXPECT_FALSE(files.Exists(program.Child("update\\update.ini")));
+  EXPECT_EQ(state->Outcome(), Pending);
+}
+
+TEST_F(ManifestDownload, CancelDuringTheFetchIsNotTurnedIntoSuccess) {
+  client.body = std::string(5000, 'x');
+  client.onRead = [this] { state->Cancel(); };
+  Run();
+  EXPECT_EQ(state->Outcome(), Cancelled);
+  EXPECT_FALSE(files.Exists(program.Child("update\\update.ini")));
+}
+
+TEST(ServerChoice, ClampsAndCommits) {
+  const struct {
+    const char* what;
+    int servers;
+    std::optional<uint32_t> stored;
+    int32_t selection;
+    int32_t written;
+  } cases[] = {
+      {"stored choice inside the list", 2, 1, 1, 1},
+      {"past the end: the last entry", 2, 5, 1, 1},
+      {"all bits set reads as -1: entry 0", 2, 0xFFFFFFFFu, 0, 0},
+      {"not stored: entry 0", 2, std::nullopt, 0, 0},
+      {"no entries: nothing selected, 0 written", 0, 3, -1, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    platform::MemoryRegistry registry;
+    auto key = registry.CreateKey("Software\\Morvane\\Reader");
+    for (int i = 0; i < c.servers; ++i) {
+      key->SetValue(ostrel::ServerEntryValueName(i),
+                    platform::StringValue("http://s" + std::to_string(i)));
+    }
+    if (c.stored) key->SetValue("SelectedWebsite", platform::DwordValue(*c.stored));
+    const ServerChoice choice = ChooseServer(registry);
+    EXPECT_EQ(choice.servers.size(), static_cast<std::size_t>(c.servers));
+    EXPECT_EQ(choice.selection, c.selection);
+    EXPECT_EQ(CommitSelection(registry, choice.selection), c.written);
+    EXPECT_EQ(ReadSelectedServer(registry), c.written);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,120 @@
+#!/usr/bin/env python3
+"""Runs one UI test in a reader folder of its own, for tests of Ostrel's pages under Wine.
+
+Sets up a fresh folder (the program folder the pages work in) with copies of the given
+programs and files, writes the reader's registry values, runs the UI driver with "@DIR@"
+replaced by the folder's Windows path and "@SERVER@" by the local update server's base URL,
+then checks the files the run should have left. The reader's registry key is removed
+afterwards; tests using it take the CTest resource lock "reader_key".
+
+  reader_folder.py --wine-run W --uidriver U --folder DIR [options] -- STEP...
+    --copy EXE             copy a program into the folder
+    --file REL=TEXT        create a file (REL uses "/"; TEXT may contain \\r\\n)
+    --publish REL=TEXT     put a file in the update server's folder
+    --server-state DIR     the update server's state folder (for @SERVER@ and --publish)
+    --reg NAME=VALUE       a string value under HKCU\\Software\\Morvane\\Reader
+    --reg-dword NAME=N     a REG_DWORD value there
+    --expect-file REL=TEXT after the run the file holds exactly TEXT
+    --expect-missing REL   after the run the file does not exist
+    --expect-reg-dword NAME=N  after the run the value holds N
+"""
+import argparse
+import pathlib
+import shutil
+import subprocess
+import sys
+
+READER_KEY = r"HKCU\Software\Morvane\Reader"
+
+
+def unescape(text):
+    return text.encode("utf-8").decode("unicode_escape").encode("latin-1").decode("utf-8")
+
+
+def windows_path(path):
+    return "Z:" + str(path).replace("/", "\\")
+
+
+def split_pair(text):
+    name, _, value = text.partition("=")
+    return name, value
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--wine-run", required=True)
+    parser.add_argument("--uidriver", required=True)
+    parser.add_argument("--folder", required=True)
+    parser.add_argument("--server-state")
+    for option in ("--copy", "--file", "--publish", "--reg", "--reg-dword", "--expect-file",
+                   "--expect-missing", "--expect-reg-dword"):
+        parser.add_argument(option, action="append", default=[])
+    parser.add_argument("steps", nargs=argparse.REMAINDER)
+    args = parser.parse_args()
+    steps = args.steps[1:] if args.steps[:1] == ["--"] else args.steps
+
+    folder = pathlib.Path(args.folder)
+    shutil.rmtree(folder, ignore_errors=True)
+    folder.mkdir(parents=True)
+    for program in args.copy:
+        shutil.copy(program, folder)
+    for item in args.file:
+        relative, text = split_pair(item)
+        (folder / relative).parent.mkdir(parents=True, exist_ok=True)
+        (folder / relative).write_bytes(unescape(text).encode("gbk"))
+    server = ""
+    if args.server_state:
+        state = pathlib.Path(args.server_state)
+        server = "http://127.0.0.1:" + (state / "port").read_text().strip()
+        for item in args.publish:
+            relative, text = split_pair(item)
+            (state / "root" / relative).parent.mkdir(parents=True, exist_ok=True)
+            (state / "root" / relative).write_bytes(unescape(text).encode("gbk"))
+
+    def wine(*command, check=True):
+        return subprocess.run([args.wine_run, *command], check=check,
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+                              errors="replace")
+
+    def substitute(text):
+        return text.replace("@DIR@", windows_path(folder)).replace("@SERVER@", server)
+
+    wine("reg", "delete", READER_KEY, "/f", check=False)
+    try:
+        for item in args.reg:
+            name, value = split_pair(item)
+            wine("reg", "add", READER_KEY, "/v", name, "/d", substitute(value), "/f")
+        for item in args.reg_dword:
+            name, value = split_pair(item)
+            wine("reg", "add", READER_KEY, "/v", name, "/t", "REG_DWORD", "/d", value, "/f")
+        driver = subprocess.run([args.wine_run, args.uidriver, *map(substitute, steps)])
+        failures = []
+        if driver.returncode != 0:
+            failures.append("the UI driver failed")
+        for item in args.expect_file:
+            relative, text = split_pair(item)
+            path = folder / relative
+            expected = unescape(text).encode("gbk")
+            if not path.is_file():
+                failures.append(f"{relative} is missing")
+            elif path.read_bytes() != expected:
+                failures.append(f"{relative} holds {path.read_bytes()!r}, not {expected!r}")
+        for relative in args.expect_missing:
+            if (folder / relative).exists():
+                failures.append(f"{relative} exists")
+        for item in args.expect_reg_dword:
+            name, value = split_pair(item)
+            query = wine("reg", "query", READER_KEY, "/v", name, check=False).stdout
+            words = query.split()
+            found = words[words.index("REG_DWORD") + 1] if "REG_DWORD" in words else None
+            if found is None or int(found, 16) != int(value) % (1 << 32):
+                failures.append(f"{name} is {found}, not {value}")
+        for failure in failures:
+            print("reader_folder:", failure, file=sys.stderr)
+        sys.exit(1 if failures else 0)
+    finally:
+        wine("reg", "delete", READER_KEY, "/f", check=False)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,55 @@
+#include "pages/page_worker.h"
+
+namespace ostrel {
+
+int32_t PageWorkerState::Outcome() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return outcome_;
+}
+
+bool PageWorkerState::Finish(int32_t result) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (detached_ || outcome_ != Pending) return false;
+  outcome_ = result;
+  return true;
+}
+
+void PageWorkerState::Cancel() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!detached_) outcome_ = Cancelled;
+  cancel_ = 1;
+}
+
+int32_t PageWorkerState::Detach() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  detached_ = true;
+  cancel_ = 1;
+  return outcome_;
+}
+
+bool PageWorkerState::Detached() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return detached_;
+}
+
+void PageView::SetRange(int32_t upper) {
+  if (!state_->Detached()) DoSetRange(upper);
+}
+
+void PageView::SetPosition(int32_t position) {
+  if (!state_->Detached()) DoSetPosition(position);
+}
+
+void PageView::SetStatusText(const std::string& text) {
+  if (!state_->Detached()) DoSetStatusText(text);
+}
+
+void PageView::SetMessageText(const std::string& text) {
+  if (!state_->Detached()) DoSetMessageText(text);
+}
+
+void PageView::RequestEndTimer() {
+  if (!state_->Detached()) DoRequestEndTimer();
+}
+
+}  // namespace ostrel

@@ -1,0 +1,44 @@
+#include "pages/server_select_page.h"
+
+#include "pages/server_choice.h"
+#include "platform/registry.h"
+#include "res/resource.h"
+
+namespace ostrel {
+
+ServerSelectPage::ServerSelectPage() : Dialog(IDD_SERVER_SELECT_PAGE) {}
+
+bool ServerSelectPage::OnInitDialog() {
+  const ServerChoice choice = ChooseServer(platform::CurrentUserRegistry());
+  HWND list = Control(IDC_SERVER_LIST);
+  for (const std::string& server : choice.servers) {
+    SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(server.c_str()));
+  }
+  SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(choice.selection), 0);
+  CommitSelection();
+  return true;
+}
+
+bool ServerSelectPage::OnCommand(int id, int notifyCode) {
+  switch (id) {
+    case IDC_WIZARD_NEXT:
+      CommitSelection();
+      return true;
+    case IDC_WIZARD_CANCEL:
+      EndDialog(kCancel);
+      return true;
+    case IDC_WIZARD_HELP:
+      return true;
+    default:
+      return Dialog::OnCommand(id, notifyCode);
+  }
+}
+
+void ServerSelectPage::CommitSelection() {
+  const LRESULT selection = SendMessageA(Control(IDC_SERVER_LIST), LB_GETCURSEL, 0, 0);
+  ostrel::CommitSelection(platform::CurrentUserRegistry(),
+                          selection == LB_ERR ? -1 : static_cast<int32_t>(selection));
+  EndDialog(kOk);
+}
+
+}  // namespace ostrel

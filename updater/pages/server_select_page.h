@@ -1,0 +1,22 @@
+// The first page: lists the update servers, selects the stored choice clamped into the list,
+// stores it again and closes itself with OK during its initialisation.
+#pragma once
+
+#include "ui/dialog.h"
+
+namespace ostrel {
+
+class ServerSelectPage : public Dialog {
+ public:
+  ServerSelectPage();
+
+ protected:
+  bool OnInitDialog() override;
+  bool OnCommand(int id, int notifyCode) override;
+
+ private:
+  // Stores the list's selection (entry 0 when none) and ends the page with OK.
+  void CommitSelection();
+};
+
+}  // namespace ostrel
