@@ -61,9 +61,9 @@ void ConfirmCloseDialog::InstallUpdate() {
     SetWindowTextA(GetWindow(Window(), GW_CHILD), kInstalling);
     UpdateWindow(Window());
   });
-  std::fprintf(stderr, "Ostrel: reader %s; installer %s%s\n",
+  std::fprintf(stderr, "Ostrel: reader %s; installer %s: \"%s\"\n",
                report.readerTerminated ? "terminated" : "not running or not terminated",
-               report.installerStarted ? "started: " : "not started", report.installerPath.c_str());
+               report.installerStarted ? "started" : "not started", report.installerPath.c_str());
 }
 
 bool ConfirmCloseDialog::OnSysCommand(WPARAM command, LPARAM /*position*/) {
