@@ -132,4 +132,5 @@ else
 fi
 echo "  readme.txt: $(tr -d '\r' < "$reader/readme.txt" | head -1)"
 [ "$auto" -eq 1 ] && echo "  screenshots in $out"
-exit 0
+
+"$root/tools/pellwick_demo.sh"
