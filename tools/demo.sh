@@ -1,35 +1,75 @@
 #!/usr/bin/env bash
-# The main job, as far as it is built: runs the update wizard under Wine on $DISPLAY (./dev
-# provides Xvfb when there is none), drives it with the UI driver and saves a screenshot of
-# every page to build/demo/. The steps whose pages are not built yet show a placeholder page
-# that says so; the demo passes them with Next.
+# The main job: a whole update under Wine. Starts the local update server with the sample
+# update of tools/demo-update (plus the stand-in installer as setup.exe), sets up a demo reader
+# folder (build/demo/reader) with Ostrel.exe and a running stand-in Tavrel.exe, writes the
+# reader's registry values and runs the wizard from server choice to installer start.
+#
+# Under the Xvfb that ./dev starts when there is no display (or with --auto), the UI driver
+# works the wizard and a screenshot of every page lands in build/demo/; on a display of your
+# own you work the wizard yourself. At the end the demo prints what was installed.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 bin="$root/build/win64/bin"
-if [ ! -f "$bin/Ostrel.exe" ]; then
-  echo "The update wizard (Ostrel.exe) is not built yet; nothing to demonstrate beyond ./dev test."
-  exit 0
-fi
 : "${DISPLAY:?the demo needs a display; run it through ./dev demo}"
+auto=0
+if [ -n "${TAVREL_OWN_DISPLAY:-}" ] || [ "${1:-}" = "--auto" ]; then auto=1; fi
 
 out="$root/build/demo"
 reader="$out/reader"
+server="$out/server"
+windows() { printf 'Z:%s' "${1//\//\\}"; }
 rm -rf "$out"
-mkdir -p "$reader/update"
-cp "$bin/Ostrel.exe" "$reader/"
-# A reader at 1.0.0.1 and a fetched manifest offering 1.0.0.2, as the connect page would leave
-# it: the wizard then goes the whole way to the confirm dialog.
-printf '[main]\r\nversion=1.0.0.2\r\nfilenum=1\r\n[list]\r\nfile1=setup.exe\r\n' \
-  > "$reader/update/update.ini"
-key='HKCU\Software\Morvane\Reader'
-had_version=0
-if tools/wine-run reg query "$key" /v "Current Version" >/dev/null 2>&1; then had_version=1; fi
-if [ "$had_version" -eq 0 ]; then
-  tools/wine-run reg add "$key" /v "Current Version" /d 1.0.0.1 /f >/dev/null
-fi
+mkdir -p "$reader" "$server/root"
+cp "$bin/Ostrel.exe" "$bin/reader_stub/Tavrel.exe" "$reader/"
+printf 'Tavrel 1.0.0.1\r\n' > "$reader/readme.txt"
+cp -r tools/demo-update "$server/root/sample"
+cp "$bin/installer_stub/setup.exe" "$server/root/sample/"
 
-driver() { tools/wine-run "$bin/uidriver.exe" --timeout 20000 "$@"; }
+# The file-list page is not built yet; its placeholder passes the step. Until it is, the files
+# it would fetch are put in update\ beforehand, with the record it would leave.
+mkdir -p "$reader/update"
+(cd "$server/root/sample" && cp -r --parents setup.exe readme.txt help.txt books/catalog.txt \
+  "$reader/update/")
+printf '[1.0.0.2]\r\noknum=4\r\nok1=setup.exe\r\nok2=readme.txt\r\nok3=help.txt\r\nok4=books\\catalog.txt\r\n' \
+  > "$reader/update/updateok.ini"
+
+port="$(python3 tools/update_server.py start --root "$server/root" --state-dir "$server")"
+key='HKCU\Software\Morvane\Reader'
+watcher=""
+ostrel=""
+cleanup() {
+  [ -n "$ostrel" ] && kill "$ostrel" 2>/dev/null
+  if [ -n "$watcher" ] && kill -0 "$watcher" 2>/dev/null; then
+    tools/wine-run taskkill /f /im Tavrel.exe >/dev/null 2>&1 || true
+  fi
+  python3 tools/update_server.py stop --state-dir "$server" >/dev/null 2>&1 || true
+  tools/wine-run reg delete "$key" /f >/dev/null 2>&1 || true
+}
+trap cleanup EXIT
+
+tools/wine-run reg delete "$key" /f >/dev/null 2>&1 || true
+# A slow trickle (rate) keeps the download pages on the screen long enough to be seen.
+tools/wine-run reg add "$key" /v "Update Website" /d "http://127.0.0.1:$port/~rate=120/sample" \
+  /f >/dev/null
+tools/wine-run reg add "$key" /v "Current Version" /d 1.0.0.1 /f >/dev/null
+tools/wine-run reg add "$key" /ve /d "$(windows "$reader")" /f >/dev/null
+echo "== update server on 127.0.0.1:$port offers 1.0.0.2; the reader in $reader is 1.0.0.1"
+
+# The running reader, watched by a UI driver of its own: it passes once the reader has ended
+# with exit code 1 (Wine tells a terminated process's exit code only inside Windows).
+tools/wine-run "$bin/uidriver.exe" --timeout 1800000 start "$(windows "$reader")\\Tavrel.exe --wait" \
+  expect-exit 1 >/dev/null 2>&1 &
+watcher=$!
+tries=0
+until [ -f "$reader/launch.rec" ]; do
+  tries=$((tries + 1))
+  [ "$tries" -le 600 ] || { echo "the stand-in reader did not start" >&2; exit 1; }
+  sleep 0.05
+done
+echo "== the stand-in reader Tavrel.exe is running"
+
+driver() { tools/wine-run "$bin/uidriver.exe" --timeout 30000 "$@"; }
 shot=0
 screenshot() {
   shot=$((shot + 1))
@@ -40,35 +80,57 @@ screenshot() {
 }
 
 wizard="在线升级向导"
-tools/wine-run "$reader/Ostrel.exe" &
+tools/wine-run "$reader/Ostrel.exe" 2> "$out/ostrel.log" &
 ostrel=$!
-cleanup() {
-  kill "$ostrel" 2>/dev/null || true
-  if [ "$had_version" -eq 0 ]; then
-    tools/wine-run reg delete "$key" /v "Current Version" /f >/dev/null 2>&1 || true
-  fi
-}
-trap cleanup EXIT
-
-echo "== Ostrel: the update wizard"
-page() {  # page NAME ID: wait for the wizard page that has control ID, screenshot it, Next
-  driver dialog "$wizard" "$2" repaint
-  screenshot "$1"
-  driver dialog "$wizard" "$2" click 1061 gone
-}
-page server-select 1085
-page connect 1068
-page file-list 1066
-driver dialog "$wizard" 1000 expect-text 1000 "下载更新文件完毕！" repaint
-screenshot finish
-driver dialog "$wizard" 1000 click 1061 gone
-driver window Ostrel repaint
-screenshot confirm-close
-driver window Ostrel syscommand 0x10 window "关于 Ostrel" repaint
-screenshot about
-driver window "关于 Ostrel" click 1 gone window Ostrel command 2 gone
+if [ "$auto" -eq 1 ]; then
+  echo "== Ostrel: the update wizard, driven by tools/uidriver"
+  # The server page stores the choice and closes itself while it starts: it is never shown.
+  driver dialog "$wizard" 1068 repaint
+  screenshot connect
+  driver dialog "$wizard" 1066 repaint
+  screenshot file-list
+  driver dialog "$wizard" 1066 click 1061 gone
+  driver dialog "$wizard" 1000 expect-text 1000 "下载更新文件完毕！" repaint
+  screenshot finish
+  driver dialog "$wizard" 1000 click 1061 gone
+  driver window Ostrel repaint
+  screenshot confirm-close
+  driver window Ostrel syscommand 0x10 window "关于 Ostrel" repaint
+  screenshot about
+  driver window "关于 Ostrel" click 1 gone window Ostrel click 1 gone
+else
+  echo "== Ostrel: the update wizard is on $DISPLAY; work it yourself (Continue installs)"
+fi
 wait "$ostrel" || true
-echo "== the wizard ran to its end; pages not built yet were passed as placeholders"
-echo "   screenshots in $out"
+ostrel=""
+sed 's/^/  /' "$out/ostrel.log"
+
+echo "== what happened"
+if wait "$watcher"; then
+  echo "  the reader was terminated with exit code 1"
+else
+  echo "  the reader was not terminated (still running, or another exit code)"
+fi
+watcher=""
+tries=0
+while [ ! -s "$reader/installer.log" ] && [ "$tries" -lt 600 ]; do
+  tries=$((tries + 1))
+  sleep 0.05
+done
+if [ -s "$reader/installer.log" ]; then
+  echo "  the installer ran $(grep -c '' "$reader/installer.log") time(s); its command line and path:"
+  tr '\t' '\n' < "$reader/installer.log" | tr -d '\r' | sed '/^$/d; s/^/    /'
+else
+  echo "  the installer did not run"
+fi
+echo "  the reader folder now holds:"
+(cd "$reader" && find . -type f ! -name launch.rec ! -name installer.log | sort | sed 's/^\.\//    /')
+if [ -d "$reader/update" ]; then
+  echo "  update\\ is still there (cancelled, or moves wait for a restart)"
+else
+  echo "  update\\ is gone: every file was moved into place"
+fi
+echo "  readme.txt: $(tr -d '\r' < "$reader/readme.txt" | head -1)"
+[ "$auto" -eq 1 ] && echo "  screenshots in $out"
 
 "$root/tools/pellwick_demo.sh"

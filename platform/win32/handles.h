@@ -20,6 +20,14 @@ struct HandleCloser {
 };
 using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
+// Search handles of FindFirstFileA; INVALID_HANDLE_VALUE when the search found nothing.
+struct FindCloser {
+  void operator()(HANDLE handle) const {
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE) ::FindClose(handle);
+  }
+};
+using UniqueFindHandle = std::unique_ptr<void, FindCloser>;
+
 // WinInet handles (HINTERNET); include <wininet.h> before this header to use it.
 #ifdef _WININET_
 struct HinternetCloser {

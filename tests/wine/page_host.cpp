@@ -1,7 +1,8 @@
 // Runs one of Ostrel's dialogs on its own and exits with its modal result, so that the UI
 // tests can check each dialog's result through the driver's expect-exit.
 //   page_host finish 0|1    FinishPage with updateNeeded 0 or 1
-//   page_host confirm       ConfirmCloseDialog (its system menu opens the About box)
+//   page_host confirm       ConfirmCloseDialog (its system menu opens the About box); Continue
+//                           installs the update below page_host's own folder
 //   page_host about         AboutDialog
 //   page_host server        ServerSelectPage
 //   page_host connect       ConnectPage; exits with its outcome instead
@@ -17,6 +18,10 @@
 #include "pages/connect_page.h"
 #include "pages/finish_page.h"
 #include "pages/server_select_page.h"
+#include "platform/file_system.h"
+#include "platform/file_tree.h"
+#include "platform/processes.h"
+#include "platform/profile_store.h"
 
 int main(int argc, char** argv) {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
@@ -28,7 +33,9 @@ int main(int argc, char** argv) {
     return static_cast<int>(page.RunModal());
   }
   if (std::strcmp(which, "confirm") == 0) {
-    ostrel::ConfirmCloseDialog dialog;
+    ostrel::ConfirmCloseDialog dialog({platform::SystemFileSystem(), platform::SystemFileTree(),
+                                       platform::SystemProfileStore(),
+                                       platform::SystemProcesses()});
     return static_cast<int>(dialog.RunModal());
   }
   if (std::strcmp(which, "about") == 0) {

@@ -9,12 +9,20 @@ afterwards; tests using it take the CTest resource lock "reader_key".
 
   reader_folder.py --wine-run W --uidriver U --folder DIR [options] -- STEP...
     --copy EXE             copy a program into the folder
+    --copy-as REL=FILE     copy a file into the folder under another name
     --file REL=TEXT        create a file (REL uses "/"; TEXT may contain \\r\\n)
     --publish REL=TEXT     put a file in the update server's folder
+    --publish-copy REL=FILE  copy a file into the update server's folder
+    --running-reader EXE   copy the stand-in reader into the folder as Tavrel.exe and start it
+                           as a running reader ("--wait") before the UI driver
     --server-state DIR     the update server's state folder (for @SERVER@ and --publish)
     --reg NAME=VALUE       a string value under HKCU\\Software\\Morvane\\Reader
     --reg-dword NAME=N     a REG_DWORD value there
     --expect-file REL=TEXT after the run the file holds exactly TEXT
+    --expect-file-soon REL=TEXT  the file comes to hold exactly TEXT within 30 s (for files
+                           that programs started by the run write); "@DIR@" is replaced
+    --expect-reader-exit N the running reader ended with exit code N (else it is ended after
+                           the run; only one test that starts a reader may run at a time)
     --expect-missing REL   after the run the file does not exist
     --expect-reg-dword NAME=N  after the run the value holds N
 """
@@ -23,6 +31,7 @@ import pathlib
 import shutil
 import subprocess
 import sys
+import time
 
 READER_KEY = r"HKCU\Software\Morvane\Reader"
 
@@ -46,9 +55,12 @@ def main():
     parser.add_argument("--uidriver", required=True)
     parser.add_argument("--folder", required=True)
     parser.add_argument("--server-state")
-    for option in ("--copy", "--file", "--publish", "--reg", "--reg-dword", "--expect-file",
-                   "--expect-missing", "--expect-reg-dword"):
+    for option in ("--copy", "--copy-as", "--file", "--publish", "--publish-copy", "--reg",
+                   "--reg-dword", "--expect-file", "--expect-file-soon", "--expect-missing",
+                   "--expect-reg-dword"):
         parser.add_argument(option, action="append", default=[])
+    parser.add_argument("--running-reader")
+    parser.add_argument("--expect-reader-exit", type=int)
     parser.add_argument("steps", nargs=argparse.REMAINDER)
     args = parser.parse_args()
     steps = args.steps[1:] if args.steps[:1] == ["--"] else args.steps
@@ -58,6 +70,10 @@ def main():
     folder.mkdir(parents=True)
     for program in args.copy:
         shutil.copy(program, folder)
+    for item in args.copy_as:
+        relative, source = split_pair(item)
+        (folder / relative).parent.mkdir(parents=True, exist_ok=True)
+        shutil.copy(source, folder / relative)
     for item in args.file:
         relative, text = split_pair(item)
         (folder / relative).parent.mkdir(parents=True, exist_ok=True)
@@ -70,6 +86,10 @@ def main():
             relative, text = split_pair(item)
             (state / "root" / relative).parent.mkdir(parents=True, exist_ok=True)
             (state / "root" / relative).write_bytes(unescape(text).encode("gbk"))
+        for item in args.publish_copy:
+            relative, source = split_pair(item)
+            (state / "root" / relative).parent.mkdir(parents=True, exist_ok=True)
+            shutil.copy(source, state / "root" / relative)
 
     def wine(*command, check=True):
         return subprocess.run([args.wine_run, *command], check=check,
@@ -79,8 +99,28 @@ def main():
     def substitute(text):
         return text.replace("@DIR@", windows_path(folder)).replace("@SERVER@", server)
 
+    def wait_until(condition, seconds=30):
+        deadline = time.monotonic() + seconds
+        while not condition():
+            if time.monotonic() > deadline:
+                return False
+            time.sleep(0.05)
+        return True
+
     wine("reg", "delete", READER_KEY, "/f", check=False)
+    reader = None
     try:
+        if args.running_reader:
+            shutil.copy(args.running_reader, folder / "Tavrel.exe")
+            # Started and watched by a UI driver of its own: Wine reports the exit code of a
+            # terminated process only inside Windows.
+            exit_code = 1 if args.expect_reader_exit is None else args.expect_reader_exit
+            reader = subprocess.Popen([args.wine_run, args.uidriver, "--timeout", "40000",
+                                       "start", windows_path(folder / "Tavrel.exe") + " --wait",
+                                       "expect-exit", str(exit_code)],
+                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            if not wait_until(lambda: (folder / "launch.rec").exists()):
+                sys.exit("reader_folder: the stand-in reader did not start")
         for item in args.reg:
             name, value = split_pair(item)
             wine("reg", "add", READER_KEY, "/v", name, "/d", substitute(value), "/f")
@@ -99,6 +139,20 @@ def main():
                 failures.append(f"{relative} is missing")
             elif path.read_bytes() != expected:
                 failures.append(f"{relative} holds {path.read_bytes()!r}, not {expected!r}")
+        for item in args.expect_file_soon:
+            relative, text = split_pair(item)
+            path = folder / relative
+            expected = substitute(unescape(text)).encode("gbk")
+            if not wait_until(lambda: path.is_file() and path.read_bytes() == expected):
+                found = path.read_bytes() if path.is_file() else "nothing"
+                failures.append(f"{relative} holds {found!r}, not {expected!r}")
+        if args.expect_reader_exit is not None:
+            try:
+                if reader.wait(timeout=60) != 0:
+                    failures.append(f"the reader did not end with exit code "
+                                    f"{args.expect_reader_exit}")
+            except subprocess.TimeoutExpired:
+                failures.append("the reader's driver did not end")
         for relative in args.expect_missing:
             if (folder / relative).exists():
                 failures.append(f"{relative} exists")
@@ -113,6 +167,9 @@ def main():
             print("reader_folder:", failure, file=sys.stderr)
         sys.exit(1 if failures else 0)
     finally:
+        if reader is not None and reader.poll() is None:
+            wine("taskkill", "/f", "/im", "Tavrel.exe", check=False)
+            reader.wait(timeout=60)
         wine("reg", "delete", READER_KEY, "/f", check=False)
 
 

@@ -2,6 +2,10 @@
 // arguments CommandLineToArgvW splits it into in "launch.rec" beside itself, then exits.
 // The record is UTF-16LE: the command line, then each argument, each followed by a zero unit.
 // It is written under another name and renamed, so a reader of the record never sees half.
+//
+// Started as "Tavrel.exe --wait [FILE]" it plays a running reader instead: it opens FILE (if
+// given) without sharing, as a reader holds its own files, writes the record, and then runs
+// until it is terminated.
 #include <windows.h>
 // shellapi.h needs windows.h first.
 #include <shellapi.h>
@@ -9,6 +13,8 @@
 #include <fstream>
 #include <memory>
 #include <string>
+
+#include "win32/handles.h"
 
 namespace {
 
@@ -44,10 +50,19 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
                 static_cast<std::streamsize>(record.size() * sizeof(wchar_t)));
       if (!out) return 2;
     }
-    return ::MoveFileExW(partial.c_str(), (folder + L"launch.rec").c_str(),
-                         MOVEFILE_REPLACE_EXISTING)
-               ? 0
-               : 3;
+    const bool waits = argv && count >= 2 && std::wstring(argv.get()[1]) == L"--wait";
+    platform::win32::UniqueHandle held;
+    if (waits && count >= 3) {
+      held.reset(::CreateFileW(argv.get()[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (held.get() == INVALID_HANDLE_VALUE) return 4;
+    }
+    if (!::MoveFileExW(partial.c_str(), (folder + L"launch.rec").c_str(),
+                       MOVEFILE_REPLACE_EXISTING)) {
+      return 3;
+    }
+    if (waits) ::Sleep(INFINITE);
+    return 0;
   } catch (...) {
     return 1;
   }

@@ -12,6 +12,8 @@
 #include "pages/placeholder_page.h"
 #include "pages/server_select_page.h"
 #include "platform/file_system.h"
+#include "platform/file_tree.h"
+#include "platform/processes.h"
 #include "platform/profile_store.h"
 #include "platform/registry.h"
 #include "res/resource.h"
@@ -50,7 +52,8 @@ int DialogPages::RunFinishPage(int32_t updateNeeded) {
 }
 
 void DialogPages::RunConfirmCloseDialog() {
-  ConfirmCloseDialog dialog;
+  ConfirmCloseDialog dialog({platform::SystemFileSystem(), platform::SystemFileTree(),
+                             platform::SystemProfileStore(), platform::SystemProcesses()});
   dialog.RunModal();
 }
 

@@ -10,8 +10,8 @@ namespace ostrel {
 
 namespace {
 
-constexpr char kInstallNotBuilt[] =
-    "InstallUpdate is not built yet: nothing was closed or installed. Cancel ends Ostrel.";
+// "正在启动安装程序"
+constexpr char kInstalling[] = "\xd5\xfd\xd4\xda\xc6\xf4\xb6\xaf\xb0\xb2\xd7\xb0\xb3\xcc\xd0\xf2";
 
 void AddAboutEntry(HWND window) {
   HMENU systemMenu = GetSystemMenu(window, FALSE);
@@ -36,7 +36,8 @@ void SetIcons(HWND window) {
 
 }  // namespace
 
-ConfirmCloseDialog::ConfirmCloseDialog() : Dialog(IDD_CONFIRM_CLOSE) {}
+ConfirmCloseDialog::ConfirmCloseDialog(const InstallPlatform& platform)
+    : Dialog(IDD_CONFIRM_CLOSE), platform_(platform) {}
 
 bool ConfirmCloseDialog::OnInitDialog() {
   AddAboutEntry(Window());
@@ -46,16 +47,23 @@ bool ConfirmCloseDialog::OnInitDialog() {
 
 bool ConfirmCloseDialog::OnCommand(int id, int notifyCode) {
   if (id == IDOK) {
-    // The reader close and the install are not part of this build: say so on the dialog
-    // instead of closing as if the update had been installed.
-    std::fprintf(stderr, "Ostrel: %s\n", kInstallNotBuilt);
-    // The message is the template's first control; it has no id of its own.
-    SetWindowTextA(GetWindow(Window(), GW_CHILD), kInstallNotBuilt);
-    EnableControl(IDOK, false);
-    SetFocus(Control(IDCANCEL));
+    InstallUpdate();
+    EndDialog(kOk);
     return true;
   }
   return Dialog::OnCommand(id, notifyCode);
+}
+
+void ConfirmCloseDialog::InstallUpdate() {
+  const InstallReport report = ostrel::InstallUpdate(platform_, [this] {
+    // The message is the template's first control; it has no id of its own. The install
+    // runs on this thread, so the new text is drawn now or not at all.
+    SetWindowTextA(GetWindow(Window(), GW_CHILD), kInstalling);
+    UpdateWindow(Window());
+  });
+  std::fprintf(stderr, "Ostrel: reader %s; installer %s: \"%s\"\n",
+               report.readerTerminated ? "terminated" : "not running or not terminated",
+               report.installerStarted ? "started" : "not started", report.installerPath.c_str());
 }
 
 bool ConfirmCloseDialog::OnSysCommand(WPARAM command, LPARAM /*position*/) {

@@ -1,0 +1,36 @@
+// The running processes: walking them, terminating one, starting a program.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace platform {
+
+// One entry of the process list: the process id and its executable's file name as the
+// platform reports it.
+struct ProcessEntry {
+  uint32_t processId;
+  std::string exeFile;
+};
+
+class Processes {
+ public:
+  virtual ~Processes() = default;
+  // Calls `visit` for each running process in the platform's order until it returns false.
+  // Nothing is visited when the list cannot be taken.
+  virtual void ForEachProcess(const std::function<bool(const ProcessEntry&)>& visit) = 0;
+  // Ends the process at once with `exitCode`, without waiting for it to be gone. False when it
+  // could not be opened or ended; the calling process itself is never ended.
+  virtual bool Terminate(uint32_t processId, uint32_t exitCode) = 0;
+  // Starts `application` with `commandLine` as its whole command line, its window shown
+  // normally, and returns without waiting. True when the process was created.
+  virtual bool Start(const std::string& application, const std::string& commandLine) = 0;
+};
+
+#ifdef _WIN32
+// The running system's processes (Windows builds only).
+Processes& SystemProcesses();
+#endif
+
+}  // namespace platform

@@ -1,0 +1,573 @@
+// The reader close and the install over an in-memory disk, process list and manifest.
+#include "install/install.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "install/reader_process.h"
+#include "platform/gbk.h"
+
+namespace {
+
+using platform::FolderEntry;
+
+// Files and folders in memory, named by Windows paths that ignore ASCII letter case. Folders
+// list "." and ".." first, then their entries in name order. Moves onto a path in `inUse`
+// fail, and folders in `refuseFolders` cannot be created.
+class FakeDisk : public platform::FileSystem, public platform::FileTree {
+ public:
+  explicit FakeDisk(std::string programFile = "C:\\Reader\\Ostrel.exe")
+      : programFile_(std::move(programFile)) {
+    AddFolder("C:");
+  }
+
+  // Adds a file and the folders on its way.
+  void AddFile(const std::string& path, const std::string& content = "new") {
+    AddParents(path);
+    nodes_[Key(path)] = {Name(path), false, content};
+  }
+  void AddFolder(const std::string& path) {
+    AddParents(path);
+    nodes_[Key(path)] = {Name(path), true, {}};
+  }
+
+  // Every file and folder below `folder` as "relative path=content" (folders end in '\').
+  std::vector<std::string> Below(const std::string& folder) const {
+    std::vector<std::string> found;
+    const std::string prefix = Key(folder) + "\\";
+    for (const auto& [key, node] : nodes_) {
+      if (key.compare(0, prefix.size(), prefix) != 0) continue;
+      const std::string relative = node.path.substr(prefix.size());
+      found.push_back(node.isFolder ? relative + "\\" : relative + "=" + node.content);
+    }
+    return found;
+  }
+  bool Has(const std::string& path) const { return nodes_.count(Key(path)) != 0; }
+
+  bool Exists(const std::string& path) override { return Has(path); }
+  platform::CreateFolderResult CreateFolder(const std::string& path) override {
+    if (Has(path)) return platform::CreateFolderResult::kAlreadyExists;
+    if (refuseFolders.count(Key(path)) != 0 || !HasFolder(Parent(path))) {
+      return platform::CreateFolderResult::kFailed;
+    }
+    nodes_[Key(path)] = {Name(path), true, {}};
+    created.push_back(Name(path));
+    return platform::CreateFolderResult::kCreated;
+  }
+  std::size_t ModuleFileName(char* buffer, std::size_t size) override {
+    const std::size_t copied = std::min(programFile_.size(), size - 1);
+    std::memcpy(buffer, programFile_.data(), copied);
+    buffer[copied] = '\0';
+    return programFile_.size() >= size ? size : copied;
+  }
+
+  std::vector<FolderEntry> ListFolder(const std::string& folder) override {
+    listed.push_back(folder);
+    if (!platform::EndsWithBackslash(folder) || !HasFolder(folder)) return {};
+    std::vector<FolderEntry> entries = {{".", true}, {"..", true}};
+    const std::string parent = Key(folder);
+    for (const auto& [key, node] : nodes_) {
+      if (Key(Parent(node.path)) == parent) {
+        entries.push_back(
+            {node.path.substr(platform::FindLastBackslash(node.path) + 1), node.isFolder});
+      }
+    }
+    return entries;
+  }
+  bool MoveReplacing(const std::string& from, const std::string& to) override {
+    if (inUse.count(Key(to)) != 0 || !IsFile(from) || !HasFolder(Parent(to)) || HasFolder(to)) {
+      return false;
+    }
+    Node moved = nodes_[Key(from)];
+    nodes_.erase(Key(from));
+    moved.path = Name(to);
+    nodes_[Key(to)] = moved;
+    return true;
+  }
+  bool MoveAtRestart(const std::string& from, const std::string& to) override {
+    scheduled.push_back(from + " -> " + to);
+    return true;
+  }
+  bool CopyIfAbsent(const std::string& from, const std::string& to) override {
+    copies.push_back(from + " -> " + to);
+    if (Has(to) || !IsFile(from) || !HasFolder(Parent(to))) return false;
+    nodes_[Key(to)] = {Name(to), false, nodes_[Key(from)].content};
+    return true;
+  }
+  bool RemoveFile(const std::string& path) override {
+    if (!IsFile(path) || undeletable.count(Key(path)) != 0) return false;
+    nodes_.erase(Key(path));
+    return true;
+  }
+  bool RemoveEmptyFolder(const std::string& path) override {
+    if (!HasFolder(path) || Below(path).size() != 0) return false;
+    nodes_.erase(Key(path));
+    return true;
+  }
+
+  std::set<std::string> inUse;          // keys (Key()) of targets that cannot be replaced
+  std::set<std::string> refuseFolders;  // keys of folders that cannot be created
+  std::set<std::string> undeletable;    // keys of files that cannot be deleted
+  std::vector<std::string> scheduled;   // "from -> to" of the moves left for the restart
+  std::vector<std::string> copies;      // "from -> to" of every copy asked for
+  std::vector<std::string> created;     // folders created, in order
+  std::vector<std::string> listed;      // folders listed, as passed
+
+  static std::string Key(const std::string& path) { return platform::ToLowerAscii(Name(path)); }
+
+ private:
+  struct Node {
+    std::string path;  // as first written, without a trailing backslash
+    bool isFolder;
+    std::string content;
+  };
+
+  // The path without its trailing backslash.
+  static std::string Name(const std::string& path) {
+    return platform::EndsWithBackslash(path) ? path.substr(0, path.size() - 1) : path;
+  }
+  static std::string Parent(const std::string& path) {
+    const std::string name = Name(path);
+    const std::size_t slash = platform::FindLastBackslash(name);
+    return slash == std::string::npos ? std::string() : name.substr(0, slash);
+  }
+  void AddParents(const std::string& path) {
+    for (std::string parent = Parent(path); !parent.empty() && !Has(parent);
+         parent = Parent(parent)) {
+      nodes_[Key(parent)] = {parent, true, {}};
+    }
+  }
+  bool HasFolder(const std::string& path) const {
+    const auto found = nodes_.find(Key(path));
+    return found != nodes_.end() && found->second.isFolder;
+  }
+  bool IsFile(const std::string& path) const {
+    const auto found = nodes_.find(Key(path));
+    return found != nodes_.end() && !found->second.isFolder;
+  }
+
+  std::string programFile_;
+  std::map<std::string, Node> nodes_;
+};
+
+// The process list in a fixed order; `visited` counts the entries the walk looked at.
+class FakeProcesses : public platform::Processes {
+ public:
+  void ForEachProcess(const std::function<bool(const platform::ProcessEntry&)>& visit) override {
+    for (const platform::ProcessEntry& entry : running) {
+      ++visited;
+      if (!visit(entry)) return;
+    }
+  }
+  bool Terminate(uint32_t processId, uint32_t exitCode) override {
+    log.push_back("terminate " + std::to_string(processId) + " " + std::to_string(exitCode));
+    return terminateSucceeds;
+  }
+  bool Start(const std::string& application, const std::string& commandLine) override {
+    log.push_back("start " + application + " | " + commandLine);
+    return true;
+  }
+
+  std::vector<platform::ProcessEntry> running;
+  bool terminateSucceeds = true;
+  int visited = 0;
+  std::vector<std::string> log;
+};
+
+// list/file1 of one manifest; every other read gives the default.
+class FakeManifest : public platform::ProfileStore {
+ public:
+  std::string ReadString(const std::string& file, const std::string& section,
+                         const std::string& key, const std::string& defaultValue,
+                         std::size_t bufferSize) override {
+    const bool found = file == path && section == "list" && key == "file1" && hasFile1;
+    return (found ? file1 : defaultValue).substr(0, bufferSize - 1);
+  }
+  int32_t ReadInt(const std::string&, const std::string&, const std::string&,
+                  int32_t defaultValue) override {
+    return defaultValue;
+  }
+  bool WriteString(const std::string&, const std::string&, const std::string&,
+                   const std::string&) override {
+    return false;
+  }
+  std::vector<std::string> ReadKeyNames(const std::string&, const std::string&) override {
+    return {};
+  }
+
+  std::string path = "C:\\Reader\\update\\update.ini";
+  bool hasFile1 = true;
+  std::string file1 = "setup.exe";
+};
+
+using Strings = std::vector<std::string>;
+
+// ---- CloseRunningReader ----------------------------------------------------------------------
+
+struct ReaderCase {
+  const char* what;
+  std::vector<platform::ProcessEntry> running;
+  bool terminateSucceeds;
+  Strings expectedLog;
+  int expectedVisited;
+  bool expectedResult;
+};
+
+const ReaderCase kReaderCases[] = {
+    {"no reader running", {{4, "System"}, {8, "Ostrel.exe"}}, true, {}, 2, false},
+    {"one reader", {{4, "explorer.exe"}, {12, "Tavrel.exe"}}, true, {"terminate 12 1"}, 2, true},
+    {"two readers: only the first, the walk stops there",
+     {{4, "System"}, {20, "Tavrel.exe"}, {30, "Tavrel.exe"}, {40, "x.exe"}},
+     true,
+     {"terminate 20 1"},
+     2,
+     true},
+    {"capitals never match", {{5, "TAVREL.EXE"}, {6, "tavrel.exe"}}, true, {}, 2, false},
+    {"full paths never match",
+     {{5, "C:\\Program Files\\Tavrel\\Tavrel.exe"}, {6, "\\Tavrel.exe"}},
+     true,
+     {},
+     2,
+     false},
+    {"near names never match",
+     {{5, "Tavrel.exe "}, {6, "Tavrel.ex"}, {7, "Tavrel.exe.exe"}, {8, "xTavrel.exe"}},
+     true,
+     {},
+     4,
+     false},
+    {"termination fails: nothing else is tried",
+     {{20, "Tavrel.exe"}, {30, "Tavrel.exe"}},
+     false,
+     {"terminate 20 1"},
+     1,
+     false},
+};
+
+TEST(CloseRunningReader, MatchRule) {
+  for (const ReaderCase& row : kReaderCases) {
+    SCOPED_TRACE(row.what);
+    FakeProcesses processes;
+    processes.running = row.running;
+    processes.terminateSucceeds = row.terminateSucceeds;
+    EXPECT_EQ(ostrel::CloseRunningReader(processes), row.expectedResult);
+    EXPECT_EQ(processes.log, row.expectedLog);
+    EXPECT_EQ(processes.visited, row.expectedVisited);
+  }
+}
+
+// ---- MoveUpdateTree ----------------------------------------------------------------------------
+
+const ostrel::InstallFolders kFolders{"C:\\Reader\\", "C:\\Reader\\update\\"};
+
+struct TreeCase {
+  const char* what;
+  Strings updateFiles;      // below C:\Reader\update
+  Strings programFiles;     // below C:\Reader, "name=content" ("new" when no content)
+  Strings inUse;            // targets below C:\Reader that cannot be replaced now
+  Strings expectedProgram;  // everything below C:\Reader afterwards, update\ included
+  Strings expectedScheduled;
+};
+
+// "name" or "name=content".
+void AddFiles(FakeDisk& disk, const std::string& folder, const Strings& files) {
+  for (const std::string& file : files) {
+    const std::size_t equals = file.find('=');
+    if (equals == std::string::npos) {
+      disk.AddFile(folder + file);
+    } else {
+      disk.AddFile(folder + file.substr(0, equals), file.substr(equals + 1));
+    }
+  }
+}
+
+const TreeCase kTreeCases[] = {
+    {"manifest files deleted, files moved, sub created, update removed",
+     {"update.ini", "updateok.ini", "setup.exe", "sub\\b.dll"},
+     {"Ostrel.exe=old"},
+     {},
+     {"Ostrel.exe=old", "setup.exe=new", "sub\\", "sub\\b.dll=new"},
+     {}},
+    {"manifest names in any case in a subfolder are deleted",
+     {"sub\\UPDATE.INI", "sub\\UpdateOK.ini", "sub\\c.txt", "deep\\er\\Update.Ini"},
+     {},
+     {},
+     {"deep\\", "deep\\er\\", "sub\\", "sub\\c.txt=new"},
+     {}},
+    {"files already there are replaced, folders already there kept",
+     {"a.dll", "sub\\b.dll"},
+     {"a.dll=old", "sub\\b.dll=old", "sub\\keep.txt=old"},
+     {},
+     {"a.dll=new", "sub\\", "sub\\b.dll=new", "sub\\keep.txt=old"},
+     {}},
+    {"a target in use: move scheduled, the source and update stay",
+     {"reader.dll", "a.txt"},
+     {"reader.dll=old"},
+     {"reader.dll"},
+     {"a.txt=new", "reader.dll=old", "update\\", "update\\reader.dll=new"},
+     {"C:\\Reader\\update\\reader.dll -> C:\\Reader\\reader.dll"}},
+    {"a target in use in a subfolder keeps that subfolder only",
+     {"sub\\x.dll", "sub\\y.dll", "other\\z.dll"},
+     {"sub\\x.dll=old"},
+     {"sub\\x.dll"},
+     {"other\\", "other\\z.dll=new", "sub\\", "sub\\x.dll=old", "sub\\y.dll=new", "update\\",
+      "update\\sub\\", "update\\sub\\x.dll=new"},
+     {"C:\\Reader\\update\\sub\\x.dll -> C:\\Reader\\sub\\x.dll"}},
+    {"leftovers of an earlier update move along",
+     {"update.ini", "old.dll=earlier", "setup.exe"},
+     {},
+     {},
+     {"old.dll=earlier", "setup.exe=new"},
+     {}},
+    {"bin\\setup.exe with no bin in the program folder",
+     {"bin\\setup.exe"},
+     {},
+     {},
+     {"bin\\", "bin\\setup.exe=new"},
+     {}},
+    {"deep nesting",
+     {"a\\b\\c\\d.txt"},
+     {},
+     {},
+     {"a\\", "a\\b\\", "a\\b\\c\\", "a\\b\\c\\d.txt=new"},
+     {}},
+    {"a GBK folder name ending in byte 0x5C",
+     {"\x95\x5c\\f.txt"},
+     {},
+     {},
+     {"\x95\x5c\\", "\x95\x5c\\f.txt=new"},
+     {}},
+    {"empty update folder is removed", {}, {"a.txt=old"}, {}, {"a.txt=old"}, {}},
+};
+
+TEST(MoveUpdateTree, Cases) {
+  for (const TreeCase& row : kTreeCases) {
+    SCOPED_TRACE(row.what);
+    FakeDisk disk;
+    disk.AddFolder("C:\\Reader\\update");
+    AddFiles(disk, "C:\\Reader\\", row.programFiles);
+    AddFiles(disk, "C:\\Reader\\update\\", row.updateFiles);
+    for (const std::string& target : row.inUse)
+      disk.inUse.insert(FakeDisk::Key("C:\\Reader\\" + target));
+
+    ostrel::MoveUpdateTree(disk, disk, kFolders, kFolders.updateFolder);
+
+    Strings program = disk.Below("C:\\Reader");
+    std::sort(program.begin(), program.end());
+    EXPECT_EQ(program, row.expectedProgram);
+    EXPECT_EQ(disk.scheduled, row.expectedScheduled);
+  }
+}
+
+TEST(MoveUpdateTree, TargetFolderThatCannotBeCreated) {
+  FakeDisk disk;
+  disk.AddFile("C:\\Reader\\update\\sub\\b.dll");
+  disk.refuseFolders.insert(FakeDisk::Key("C:\\Reader\\sub"));
+  ostrel::MoveUpdateTree(disk, disk, kFolders, kFolders.updateFolder);
+  EXPECT_EQ(disk.scheduled, Strings{"C:\\Reader\\update\\sub\\b.dll -> C:\\Reader\\sub\\b.dll"});
+  EXPECT_TRUE(disk.Has("C:\\Reader\\update\\sub\\b.dll"));
+}
+
+TEST(MoveUpdateTree, ManifestThatCannotBeDeletedKeepsItsFolder) {
+  FakeDisk disk;
+  disk.AddFile("C:\\Reader\\update\\update.ini");
+  disk.AddFile("C:\\Reader\\update\\a.txt");
+  disk.undeletable.insert(FakeDisk::Key("C:\\Reader\\update\\update.ini"));
+  ostrel::MoveUpdateTree(disk, disk, kFolders, kFolders.updateFolder);
+  EXPECT_EQ(disk.Below("C:\\Reader\\update"), Strings{"update.ini=new"});
+  EXPECT_TRUE(disk.Has("C:\\Reader\\a.txt"));
+  EXPECT_TRUE(disk.scheduled.empty());
+}
+
+TEST(MoveUpdateTree, SubfoldersAreWalkedWithTheirBackslash) {
+  FakeDisk disk;
+  disk.AddFile("C:\\Reader\\update\\sub\\deeper\\d.txt");
+  ostrel::MoveUpdateTree(disk, disk, kFolders, kFolders.updateFolder);
+  EXPECT_EQ(disk.listed, (Strings{"C:\\Reader\\update\\", "C:\\Reader\\update\\sub\\",
+                                  "C:\\Reader\\update\\sub\\deeper\\"}));
+  EXPECT_EQ(disk.created, (Strings{"C:\\Reader\\sub", "C:\\Reader\\sub\\deeper"}));
+}
+
+TEST(MoveUpdateTree, FolderOutsideTheUpdateTreeIsLeftAlone) {
+  FakeDisk disk;
+  disk.AddFile("C:\\Other\\a.txt");
+  ostrel::MoveUpdateTree(disk, disk, kFolders, "C:\\Other\\");
+  EXPECT_TRUE(disk.Has("C:\\Other\\a.txt"));
+  EXPECT_TRUE(disk.listed.empty());
+}
+
+// ---- StartInstaller ----------------------------------------------------------------------------
+
+TEST(StartInstaller, QuotedPathAsTheOnlyWordAndLengthLimit) {
+  const std::string at255 = "C:\\" + std::string(248, 'a') + ".exe";
+  ASSERT_EQ(at255.size(), 255u);
+  const struct {
+    const char* what;
+    std::string path;
+    Strings expectedLog;
+  } cases[] = {
+      {"a blank in the folder",
+       "C:\\Program Files\\Reader\\setup.exe",
+       {"start C:\\Program Files\\Reader\\setup.exe | \"C:\\Program Files\\Reader\\setup.exe\""}},
+      {"255 bytes fit", at255, {"start " + at255 + " | \"" + at255 + "\""}},
+      {"256 bytes are refused", at255 + "x", {}},
+      {"empty is refused", "", {}},
+  };
+  for (const auto& row : cases) {
+    SCOPED_TRACE(row.what);
+    FakeProcesses processes;
+    EXPECT_EQ(ostrel::StartInstaller(processes, row.path), !row.expectedLog.empty());
+    EXPECT_EQ(processes.log, row.expectedLog);
+  }
+}
+
+// ---- InstallUpdate -----------------------------------------------------------------------------
+
+class InstallUpdate : public ::testing::Test {
+ protected:
+  ostrel::InstallReport Run() {
+    return ostrel::InstallUpdate({disk, disk, manifest, processes},
+                                 [this] { processes.log.push_back("installing shown"); });
+  }
+
+  FakeDisk disk;
+  FakeManifest manifest;
+  FakeProcesses processes;
+};
+
+TEST_F(InstallUpdate, WholeUpdate) {
+  processes.running = {{4, "System"}, {20, "Tavrel.exe"}, {30, "Tavrel.exe"}};
+  disk.AddFile("C:\\Reader\\Ostrel.exe", "ostrel");
+  AddFiles(disk, "C:\\Reader\\update\\",
+           {"update.ini", "updateok.ini", "setup.exe=installer", "sub\\b.dll"});
+
+  const ostrel::InstallReport report = Run();
+
+  EXPECT_TRUE(report.readerTerminated);
+  EXPECT_TRUE(report.installerStarted);
+  EXPECT_EQ(report.installerPath, "C:\\Reader\\setup.exe");
+  EXPECT_EQ(processes.log, (Strings{"terminate 20 1", "installing shown",
+                                    "start C:\\Reader\\setup.exe | \"C:\\Reader\\setup.exe\""}));
+  EXPECT_EQ(disk.copies, Strings{"C:\\Reader\\update\\setup.exe -> C:\\Reader\\setup.exe"});
+  Strings program = disk.Below("C:\\Reader");
+  std::sort(program.begin(), program.end());
+  EXPECT_EQ(program,
+            (Strings{"Ostrel.exe=ostrel", "setup.exe=installer", "sub\\", "sub\\b.dll=new"}));
+}
+
+TEST_F(InstallUpdate, NoReaderRunningStillInstalls) {
+  AddFiles(disk, "C:\\Reader\\update\\", {"update.ini", "setup.exe"});
+  const ostrel::InstallReport report = Run();
+  EXPECT_FALSE(report.readerTerminated);
+  EXPECT_TRUE(report.installerStarted);
+  EXPECT_FALSE(disk.Has("C:\\Reader\\update"));
+}
+
+TEST_F(InstallUpdate, InstallerEntryRules) {
+  const std::string at127 = std::string(123, 'i') + ".exe";
+  const std::string at128 = "x" + at127;
+  const struct {
+    const char* what;
+    bool hasFile1;
+    std::string file1;
+    bool started;
+  } cases[] = {
+      {"missing", false, "", false},
+      {"empty", true, "", false},
+      {"127 bytes", true, at127, true},
+      {"128 bytes: the download named another file", true, at128, false},
+      {"parent folder", true, "..\\evil.exe", false},
+      {"absolute", true, "C:\\Windows\\evil.exe", false},
+      {"device name", true, "CON", false},
+      {"the manifest itself", true, "update.ini", false},
+      {"a file in a subfolder", true, "bin\\setup.exe", true},
+  };
+  for (const auto& row : cases) {
+    SCOPED_TRACE(row.what);
+    FakeDisk fresh;
+    disk = fresh;
+    processes = FakeProcesses();
+    manifest.hasFile1 = row.hasFile1;
+    manifest.file1 = row.file1;
+    AddFiles(disk, "C:\\Reader\\update\\", {"update.ini", "a.dll"});
+    if (!row.file1.empty() && row.file1.find(':') == std::string::npos &&
+        row.file1.find("..") == std::string::npos) {
+      disk.AddFile("C:\\Reader\\update\\" + row.file1, "installer");
+    }
+
+    const ostrel::InstallReport report = Run();
+
+    EXPECT_EQ(report.installerStarted, row.started);
+    EXPECT_EQ(report.installerPath, row.started ? "C:\\Reader\\" + row.file1 : "");
+    EXPECT_EQ(disk.copies.size(), row.started ? 1u : 0u);
+    // The tree moves whatever file1 says.
+    EXPECT_TRUE(disk.Has("C:\\Reader\\a.dll"));
+    const bool anyStart =
+        std::any_of(processes.log.begin(), processes.log.end(),
+                    [](const std::string& line) { return line.rfind("start", 0) == 0; });
+    EXPECT_EQ(anyStart, row.started);
+  }
+}
+
+TEST_F(InstallUpdate, SubfolderInstallerMovedThenStarted) {
+  manifest.file1 = "bin\\setup.exe";
+  AddFiles(disk, "C:\\Reader\\update\\", {"update.ini", "bin\\setup.exe=installer"});
+  const ostrel::InstallReport report = Run();
+  // The copy finds no bin folder yet; the move creates it.
+  EXPECT_FALSE(disk.copies.empty());
+  EXPECT_EQ(disk.Below("C:\\Reader\\bin"), Strings{"setup.exe=installer"});
+  EXPECT_TRUE(report.installerStarted);
+  EXPECT_EQ(report.installerPath, "C:\\Reader\\bin\\setup.exe");
+}
+
+TEST_F(InstallUpdate, InstallerAlreadyThereIsReplacedByTheDownload) {
+  disk.AddFile("C:\\Reader\\setup.exe", "old installer");
+  AddFiles(disk, "C:\\Reader\\update\\", {"update.ini", "setup.exe=installer"});
+  Run();
+  EXPECT_EQ(disk.Below("C:\\Reader"), Strings{"setup.exe=installer"});
+}
+
+TEST_F(InstallUpdate, InstallerInUseStartsTheCopy) {
+  // The program folder's installer was absent, so the copy put the new one there; the move
+  // of update\setup.exe then waits for the restart (here: the target in use by then).
+  disk.inUse.insert(FakeDisk::Key("C:\\Reader\\setup.exe"));
+  AddFiles(disk, "C:\\Reader\\update\\", {"update.ini", "setup.exe=installer"});
+  const ostrel::InstallReport report = Run();
+  EXPECT_TRUE(report.installerStarted);
+  EXPECT_EQ(disk.Below("C:\\Reader"),
+            (Strings{"setup.exe=installer", "update\\", "update\\setup.exe=installer"}));
+}
+
+TEST_F(InstallUpdate, InstallerPathOver255BytesIsNotStartedButTheTreeMoves) {
+  const std::string folder = "C:\\" + std::string(240, 'r');
+  FakeDisk longDisk(folder + "\\Ostrel.exe");
+  disk = longDisk;
+  manifest.path = folder + "\\update\\update.ini";
+  manifest.file1 = "setup-program.exe";  // folder + "\" + 17 bytes = 261 bytes
+  AddFiles(disk, folder + "\\update\\", {"update.ini", "setup-program.exe"});
+  const ostrel::InstallReport report = Run();
+  EXPECT_FALSE(report.installerStarted);
+  EXPECT_TRUE(disk.Has(folder + "\\setup-program.exe"));
+  EXPECT_FALSE(disk.Has(folder + "\\update"));
+}
+
+TEST_F(InstallUpdate, UnknownProgramFolderInstallsNothing) {
+  // A module name too long for 260 bytes gives no program folder; "\" would be the root.
+  FakeDisk longDisk("C:\\" + std::string(300, 'r') + "\\Ostrel.exe");
+  disk = longDisk;
+  disk.AddFile("C:\\update\\a.dll");
+  processes.running = {{20, "Tavrel.exe"}};
+  const ostrel::InstallReport report = Run();
+  EXPECT_TRUE(report.readerTerminated);
+  EXPECT_FALSE(report.installerStarted);
+  EXPECT_TRUE(disk.listed.empty());
+  EXPECT_TRUE(disk.copies.empty());
+}
+
+}  // namespace

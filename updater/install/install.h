@@ -1,0 +1,67 @@
+// Installing a downloaded update: the reader closed, the update tree moved over the program
+// folder, the manifest's first file started as the installer.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+#include "platform/file_system.h"
+#include "platform/file_tree.h"
+#include "platform/processes.h"
+#include "platform/profile_store.h"
+
+namespace ostrel {
+
+// list/file1 is read into 128 bytes: an installer entry is at most 127 bytes long.
+inline constexpr std::size_t kInstallerEntryBufferSize = 128;
+// The installer's full path fits a 256-byte command line buffer.
+inline constexpr std::size_t kMaxInstallerPathLength = 255;
+
+struct InstallPlatform {
+  platform::FileSystem& files;
+  platform::FileTree& tree;
+  platform::ProfileStore& profiles;
+  platform::Processes& processes;
+};
+
+// The two folders of a move, each with its trailing backslash.
+struct InstallFolders {
+  std::string programFolder;  // the target
+  std::string updateFolder;   // programFolder + "update\", the source
+};
+
+// Moves the contents of `folder` (a folder of the update tree, given as a full path below
+// folders.updateFolder) into the corresponding folder below folders.programFolder, then
+// removes `folder` if it is empty by then. Subfolders are created one level at a time and
+// walked the same way. update.ini and updateok.ini (any letter case) are deleted wherever
+// they occur, never moved. A file that cannot be moved now replaces its target at the next
+// restart of the system; it stays in the update tree until then, and so do its folders.
+void MoveUpdateTree(platform::FileSystem& files, platform::FileTree& tree,
+                    const InstallFolders& folders, const std::string& folder);
+
+// The manifest's first file (list/file1) when it may be started: empty when the entry is
+// missing, empty, refused by IsSafeManifestEntry, or longer than the 127 bytes an installer
+// entry may have (the download read the whole entry, so a cut one would name another file).
+std::string ReadInstallerEntry(platform::ProfileStore& profiles, const std::string& manifest);
+
+// Starts the installer as a new process with its path as the application name and as the
+// only, quoted, word of its command line (a blank in the path cannot start another program).
+// Does not wait. False, without starting anything, for an empty path or one over 255 bytes.
+bool StartInstaller(platform::Processes& processes, const std::string& installerPath);
+
+struct InstallReport {
+  bool readerTerminated = false;
+  std::string installerPath;  // empty when the manifest named no installer that may start
+  bool installerStarted = false;
+};
+
+// The whole install, every failure passed over: closes the running reader, calls
+// `showInstalling`, copies the installer from update\ into the program folder unless one is
+// there, moves the update tree over the program folder and starts the installer. Does
+// nothing but close the reader when the program folder is unknown (its path was too long),
+// since the paths would then name the root of the current drive.
+InstallReport InstallUpdate(const InstallPlatform& platform,
+                            const std::function<void()>& showInstalling);
+
+}  // namespace ostrel

@@ -1,0 +1,19 @@
+// Closing the running reader before its files are replaced.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/processes.h"
+
+namespace ostrel {
+
+// The reader's executable name, matched whole, byte for byte, letter case significant.
+inline constexpr char kReaderExeName[] = "Tavrel.exe";
+inline constexpr uint32_t kReaderExitCode = 1;
+
+// Terminates the first process in the list whose executable name is kReaderExeName, with exit
+// code 1, and does not wait for it to be gone. Later entries are not looked at: at most one
+// process is terminated. True when one matched and was terminated; nothing is reported.
+bool CloseRunningReader(platform::Processes& processes);
+
+}  // namespace ostrel
