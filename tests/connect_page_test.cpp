@@ -9,6 +9,7 @@
 #include "pages/server_choice.h"
 #include "platform/memory_registry.h"
 #include "settings/server_list.h"
+#include "support/module_name.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -165,10 +166,7 @@ class ProgramFiles final : public platform::FileSystem {
     return system_.CreateFolder(path);
   }
   std::size_t ModuleFileName(char* buffer, std::size_t size) override {
-    const std::size_t copied = std::min(programName_.size(), size - 1);
-    std::copy_n(programName_.data(), copied, buffer);
-    buffer[copied] = '\0';
-    return copied;
+    return testing_support::CopyModuleName(programName_, buffer, size);
   }
   bool WriteWholeFile(const std::string& path, const std::string& data) override {
     return system_.WriteWholeFile(path, data);

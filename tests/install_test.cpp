@@ -13,6 +13,7 @@
 
 #include "install/reader_process.h"
 #include "platform/gbk.h"
+#include "support/module_name.h"
 
 namespace {
 
@@ -62,10 +63,7 @@ class FakeDisk : public platform::FileSystem, public platform::FileTree {
     return platform::CreateFolderResult::kCreated;
   }
   std::size_t ModuleFileName(char* buffer, std::size_t size) override {
-    const std::size_t copied = std::min(programFile_.size(), size - 1);
-    std::memcpy(buffer, programFile_.data(), copied);
-    buffer[copied] = '\0';
-    return programFile_.size() >= size ? size : copied;
+    return testing_support::CopyModuleName(programFile_, buffer, size);
   }
 
   std::vector<FolderEntry> ListFolder(const std::string& folder) override {

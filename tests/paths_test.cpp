@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "support/module_name.h"
+
 namespace {
 
 // Answers ModuleFileName the way GetModuleFileNameA does for a given full name.
@@ -15,10 +17,7 @@ class FakeModuleFiles final : public platform::FileSystem {
     return platform::CreateFolderResult::kFailed;
   }
   std::size_t ModuleFileName(char* buffer, std::size_t size) override {
-    const std::size_t copied = std::min(name_.size(), size - 1);
-    std::memcpy(buffer, name_.data(), copied);
-    buffer[copied] = '\0';
-    return name_.size() >= size ? size : copied;
+    return testing_support::CopyModuleName(name_, buffer, size);
   }
 
  private:

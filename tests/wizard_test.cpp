@@ -9,6 +9,7 @@
 
 #include "platform/memory_registry.h"
 #include "settings/registry_values.h"
+#include "support/module_name.h"
 
 namespace {
 
@@ -24,10 +25,7 @@ class FakeFiles : public platform::FileSystem {
     return platform::CreateFolderResult::kFailed;
   }
   std::size_t ModuleFileName(char* buffer, std::size_t size) override {
-    const std::size_t length = std::min(std::strlen(kProgram), size - 1);
-    std::memcpy(buffer, kProgram, length);
-    buffer[length] = '\0';
-    return length;
+    return testing_support::CopyModuleName(kProgram, buffer, size);
   }
 };
 
