@@ -70,3 +70,5 @@ driver window "关于 Ostrel" click 1 gone window Ostrel command 2 gone
 wait "$ostrel" || true
 echo "== the wizard ran to its end; pages not built yet were passed as placeholders"
 echo "   screenshots in $out"
+
+"$root/tools/pellwick_demo.sh"

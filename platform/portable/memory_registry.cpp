@@ -53,6 +53,12 @@ class MemoryKey final : public RegistryKey {
     return true;
   }
 
+  bool DeleteValue(const std::string& name) override {
+    return node_->values.erase(ToLowerAscii(name)) == 1;
+  }
+
+  bool HasSubKeys() override { return !node_->children.empty(); }
+
  private:
   std::shared_ptr<Node> node_;
 };

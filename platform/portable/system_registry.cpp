@@ -8,4 +8,9 @@ Registry& CurrentUserRegistry() {
   return registry;
 }
 
+Registry& ClassesRootRegistry() {
+  static MemoryRegistry registry;
+  return registry;
+}
+
 }  // namespace platform

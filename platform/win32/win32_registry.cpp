@@ -36,6 +36,17 @@ class Win32Key final : public RegistryKey {
                             static_cast<DWORD>(value.data.size())) == ERROR_SUCCESS;
   }
 
+  bool DeleteValue(const std::string& name) override {
+    return ::RegDeleteValueA(key_.get(), name.c_str()) == ERROR_SUCCESS;
+  }
+
+  bool HasSubKeys() override {
+    DWORD subKeys = 0;
+    return ::RegQueryInfoKeyA(key_.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr,
+                              nullptr, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+           subKeys > 0;
+  }
+
  private:
   UniqueHkey key_;
 };
@@ -69,6 +80,11 @@ class Win32Registry final : public Registry {
 
 Registry& CurrentUserRegistry() {
   static Win32Registry registry(HKEY_CURRENT_USER);
+  return registry;
+}
+
+Registry& ClassesRootRegistry() {
+  static Win32Registry registry(HKEY_CLASSES_ROOT);
   return registry;
 }
 

@@ -74,6 +74,19 @@ TEST_F(RegistryContract, DefaultValueHasTheEmptyName) {
   EXPECT_EQ(value.data, std::string("C:\\Reader", 10));
 }
 
+TEST_F(RegistryContract, DeleteValueAndSubkeyCount) {
+  auto key = registry.CreateKey(root);
+  ASSERT_NE(key, nullptr);
+  EXPECT_FALSE(key->HasSubKeys());
+  ASSERT_TRUE(key->SetValue("ThreadingModel", platform::StringValue("Apartment")));
+  EXPECT_TRUE(key->DeleteValue("THREADINGMODEL"));
+  EXPECT_FALSE(key->DeleteValue("ThreadingModel"));
+  RegistryValue value;
+  EXPECT_EQ(key->QueryValue("ThreadingModel", 260, value), QueryStatus::kNotFound);
+  ASSERT_NE(registry.CreateKey(root + "\\Child"), nullptr);
+  EXPECT_TRUE(key->HasSubKeys());
+}
+
 TEST_F(RegistryContract, DeleteTreeRemovesSubkeys) {
   ASSERT_NE(registry.CreateKey(root + "\\a\\b"), nullptr);
   EXPECT_TRUE(registry.DeleteTree(root));

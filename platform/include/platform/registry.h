@@ -35,6 +35,10 @@ class RegistryKey {
                                  RegistryValue& value) = 0;
   // Stores the bytes as given (strings include their terminating zero).
   virtual bool SetValue(const std::string& name, const RegistryValue& value) = 0;
+  // Removes one value; true when it is gone (false also when there was none).
+  virtual bool DeleteValue(const std::string& name) = 0;
+  // True when the key has at least one subkey.
+  virtual bool HasSubKeys() = 0;
 };
 
 class Registry {
@@ -55,5 +59,7 @@ RegistryValue DwordValue(uint32_t number);
 // The current user's hive of the running system: the real registry on Windows, a process-wide
 // in-memory one elsewhere.
 Registry& CurrentUserRegistry();
+// HKEY_CLASSES_ROOT of the running system (in-memory off Windows), where COM classes register.
+Registry& ClassesRootRegistry();
 
 }  // namespace platform

@@ -1,0 +1,131 @@
+#include "registration/self_registration.h"
+
+#include <oleauto.h>
+
+#include <memory>
+#include <string>
+#include <type_traits>
+
+#include "module/com_ptr.h"
+#include "platform/registry.h"
+#include "platform/text.h"
+#include "registration/module_paths.h"
+#include "registration/registrar_script.h"
+
+namespace pellwick {
+namespace {
+
+struct ModuleFreer {
+  void operator()(HMODULE module) const { ::FreeLibrary(module); }
+};
+using UniqueModule = std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleFreer>;
+
+HRESULT LastError() {
+  const DWORD error = ::GetLastError();
+  return error == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(error);
+}
+
+// The DLL's long path, as GetModuleFileNameA gives it in a MAX_PATH buffer.
+HRESULT ModulePath(HINSTANCE instance, std::string& path) {
+  char buffer[MAX_PATH] = {};
+  const DWORD length = ::GetModuleFileNameA(instance, buffer, MAX_PATH);
+  if (length == 0) return LastError();
+  if (length >= MAX_PATH) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+  path.assign(buffer, length);
+  return S_OK;
+}
+
+// The registration script from the resources of the DLL at `path`, opened as a data file.
+HRESULT LoadScript(const std::string& path, std::string& script) {
+  const UniqueModule module(::LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  if (!module) return LastError();
+  HRSRC resource =
+      ::FindResourceA(module.get(), MAKEINTRESOURCEA(kRegistrationScriptResource), "REGISTRY");
+  if (resource == nullptr) return LastError();
+  HGLOBAL loaded = ::LoadResource(module.get(), resource);
+  const DWORD size = ::SizeofResource(module.get(), resource);
+  const void* bytes = loaded != nullptr ? ::LockResource(loaded) : nullptr;
+  if (bytes == nullptr) return LastError();
+  // The resource has no terminating zero; the copy ends where the resource does.
+  script.assign(static_cast<const char*>(bytes), size);
+  return S_OK;
+}
+
+std::wstring Wide(const std::string& ansi) {
+  const std::u16string wide = platform::AnsiToUtf16(ansi);
+  return std::wstring(wide.begin(), wide.end());
+}
+
+// The type library from the DLL's resource TYPELIB 1, or else from the .tlb file beside it.
+HRESULT LoadTypeLibrary(const std::string& modulePath, com::ComPtr<ITypeLib>& library,
+                        std::wstring& loadedPath) {
+  loadedPath = Wide(modulePath);
+  HRESULT result = ::LoadTypeLib(loadedPath.c_str(), library.Receive());
+  if (SUCCEEDED(result)) return result;
+  loadedPath = Wide(TypeLibraryFilePath(modulePath));
+  return ::LoadTypeLib(loadedPath.c_str(), library.Receive());
+}
+
+// Runs the script of the DLL at `longPath`, its short form standing for %MODULE%.
+HRESULT RunScript(const std::string& longPath, RegistrarMode mode) {
+  char shortPath[MAX_PATH] = {};
+  const DWORD shortLength = ::GetShortPathNameA(longPath.c_str(), shortPath, MAX_PATH);
+  const std::string path = ServerPath(longPath, shortPath, shortLength, MAX_PATH);
+  std::string script;
+  const HRESULT result = LoadScript(path, script);
+  if (FAILED(result)) return result;
+  return RunRegistrarScript(script, {{"Module", DoubleSingleQuotes(path)}}, mode,
+                            platform::ClassesRootRegistry());
+}
+
+}  // namespace
+
+HRESULT RegisterServer(HINSTANCE instance) noexcept {
+  try {
+    std::string longPath;
+    HRESULT result = ModulePath(instance, longPath);
+    if (FAILED(result)) return result;
+    result = RunScript(longPath, RegistrarMode::kRegister);
+    if (FAILED(result)) return result;
+    com::ComPtr<ITypeLib> library;
+    std::wstring loadedPath;
+    result = LoadTypeLibrary(longPath, library, loadedPath);
+    if (FAILED(result)) return result;
+    const std::wstring helpDirectory = Wide(HelpDirectory(longPath));
+    return ::RegisterTypeLib(
+        library.get(), const_cast<LPOLESTR>(loadedPath.c_str()),
+        helpDirectory.empty() ? nullptr : const_cast<LPOLESTR>(helpDirectory.c_str()));
+  } catch (...) {
+    return E_OUTOFMEMORY;
+  }
+}
+
+HRESULT UnregisterServer(HINSTANCE instance) noexcept {
+  try {
+    std::string longPath;
+    if (FAILED(ModulePath(instance, longPath))) return S_OK;
+    RunScript(longPath, RegistrarMode::kUnregister);
+    com::ComPtr<ITypeLib> library;
+    std::wstring loadedPath;
+    if (FAILED(LoadTypeLibrary(longPath, library, loadedPath))) return S_OK;
+    TLIBATTR* attributes = nullptr;
+    if (FAILED(library->GetLibAttr(&attributes))) return S_OK;
+    // Looked up by name: an oleaut32 without it leaves the type library registered.
+    const UniqueModule oleaut32(::LoadLibraryA("oleaut32.dll"));
+    using UnRegisterTypeLibFunction = decltype(&::UnRegisterTypeLib);
+    const auto unregister =
+        oleaut32 ? reinterpret_cast<UnRegisterTypeLibFunction>(reinterpret_cast<void*>(
+                       ::GetProcAddress(oleaut32.get(), "UnRegisterTypeLib")))
+                 : nullptr;
+    if (unregister != nullptr) {
+      unregister(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum,
+                 attributes->lcid, attributes->syskind);
+    }
+    library->ReleaseTLibAttr(attributes);
+  } catch (...) {
+    // Nothing to report: unregistration always succeeds.
+  }
+  return S_OK;
+}
+
+}  // namespace pellwick

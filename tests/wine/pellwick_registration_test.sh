@@ -1,0 +1,134 @@
+#!/usr/bin/env bash
+# Pellwick.dll registered with regsvr32 in a copy of the project's Wine prefix, as an installer
+# would: the registry entries, COM clients in C++ and JScript, a book opened in the stand-in
+# reader, registering twice, and unregistering. The copy is removed afterwards, so nothing
+# leaks into the shared prefix.
+# Usage: pellwick_registration_test.sh Pellwick.dll pellwick_dispatch_tests.exe Tavrel.exe test.js
+set -euo pipefail
+dll="$1" dispatch_tests="$2" reader_stub="$3" script="$4"
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+
+work="$(mktemp -d)"
+export WINEPREFIX="$work/prefix"
+cleanup() {
+  WINEPREFIX="$work/prefix" wineserver -k 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+# Hard links are enough: Wine writes its registry files anew and renames them into place.
+cp -al "$root/build/wineprefix" "$WINEPREFIX"
+run() { "$root/tools/wine-run" "$@"; }
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# A folder with a space and a quote: the short path goes to InprocServer32, the long one to
+# the type library.
+folder="$WINEPREFIX/drive_c/Tavrel's Files"
+dll_path="C:\\Tavrel's Files\\Pellwick.dll"
+clsid='{A60848FE-3F33-46CA-BD67-226492E1D9A3}'
+libid='{F7D428EF-8049-481B-A586-8811F91C66DF}'
+mkdir -p "$folder" "$WINEPREFIX/drive_c/Reader"
+cp "$dll" "$dispatch_tests" "$script" "$folder/"
+cp "$reader_stub" "$WINEPREFIX/drive_c/Reader/Tavrel.exe"
+run reg add 'HKCU\Software\Morvane\Reader' /ve /d 'C:\Reader' /f >/dev/null
+
+# The default value (or the named one) of a key, as reg query prints it; empty when missing.
+value() {
+  local key="$1" name="${2:-}" out
+  if [ -n "$name" ]; then
+    out="$(run reg query "$key" /v "$name" 2>/dev/null)" || return 0
+  else
+    out="$(run reg query "$key" /ve 2>/dev/null)" || return 0
+  fi
+  printf '%s\n' "$out" | tr -d '\r' | awk -F'    ' '/REG_SZ/ { print $NF }'
+}
+exists() { run reg query "$1" >/dev/null 2>&1; }
+expect_value() {  # key name expected
+  local got
+  got="$(value "$1" "$2")"
+  [ "$got" = "$3" ] || fail "$1 [$2]: '$got', expected '$3'"
+}
+
+run regsvr32 /s "$dll_path" || fail "regsvr32 returned $?"
+
+expect_value 'HKCR\MYPellwick.ReadInfo.1' '' 'ReadInfo Class'
+expect_value 'HKCR\MYPellwick.ReadInfo.1\CLSID' '' "$clsid"
+expect_value 'HKCR\MYPellwick.ReadInfo' '' 'ReadInfo Class'
+expect_value 'HKCR\MYPellwick.ReadInfo\CLSID' '' "$clsid"
+expect_value 'HKCR\MYPellwick.ReadInfo\CurVer' '' 'MYPellwick.ReadInfo.1'
+expect_value "HKCR\\CLSID\\$clsid" '' 'ReadInfo Class'
+expect_value "HKCR\\CLSID\\$clsid\\ProgID" '' 'MYPellwick.ReadInfo.1'
+expect_value "HKCR\\CLSID\\$clsid\\VersionIndependentProgID" '' 'MYPellwick.ReadInfo'
+expect_value "HKCR\\CLSID\\$clsid\\InprocServer32" 'ThreadingModel' 'Apartment'
+expect_value "HKCR\\CLSID\\$clsid\\TypeLib" '' "$libid"
+exists "HKCR\\CLSID\\$clsid\\Programmable" || fail "no Programmable key"
+server="$(value "HKCR\\CLSID\\$clsid\\InprocServer32")"
+case "$server" in
+  C:\\*\\Pellwick.dll | C:\\*\\PELLWICK.DLL) ;;
+  *) fail "InprocServer32 is '$server'" ;;
+esac
+case "$server" in
+  *" "* | *"'"*) fail "InprocServer32 is not the short path: '$server'" ;;
+esac
+expect_value "HKCR\\TypeLib\\$libid\\1.0" '' 'Pellwick 1.0 Type Library'
+expect_value "HKCR\\TypeLib\\$libid\\1.0\\0\\win64" '' "$dll_path"
+expect_value "HKCR\\TypeLib\\$libid\\1.0\\HELPDIR" '' "C:\\Tavrel's Files\\"
+
+run "C:\\Tavrel's Files\\$(basename "$dispatch_tests")" >"$work/dispatch.log" 2>&1 ||
+  { cat "$work/dispatch.log"; fail "dispatch tests"; }
+
+js="C:\\Tavrel's Files\\$(basename "$script")"
+record="$WINEPREFIX/drive_c/Reader/launch.rec"
+run cscript //nologo "$js" members || fail "script members: $? failures"
+[ ! -e "$record" ] || fail "a member that starts nothing started the reader"
+
+# The raw command line the stand-in reader received, as UTF-8.
+launched() {
+  local mode="$1" waited=0
+  rm -f "$record"
+  run cscript //nologo "$js" "$mode" || fail "script $mode: $? failures"
+  while [ ! -e "$record" ] && [ "$waited" -lt 200 ]; do
+    sleep 0.1
+    waited=$((waited + 1))
+  done
+  [ -e "$record" ] || { fail "$mode: the reader was not started"; return 0; }
+  iconv -f UTF-16LE -t UTF-8 "$record" | tr '\0' '\n' | head -n 1
+}
+expect_tail() {  # mode expected-end
+  local line
+  line="$(launched "$1")"
+  case "$line" in
+    *" $2") ;;
+    *) fail "$1 started: $line" ;;
+  esac
+}
+expect_tail direct '-url root -id A1 -t 2 -g 15 -key "" -n "书名"'
+expect_tail new3 '-url root -id A1 -t 2 -g 15 -key "" -n "书名" -user 3 -downDay -1'
+
+# Registering again leaves one clean subtree: a stale subkey goes.
+run reg add "HKCR\\CLSID\\$clsid\\Stale" /f >/dev/null
+run regsvr32 /s "$dll_path" || fail "second regsvr32 returned $?"
+! exists "HKCR\\CLSID\\$clsid\\Stale" || fail "stale subkey survived registration"
+expect_value "HKCR\\CLSID\\$clsid\\InprocServer32" '' "$server"
+
+# Unregistering removes everything it wrote; a foreign subkey keeps its key, and only that.
+run reg add "HKCR\\CLSID\\$clsid\\Foreign" /f >/dev/null
+run regsvr32 /u /s "$dll_path" || fail "regsvr32 /u returned $?"
+for key in 'HKCR\MYPellwick.ReadInfo' 'HKCR\MYPellwick.ReadInfo.1' \
+           "HKCR\\CLSID\\$clsid\\InprocServer32" "HKCR\\CLSID\\$clsid\\ProgID" \
+           "HKCR\\CLSID\\$clsid\\Programmable" "HKCR\\CLSID\\$clsid\\TypeLib" \
+           "HKCR\\TypeLib\\$libid" "HKCR\\Interface\\{435F54E5-01AC-4A65-A104-A7C49BD269A1}"; do
+  ! exists "$key" || fail "$key left after unregistration"
+done
+exists "HKCR\\CLSID\\$clsid\\Foreign" || fail "foreign subkey removed"
+exists 'HKCR\CLSID' || fail "CLSID removed"
+run reg delete "HKCR\\CLSID\\$clsid" /f >/dev/null
+
+# Nothing registered: unregistration still succeeds and creates nothing.
+run regsvr32 /u /s "$dll_path" || fail "regsvr32 /u with nothing registered returned $?"
+! exists "HKCR\\CLSID\\$clsid" || fail "unregistration created the class key"
+! exists 'HKCR\MYPellwick.ReadInfo' || fail "unregistration created the ProgID"
+
+echo "$failures failures"
+[ "$failures" -eq 0 ]
