@@ -1,0 +1,57 @@
+#include "manifest/manifest_entry.h"
+
+#include "platform/gbk.h"
+
+namespace ostrel {
+
+namespace {
+
+// Windows drops trailing dots and blanks from a name. Both are below 0x40, so neither can be
+// a GBK trail byte and the name can be trimmed from its end.
+std::string_view TrimTrailingDotsAndBlanks(std::string_view name) {
+  while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.remove_suffix(1);
+  return name;
+}
+
+bool IsOnlyDots(std::string_view component) {
+  return component.find_first_not_of('.') == std::string_view::npos;
+}
+
+bool IsDeviceName(std::string_view component) {
+  // The device is named by the part before the first dot ("CON.txt" is CON), blanks dropped.
+  const std::string_view base = TrimTrailingDotsAndBlanks(component.substr(0, component.find('.')));
+  for (const char* device : {"CON", "NUL", "AUX", "PRN"}) {
+    if (platform::EqualsIgnoringAsciiCase(base, device)) return true;
+  }
+  if (base.size() != 4 || base[3] < '1' || base[3] > '9') return false;
+  const std::string_view stem = base.substr(0, 3);
+  return platform::EqualsIgnoringAsciiCase(stem, "COM") ||
+         platform::EqualsIgnoringAsciiCase(stem, "LPT");
+}
+
+}  // namespace
+
+bool IsManifestFileName(std::string_view component) {
+  const std::string_view name = TrimTrailingDotsAndBlanks(component);
+  return platform::EqualsIgnoringAsciiCase(name, "update.ini") ||
+         platform::EqualsIgnoringAsciiCase(name, "updateok.ini");
+}
+
+bool IsSafeManifestEntry(std::string_view entry) {
+  if (entry.empty() || entry.front() == '\\' || entry.front() == '/') return false;
+  std::size_t start = 0;
+  for (std::size_t pos = 0; pos <= entry.size();) {
+    if (pos == entry.size() || entry[pos] == '\\' || entry[pos] == '/') {
+      const std::string_view component = entry.substr(start, pos - start);
+      if (IsOnlyDots(component) || IsDeviceName(component)) return false;
+      if (pos == entry.size()) return !IsManifestFileName(component);
+      start = pos + 1;
+    } else if (entry[pos] == ':') {
+      return false;
+    }
+    pos += platform::GbkCharLength(entry, pos);
+  }
+  return false;
+}
+
+}  // namespace ostrel

@@ -1,0 +1,22 @@
+// Which manifest entries may name a file below the update folder. The manifest comes from the
+// network, so an entry must not reach outside the folder it is resolved in, name a device, or
+// overwrite the manifest or the record.
+#pragma once
+
+#include <string_view>
+
+namespace ostrel {
+
+// False for an entry that is empty; absolute (starts with '\' or '/'); contains ':' (a drive
+// letter, an alternate data stream); has a component made only of dots (".", "..", or an empty
+// one as in "a\\b"); has a DOS device name as a component (CON, NUL, AUX, PRN, COM1-COM9,
+// LPT1-LPT9, with or without an extension); or whose file name is update.ini or updateok.ini.
+// Names compare without regard to ASCII letter case and with the trailing dots and blanks that
+// Windows drops from a name dropped here too ("update.ini." is update.ini). Components are
+// split at '\' and '/' that are characters of their own (a GBK trail byte 0x5C is not one).
+bool IsSafeManifestEntry(std::string_view entry);
+
+// True when a file name is update.ini or updateok.ini, compared the same way.
+bool IsManifestFileName(std::string_view name);
+
+}  // namespace ostrel
