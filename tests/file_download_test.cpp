@@ -90,8 +90,8 @@ class FileDownload : public ::testing::Test {
 
   // A manifest of the given version listing the entries as file1, file2 ...
   void Manifest(const std::string& version, const std::vector<std::string>& entries) {
-    std::string text = "[main]\r\nversion=" + version + "\r\nfilenum=" +
-                       std::to_string(entries.size()) + "\r\n[list]\r\n";
+    std::string text = "[main]\r\nversion=" + version +
+                       "\r\nfilenum=" + std::to_string(entries.size()) + "\r\n[list]\r\n";
     for (std::size_t i = 0; i < entries.size(); ++i) {
       text += "file" + std::to_string(i + 1) + "=" + entries[i] + "\r\n";
     }
@@ -154,8 +154,7 @@ TEST_F(FileDownload, FetchesOnlyWhatIsNotRecorded) {
   EXPECT_EQ(Stored("setup.exe"), "MZ setup");
   EXPECT_EQ(Stored("readme.txt"), "read me");
   EXPECT_FALSE(files.Exists(program.Child("update\\core.dll")));
-  EXPECT_EQ(Recorded("1.0.0.2"),
-            (std::vector<std::string>{"core.dll", "setup.exe", "readme.txt"}));
+  EXPECT_EQ(Recorded("1.0.0.2"), (std::vector<std::string>{"core.dll", "setup.exe", "readme.txt"}));
   EXPECT_EQ(view.messages, (std::vector<std::string>{
                                DownloadStartedText("setup.exe"), DownloadDoneText("setup.exe"),
                                DownloadStartedText("readme.txt"), DownloadDoneText("readme.txt")}));
@@ -183,9 +182,9 @@ TEST_F(FileDownload, OneFailureDoesNotStopTheOthers) {
   EXPECT_EQ(Recorded("1.0.0.2"), (std::vector<std::string>{"setup.exe", "readme.txt"}));
   EXPECT_FALSE(files.Exists(program.Child("update\\missing.dll")));
   ASSERT_FALSE(view.messages.empty());
-  EXPECT_NE(std::find(view.messages.begin(), view.messages.end(),
-                      DownloadFailedText("missing.dll")),
-            view.messages.end());
+  EXPECT_NE(
+      std::find(view.messages.begin(), view.messages.end(), DownloadFailedText("missing.dll")),
+      view.messages.end());
   EXPECT_EQ(view.messages.back(), DownloadDoneText("readme.txt"));  // the last row's message
   EXPECT_EQ(state->Outcome(), Failed);
   EXPECT_EQ(view.timers, 0);
@@ -340,10 +339,13 @@ TEST_F(FileDownload, StoredInAFolderThatExists) {
 
 TEST_F(FileDownload, HostileEntriesAreRefusedWithoutARequest) {
   const char* const hostile[] = {
-      "..\\evil.txt", "..\\..\\evil.txt", "sub\\..\\..\\evil.txt", "\\evil.txt", "/evil.txt",
-      "C:\\evil.txt", "c:evil.txt",       "good.txt:stream",       "CON",        "con.txt",
-      "sub\\NUL.dll", "LPT1",             "COM9.log",              ".\\.\\x.dll", "...\\x.dll",
-      "update.ini",   "UPDATEOK.INI",     "sub\\Update.Ini",       "../evil.txt",
+      "..\\evil.txt", "..\\..\\evil.txt", "sub\\..\\..\\evil.txt",
+      "\\evil.txt",   "/evil.txt",        "C:\\evil.txt",
+      "c:evil.txt",   "good.txt:stream",  "CON",
+      "con.txt",      "sub\\NUL.dll",     "LPT1",
+      "COM9.log",     ".\\.\\x.dll",      "...\\x.dll",
+      "update.ini",   "UPDATEOK.INI",     "sub\\Update.Ini",
+      "../evil.txt",
   };
   for (const char* entry : hostile) {
     SCOPED_TRACE(entry);

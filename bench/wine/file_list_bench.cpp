@@ -53,8 +53,8 @@ void WriteText(const std::string& path, const std::string& text) {
 void PrepareUpdate(int count, bool recorded) {
   const std::string folder = UpdateFolder();
   CreateDirectoryA(folder.c_str(), nullptr);
-  std::string manifest = "[main]\r\nversion=2.0.0.0\r\nfilenum=" + std::to_string(count) +
-                         "\r\n[list]\r\n";
+  std::string manifest =
+      "[main]\r\nversion=2.0.0.0\r\nfilenum=" + std::to_string(count) + "\r\n[list]\r\n";
   std::string record = "[2.0.0.0]\r\noknum=" + std::to_string(count) + "\r\n";
   for (int i = 1; i <= count; ++i) {
     manifest += "file" + std::to_string(i) + "=" + FileName(i) + "\r\n";
@@ -114,8 +114,7 @@ int main(int argc, char** argv) {
     const auto start = Clock::now();
     for (int i = 1; i <= count; ++i) {
       if (!BareLoop(base + "/" + FileName(i))) {
-        std::fprintf(stderr, "file_list_bench: the bare loop failed on %s\n",
-                     FileName(i).c_str());
+        std::fprintf(stderr, "file_list_bench: the bare loop failed on %s\n", FileName(i).c_str());
         return 1;
       }
     }

@@ -17,8 +17,8 @@ class ListWindow {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
     window_ = CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, "",
-                              WS_POPUP | LVS_REPORT | LVS_SINGLESEL | LVS_NOCOLUMNHEADER, 0, 0,
-                              300, 200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+                              WS_POPUP | LVS_REPORT | LVS_SINGLESEL | LVS_NOCOLUMNHEADER, 0, 0, 300,
+                              200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
   }
   ~ListWindow() {
     if (window_) DestroyWindow(window_);
@@ -52,8 +52,9 @@ TEST(ShellIconListView, SetsUpOneColumnAndTheSmallImageList) {
   ShellIconListView view;
   view.SetUpView(list.get());
   ASSERT_NE(view.Images(), nullptr);
-  EXPECT_EQ(reinterpret_cast<HIMAGELIST>(SendMessageA(list.get(), LVM_GETIMAGELIST, LVSIL_SMALL, 0)),
-            view.Images());
+  EXPECT_EQ(
+      reinterpret_cast<HIMAGELIST>(SendMessageA(list.get(), LVM_GETIMAGELIST, LVSIL_SMALL, 0)),
+      view.Images());
   EXPECT_EQ(ImageList_GetBkColor(view.Images()), static_cast<COLORREF>(1));
   int width = 0, height = 0;
   ImageList_GetIconSize(view.Images(), &width, &height);

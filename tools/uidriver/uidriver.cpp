@@ -234,7 +234,9 @@ class Driver {
       HWND list = ControlOf(id);
       ListRow found;
       WaitFor(
-          [&] { return ReadListRow(list, row, found) && found.text == text && found.image == image; },
+          [&] {
+            return ReadListRow(list, row, found) && found.text == text && found.image == image;
+          },
           [&] {
             return L"row " + std::to_wstring(row) + L" reads \"" + found.text + L"\" with image " +
                    std::to_wstring(found.image);

@@ -35,8 +35,7 @@ namespace {
 bool DownloadOne(const FileDownloadContext& context, PageView& page, const UpdateFiles& update,
                  const std::string& programFolder, const std::string& entry) {
   // The server may be changed between files; read it afresh for each.
-  const std::string base =
-      ReadServerEntry(context.registry, ReadSelectedServer(context.registry));
+  const std::string base = ReadServerEntry(context.registry, ReadSelectedServer(context.registry));
   page.SetMessageText(DownloadStartedText(entry));
   std::vector<char> block;
   if (!context.fetcher.Fetch(base + "/" + entry, block, page, page.state().CancelFlag())) {
