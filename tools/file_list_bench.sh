@@ -47,7 +47,9 @@ printf '%d files of 64 KiB: curl %.3f s, bare WinInet loop %.3f s, the page %.3f
 awk -v p="$page" -v b="$bare" -v c="$curl_seconds" 'BEGIN {
   printf "page / bare loop: %.2f (target: at most 1.5); page / curl: %.1f\n", p / b, p / c
 }'
-for n in 500 1000 2000; do
+# Each row's record lookup reads the record key by key, so the pass grows with the square of the
+# count: 2000 files take minutes under Wine. These sizes show the growth.
+for n in 125 250 500; do
   skip=$("$root/tools/wine-run" "$exe" skip $n | tr -d '\r' | awk '$1 == "skip" {print $2}')
   printf 'skip pass, %d files all recorded: %.3f s from the page start to Succeeded\n' "$n" "$skip"
 done

@@ -34,7 +34,6 @@ class ShellIconListView final : private IconSource {
   // Inserts a row with the text and image at `index` (past the end appends).
   void InsertRow(int32_t index, const std::string& text, int32_t image);
 
-  HWND Window() const { return list_; }
   HIMAGELIST Images() const { return images_; }
 
  private:
