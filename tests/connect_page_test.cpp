@@ -9,12 +9,13 @@
 #include "pages/server_choice.h"
 #include "platform/memory_registry.h"
 #include "settings/server_list.h"
-#include "support/module_name.h"
+#include "support/program_files.h"
 #include "support/temp_folder.h"
 
 namespace {
 
 using namespace ostrel;
+using testing_support::ProgramFiles;
 using testing_support::ReadFileBytes;
 using testing_support::WriteFileBytes;
 
@@ -155,26 +156,6 @@ struct ScriptedClient final : platform::InternetClient {
 
 struct FixedClock final : platform::DayClock {
   double NowInDays() override { return 46000.0; }
-};
-
-// A program folder of its own: the real file system below a temporary folder.
-class ProgramFiles final : public platform::FileSystem {
- public:
-  explicit ProgramFiles(std::string programName) : programName_(std::move(programName)) {}
-  bool Exists(const std::string& path) override { return system_.Exists(path); }
-  platform::CreateFolderResult CreateFolder(const std::string& path) override {
-    return system_.CreateFolder(path);
-  }
-  std::size_t ModuleFileName(char* buffer, std::size_t size) override {
-    return testing_support::CopyModuleName(programName_, buffer, size);
-  }
-  bool WriteWholeFile(const std::string& path, const std::string& data) override {
-    return system_.WriteWholeFile(path, data);
-  }
-
- private:
-  platform::FileSystem& system_ = platform::SystemFileSystem();
-  std::string programName_;
 };
 
 class ManifestDownload : public ::testing::Test {

@@ -1,5 +1,6 @@
 #include "support/temp_folder.h"
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -80,6 +81,18 @@ bool MakeFolder(const std::string& path) {
 void RemoveFile(const std::string& path) {
   std::error_code ignored;
   std::filesystem::remove(HostPath(path), ignored);
+}
+
+std::vector<std::string> ListFiles(const std::string& folder) {
+  std::vector<std::string> files;
+  const std::filesystem::path root = HostPath(folder);
+  for (const auto& item : std::filesystem::recursive_directory_iterator(root)) {
+    if (item.is_regular_file()) {
+      files.push_back(WindowsPath(std::filesystem::relative(item.path(), root)));
+    }
+  }
+  std::sort(files.begin(), files.end());
+  return files;
 }
 
 }  // namespace testing_support

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -26,5 +27,7 @@ void WriteFileBytes(const std::string& path, const std::string& bytes);
 std::string ReadFileBytes(const std::string& path);
 bool MakeFolder(const std::string& path);
 void RemoveFile(const std::string& path);
+// Every file below the folder, as paths relative to it with backslashes, sorted.
+std::vector<std::string> ListFiles(const std::string& folder);
 
 }  // namespace testing_support

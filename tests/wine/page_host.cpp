@@ -6,6 +6,7 @@
 //   page_host about         AboutDialog
 //   page_host server        ServerSelectPage
 //   page_host connect       ConnectPage; exits with its outcome instead
+//   page_host filelist      FileListPage; exits with its outcome instead
 #include <windows.h>
 // commctrl.h needs windows.h first.
 #include <commctrl.h>
@@ -16,6 +17,7 @@
 #include "pages/about_dialog.h"
 #include "pages/confirm_close_dialog.h"
 #include "pages/connect_page.h"
+#include "pages/file_list_page.h"
 #include "pages/finish_page.h"
 #include "pages/server_select_page.h"
 #include "platform/file_system.h"
@@ -51,6 +53,12 @@ int main(int argc, char** argv) {
     page.RunModal();
     return page.outcome();
   }
-  std::fprintf(stderr, "usage: page_host finish 0|1 | confirm | about | server | connect\n");
+  if (std::strcmp(which, "filelist") == 0) {
+    ostrel::FileListPage page;
+    page.RunModal();
+    return page.outcome();
+  }
+  std::fprintf(stderr,
+               "usage: page_host finish 0|1 | confirm | about | server | connect | filelist\n");
   return 100;
 }

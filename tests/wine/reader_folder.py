@@ -11,6 +11,7 @@ afterwards; tests using it take the CTest resource lock "reader_key".
     --copy EXE             copy a program into the folder
     --copy-as REL=FILE     copy a file into the folder under another name
     --file REL=TEXT        create a file (REL uses "/"; TEXT may contain \\r\\n)
+    --mkdir REL            create a folder
     --publish REL=TEXT     put a file in the update server's folder
     --publish-copy REL=FILE  copy a file into the update server's folder
     --running-reader EXE   copy the stand-in reader into the folder as Tavrel.exe and start it
@@ -23,7 +24,14 @@ afterwards; tests using it take the CTest resource lock "reader_key".
                            that programs started by the run write); "@DIR@" is replaced
     --expect-reader-exit N the running reader ended with exit code N (else it is ended after
                            the run; only one test that starts a reader may run at a time)
+    --expect-has REL=TEXT  after the run the file contains TEXT (--expect-lacks: does not)
     --expect-missing REL   after the run the file does not exist
+    --expect-requests PREFIX=A,B...
+                           the update server was asked, during the test, for exactly PREFIX+A,
+                           PREFIX+B ... among the paths that start with PREFIX, in that order
+    --then-reg NAME=VALUE  a string value written after the first run, before the second
+The steps may hold the word "then-run": the driver runs the steps before it, the values of
+--then-reg are written, and a second driver run takes the steps after it.
     --expect-reg-dword NAME=N  after the run the value holds N
 """
 import argparse
@@ -55,9 +63,10 @@ def main():
     parser.add_argument("--uidriver", required=True)
     parser.add_argument("--folder", required=True)
     parser.add_argument("--server-state")
-    for option in ("--copy", "--copy-as", "--file", "--publish", "--publish-copy", "--reg",
+    for option in ("--copy", "--copy-as", "--file", "--mkdir", "--publish", "--publish-copy", "--reg",
                    "--reg-dword", "--expect-file", "--expect-file-soon", "--expect-missing",
-                   "--expect-reg-dword"):
+                   "--expect-reg-dword", "--expect-has", "--expect-lacks", "--expect-requests",
+                   "--then-reg"):
         parser.add_argument(option, action="append", default=[])
     parser.add_argument("--running-reader")
     parser.add_argument("--expect-reader-exit", type=int)
@@ -74,14 +83,20 @@ def main():
         relative, source = split_pair(item)
         (folder / relative).parent.mkdir(parents=True, exist_ok=True)
         shutil.copy(source, folder / relative)
+    for relative in args.mkdir:
+        (folder / relative).mkdir(parents=True, exist_ok=True)
     for item in args.file:
         relative, text = split_pair(item)
         (folder / relative).parent.mkdir(parents=True, exist_ok=True)
         (folder / relative).write_bytes(unescape(text).encode("gbk"))
     server = ""
+    requests_log = None
+    requests_seen = 0
     if args.server_state:
         state = pathlib.Path(args.server_state)
         server = "http://127.0.0.1:" + (state / "port").read_text().strip()
+        requests_log = state / "requests.log"
+        requests_seen = requests_log.stat().st_size if requests_log.exists() else 0
         for item in args.publish:
             relative, text = split_pair(item)
             (state / "root" / relative).parent.mkdir(parents=True, exist_ok=True)
@@ -127,10 +142,39 @@ def main():
         for item in args.reg_dword:
             name, value = split_pair(item)
             wine("reg", "add", READER_KEY, "/v", name, "/t", "REG_DWORD", "/d", value, "/f")
-        driver = subprocess.run([args.wine_run, args.uidriver, *map(substitute, steps)])
+        runs = [[]]
+        for step in steps:
+            if step == "then-run":
+                runs.append([])
+            else:
+                runs[-1].append(step)
         failures = []
-        if driver.returncode != 0:
-            failures.append("the UI driver failed")
+        for number, run in enumerate(runs):
+            if number == 1:
+                for item in args.then_reg:
+                    name, value = split_pair(item)
+                    wine("reg", "add", READER_KEY, "/v", name, "/d", substitute(value), "/f")
+            driver = subprocess.run([args.wine_run, args.uidriver, *map(substitute, run)])
+            if driver.returncode != 0:
+                failures.append(f"the UI driver failed in run {number + 1}")
+                break
+        for option, wanted in (("has", True), ("lacks", False)):
+            for item in getattr(args, "expect_" + option):
+                relative, text = split_pair(item)
+                path = folder / relative
+                content = path.read_bytes() if path.is_file() else b""
+                if (unescape(text).encode("gbk") in content) != wanted:
+                    failures.append(f"{relative} {'lacks' if wanted else 'has'} {text!r}")
+        if args.expect_requests:
+            with open(requests_log, "rb") as log:
+                log.seek(requests_seen)
+                asked = [line.split("\t")[0] for line in log.read().decode().splitlines()]
+            for item in args.expect_requests:
+                prefix, names = split_pair(item)
+                expected = [prefix + name for name in names.split(",") if name]
+                got = [path for path in asked if path.startswith(prefix)]
+                if got != expected:
+                    failures.append(f"requests under {prefix}: {got}, not {expected}")
         for item in args.expect_file:
             relative, text = split_pair(item)
             path = folder / relative

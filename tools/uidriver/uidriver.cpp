@@ -16,6 +16,9 @@
 //   expect-caption TEXT      wait until the current window's caption reads TEXT
 //   expect-enabled ID        wait until control ID is enabled (expect-disabled: disabled)
 //   print-text ID            print the control's text (UTF-8) and a newline on stdout
+//   expect-row ID ROW TEXT IMAGE
+//                            wait until row ROW (from 0) of list view ID reads TEXT in its
+//                            first column and shows image IMAGE of its small image list
 //   list                     print every control of the current window: id, class, state, text
 //   click ID                 press button ID (BM_CLICK); refuses a hidden or disabled button,
 //                            as a person could not press it either
@@ -36,7 +39,10 @@
 //   uidriver start "page_host.exe finish 0" dialog 在线升级向导 1000
 //            expect-text 1000 现在已经是最新版本! click 1061 gone expect-exit 1
 #include <windows.h>
+// commctrl.h needs windows.h first.
+#include <commctrl.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -84,6 +90,64 @@ std::wstring ClassName(HWND window) {
   wchar_t buffer[256] = {};
   const int length = GetClassNameW(window, buffer, 256);
   return std::wstring(buffer, length > 0 ? static_cast<size_t>(length) : 0);
+}
+
+// Memory in another process, freed when it goes.
+class RemoteBlock {
+ public:
+  RemoteBlock(HANDLE process, size_t size)
+      : process_(process),
+        address_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE)) {}
+  ~RemoteBlock() {
+    if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+  }
+  RemoteBlock(const RemoteBlock&) = delete;
+  RemoteBlock& operator=(const RemoteBlock&) = delete;
+  void* get() const { return address_; }
+
+ private:
+  HANDLE process_;
+  void* address_;
+};
+
+struct ListRow {
+  std::wstring text;
+  int image = -1;
+};
+
+// A row of a list view of another process: the item and its text buffer live in that process,
+// since the list view writes through the pointers it is given.
+bool ReadListRow(HWND list, int row, ListRow& out) {
+  struct Block {
+    LVITEMW item;
+    wchar_t text[260];
+  };
+  DWORD processId = 0;
+  GetWindowThreadProcessId(list, &processId);
+  UniqueHandle process(
+      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId));
+  if (!process) return false;
+  RemoteBlock remote(process.get(), sizeof(Block));
+  if (!remote.get()) return false;
+  Block block = {};
+  block.item.mask = LVIF_TEXT | LVIF_IMAGE;
+  block.item.iItem = row;
+  block.item.pszText =
+      reinterpret_cast<wchar_t*>(static_cast<char*>(remote.get()) + offsetof(Block, text));
+  block.item.cchTextMax = 260;
+  SIZE_T moved = 0;
+  if (!WriteProcessMemory(process.get(), remote.get(), &block, sizeof block, &moved)) return false;
+  DWORD_PTR answered = 0;
+  if (!SendMessageTimeoutW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote.get()),
+                           SMTO_ABORTIFHUNG, 5000, &answered) ||
+      !answered) {
+    return false;
+  }
+  if (!ReadProcessMemory(process.get(), remote.get(), &block, sizeof block, &moved)) return false;
+  block.text[259] = L'\0';
+  out.text = block.text;
+  out.image = block.item.iImage;
+  return true;
 }
 
 long ParseNumber(const std::wstring& text) {
@@ -162,6 +226,21 @@ class Driver {
                 return L"control " + std::to_wstring(id) + L" is " +
                        (enabled ? L"disabled" : L"enabled");
               });
+    } else if (verb == L"expect-row") {
+      const int id = static_cast<int>(ParseNumber(Take()));
+      const int row = static_cast<int>(ParseNumber(Take()));
+      const std::wstring text = Take();
+      const int image = static_cast<int>(ParseNumber(Take()));
+      HWND list = ControlOf(id);
+      ListRow found;
+      WaitFor(
+          [&] {
+            return ReadListRow(list, row, found) && found.text == text && found.image == image;
+          },
+          [&] {
+            return L"row " + std::to_wstring(row) + L" reads \"" + found.text + L"\" with image " +
+                   std::to_wstring(found.image);
+          });
     } else if (verb == L"print-text") {
       Write(GetStdHandle(STD_OUTPUT_HANDLE), WindowText(ControlOf(ParseNumber(Take()))) + L"\n");
     } else if (verb == L"list") {

@@ -8,8 +8,8 @@
 
 #include "pages/confirm_close_dialog.h"
 #include "pages/connect_page.h"
+#include "pages/file_list_page.h"
 #include "pages/finish_page.h"
-#include "pages/placeholder_page.h"
 #include "pages/server_select_page.h"
 #include "platform/file_system.h"
 #include "platform/file_tree.h"
@@ -19,16 +19,6 @@
 #include "res/resource.h"
 
 namespace ostrel {
-
-namespace {
-
-int32_t RunPlaceholder(int templateId, const char* name) {
-  PlaceholderPage page(templateId, name);
-  page.RunModal();
-  return page.outcome;
-}
-
-}  // namespace
 
 int DialogPages::RunServerSelectPage() {
   ServerSelectPage page;
@@ -42,7 +32,9 @@ int32_t DialogPages::RunConnectPage() {
 }
 
 int32_t DialogPages::RunFileListPage() {
-  return RunPlaceholder(IDD_FILE_LIST_PAGE, "FileListPage");
+  FileListPage page;
+  page.RunModal();
+  return page.outcome();
 }
 
 int DialogPages::RunFinishPage(int32_t updateNeeded) {

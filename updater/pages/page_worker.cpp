@@ -84,4 +84,10 @@ void PageView::RequestEndTimer() {
   if (!state_->Detached()) DoRequestEndTimer();
 }
 
+int32_t PageView::RowCount() { return state_->Detached() ? 0 : DoRowCount(); }
+
+std::string PageView::RowText(int32_t row) {
+  return state_->Detached() ? std::string() : DoRowText(row);
+}
+
 }  // namespace ostrel

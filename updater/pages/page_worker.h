@@ -80,6 +80,10 @@ class PageView : public ProgressSink {
   void SetMessageText(const std::string& text);
   // Asks the page to end itself on its own thread at the first tick of timer 100.
   void RequestEndTimer();
+  // The page's file list (control 1066): its number of rows and the text of a row's first
+  // column; 0 and "" once the page has ended.
+  int32_t RowCount();
+  std::string RowText(int32_t row);
 
   PageWorkerState& state() { return *state_; }
 
@@ -89,6 +93,9 @@ class PageView : public ProgressSink {
   virtual void DoSetStatusText(const std::string& text) = 0;
   virtual void DoSetMessageText(const std::string& text) = 0;
   virtual void DoRequestEndTimer() = 0;
+  // A page without a file list has no rows.
+  virtual int32_t DoRowCount() { return 0; }
+  virtual std::string DoRowText(int32_t /*row*/) { return {}; }
 
  private:
   std::shared_ptr<PageWorkerState> state_;

@@ -27,7 +27,8 @@ class DialogPageView final : public PageView {
       : PageView(std::move(state)),
         mailbox_(std::move(mailbox)),
         page_(page),
-        message_(GetDlgItem(page, IDC_PAGE_MESSAGE)) {}
+        message_(GetDlgItem(page, IDC_PAGE_MESSAGE)),
+        list_(GetDlgItem(page, IDC_FILE_LIST)) {}
 
  protected:
   void DoSetRange(int32_t upper) override { Tell(mailbox_->PutRange(upper)); }
@@ -37,6 +38,20 @@ class DialogPageView final : public PageView {
     SetWindowTextA(message_, text.c_str());
   }
   void DoRequestEndTimer() override { PostMessageA(page_, kStartEndTimerMessage, 0, 0); }
+  int32_t DoRowCount() override {
+    return list_ ? static_cast<int32_t>(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0)) : 0;
+  }
+  std::string DoRowText(int32_t row) override {
+    if (!list_) return {};
+    char text[260] = {};
+    LVITEMA item = {};
+    item.iSubItem = 0;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    const LRESULT length = SendMessageA(list_, LVM_GETITEMTEXTA, static_cast<WPARAM>(row),
+                                        reinterpret_cast<LPARAM>(&item));
+    return std::string(text, static_cast<std::size_t>(length > 0 ? length : 0));
+  }
 
  private:
   void Tell(bool needed) {
@@ -46,6 +61,7 @@ class DialogPageView final : public PageView {
   std::shared_ptr<ProgressMailbox> mailbox_;
   HWND page_;
   HWND message_;
+  HWND list_;
 };
 
 struct WorkerStart {

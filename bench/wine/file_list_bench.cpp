@@ -1,0 +1,131 @@
+// The file-list page under Wine, timed. The program folder is this program's own folder; the
+// update server's base address must be stored as "Update Website" beforehand.
+//   file_list_bench fetch BASE N   N files file0001.bin ... from BASE: first a bare WinInet
+//                                  loop over the same URLs (a session per URL, 2048-byte
+//                                  reads), then the page from its start to its end. Prints
+//                                  "bare <s>" and "page <s>".
+//   file_list_bench skip N         a manifest of N files, all recorded: the page from its
+//                                  start to its end. Prints "skip <s>".
+// The page ends one tick of its 100 ms timer after its worker has finished; that tick is part
+// of the page's figure.
+#include <windows.h>
+// commctrl.h needs windows.h first.
+#include <commctrl.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/wizard.h"
+#include "pages/file_list_page.h"
+#include "platform/file_system.h"
+#include "platform/internet.h"
+#include "settings/paths.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+std::string FileName(int number) {
+  char name[32];
+  std::snprintf(name, sizeof name, "file%04d.bin", number);
+  return name;
+}
+
+std::string UpdateFolder() {
+  std::string folder = ostrel::GetProgramFolder(platform::SystemFileSystem());
+  ostrel::AppendBackslash(folder);
+  return folder + "update\\";
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+// A manifest of n files and, when `recorded`, a record holding them all; no fetched files.
+void PrepareUpdate(int count, bool recorded) {
+  const std::string folder = UpdateFolder();
+  CreateDirectoryA(folder.c_str(), nullptr);
+  std::string manifest =
+      "[main]\r\nversion=2.0.0.0\r\nfilenum=" + std::to_string(count) + "\r\n[list]\r\n";
+  std::string record = "[2.0.0.0]\r\noknum=" + std::to_string(count) + "\r\n";
+  for (int i = 1; i <= count; ++i) {
+    manifest += "file" + std::to_string(i) + "=" + FileName(i) + "\r\n";
+    record += "ok" + std::to_string(i) + "=" + FileName(i) + "\r\n";
+    DeleteFileA((folder + FileName(i)).c_str());
+  }
+  WriteText(folder + "update.ini", manifest);
+  if (recorded) {
+    WriteText(folder + "updateok.ini", record);
+  } else {
+    DeleteFileA((folder + "updateok.ini").c_str());
+  }
+}
+
+bool BareLoop(const std::string& url) {
+  const auto session = platform::WinInetClient("Ostrel").OpenSession();
+  if (!session) return false;
+  const auto resource = session->OpenUrl(url);
+  if (!resource) return false;
+  const std::optional<int64_t> length = resource->ContentLength();
+  if (!length) return false;
+  std::vector<char> block(static_cast<std::size_t>(*length));
+  std::size_t received = 0;
+  while (received < block.size()) {
+    const auto copied = resource->Read(block.data() + received,
+                                       std::min<std::size_t>(2048, block.size() - received));
+    if (!copied || *copied == 0) return false;
+    received += *copied;
+  }
+  return true;
+}
+
+// The page from its start to its end; false unless it succeeded.
+bool TimePage(const char* label) {
+  const auto start = Clock::now();
+  ostrel::FileListPage page;
+  page.RunModal();
+  const double seconds = SecondsSince(start);
+  if (page.outcome() != ostrel::Succeeded) {
+    std::fprintf(stderr, "file_list_bench: the page ended with outcome %d\n",
+                 static_cast<int>(page.outcome()));
+    return false;
+  }
+  std::printf("%s %.3f\n", label, seconds);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
+  InitCommonControlsEx(&controls);
+  const std::string mode = argc > 1 ? argv[1] : "";
+  if (mode == "fetch" && argc == 4) {
+    const std::string base = argv[2];
+    const int count = std::atoi(argv[3]);
+    const auto start = Clock::now();
+    for (int i = 1; i <= count; ++i) {
+      if (!BareLoop(base + "/" + FileName(i))) {
+        std::fprintf(stderr, "file_list_bench: the bare loop failed on %s\n", FileName(i).c_str());
+        return 1;
+      }
+    }
+    std::printf("bare %.3f\n", SecondsSince(start));
+    PrepareUpdate(count, false);
+    return TimePage("page") ? 0 : 1;
+  }
+  if (mode == "skip" && argc == 3) {
+    PrepareUpdate(std::atoi(argv[2]), true);
+    return TimePage("skip") ? 0 : 1;
+  }
+  std::fprintf(stderr, "usage: file_list_bench fetch BASE N | skip N\n");
+  return 2;
+}

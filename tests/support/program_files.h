@@ -1,0 +1,31 @@
+// A program folder of its own for tests: the real file system, with the running program's
+// file name given (so the program folder is a temporary folder).
+#pragma once
+
+#include <string>
+
+#include "platform/file_system.h"
+#include "support/module_name.h"
+
+namespace testing_support {
+
+class ProgramFiles final : public platform::FileSystem {
+ public:
+  explicit ProgramFiles(std::string programName) : programName_(std::move(programName)) {}
+  bool Exists(const std::string& path) override { return system_.Exists(path); }
+  platform::CreateFolderResult CreateFolder(const std::string& path) override {
+    return system_.CreateFolder(path);
+  }
+  std::size_t ModuleFileName(char* buffer, std::size_t size) override {
+    return CopyModuleName(programName_, buffer, size);
+  }
+  bool WriteWholeFile(const std::string& path, const std::string& data) override {
+    return system_.WriteWholeFile(path, data);
+  }
+
+ private:
+  platform::FileSystem& system_ = platform::SystemFileSystem();
+  std::string programName_;
+};
+
+}  // namespace testing_support
