@@ -26,13 +26,8 @@ printf 'Tavrel 1.0.0.1\r\n' > "$reader/readme.txt"
 cp -r tools/demo-update "$server/root/sample"
 cp "$bin/installer_stub/setup.exe" "$server/root/sample/"
 
-# The file-list page is not built yet; its placeholder passes the step. Until it is, the files
-# it would fetch are put in update\ beforehand, with the record it would leave.
-mkdir -p "$reader/update"
-(cd "$server/root/sample" && cp -r --parents setup.exe readme.txt help.txt books/catalog.txt \
-  "$reader/update/")
-printf '[1.0.0.2]\r\noknum=4\r\nok1=setup.exe\r\nok2=readme.txt\r\nok3=help.txt\r\nok4=books\\catalog.txt\r\n' \
-  > "$reader/update/updateok.ini"
+# The file-list page creates no folders: the one of books\catalog.txt must be there already.
+mkdir -p "$reader/update/books"
 
 port="$(python3 tools/update_server.py start --root "$server/root" --state-dir "$server")"
 key='HKCU\Software\Morvane\Reader'
@@ -49,8 +44,9 @@ cleanup() {
 trap cleanup EXIT
 
 tools/wine-run reg delete "$key" /f >/dev/null 2>&1 || true
-# A slow trickle (rate) keeps the download pages on the screen long enough to be seen.
-tools/wine-run reg add "$key" /v "Update Website" /d "http://127.0.0.1:$port/~rate=120/sample" \
+# The server waits a second before each answer, so the download pages stay on the screen long
+# enough to be seen.
+tools/wine-run reg add "$key" /v "Update Website" /d "http://127.0.0.1:$port/~delay=1000/sample" \
   /f >/dev/null
 tools/wine-run reg add "$key" /v "Current Version" /d 1.0.0.1 /f >/dev/null
 tools/wine-run reg add "$key" /ve /d "$(windows "$reader")" /f >/dev/null
@@ -89,7 +85,7 @@ if [ "$auto" -eq 1 ]; then
   screenshot connect
   driver dialog "$wizard" 1066 repaint
   screenshot file-list
-  driver dialog "$wizard" 1066 click 1061 gone
+  # The file-list page ends by itself once every file is stored and recorded.
   driver dialog "$wizard" 1000 expect-text 1000 "下载更新文件完毕！" repaint
   screenshot finish
   driver dialog "$wizard" 1000 click 1061 gone

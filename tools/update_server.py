@@ -9,6 +9,7 @@ it: GET /~status=404/update.htm answers 404. Options, comma-separated after "~":
   stall         send the headers, then nothing, until the client goes (at most 60 s)
   rate=N        trickle the body at about N bytes per second
   cacheable     tell clients they may keep the answer for an hour
+  delay=MS      wait MS milliseconds before answering
 Every request's path is appended to <state-dir>/requests.log, followed by a tab and
 "no-cache" when the request asked to bypass caches.
 
@@ -51,6 +52,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             asks = (self.headers.get("Pragma", "") + self.headers.get("Cache-Control", "")).lower()
             log.write(self.path + ("\tno-cache" if "no-cache" in asks else "") + "\n")
         faults, path = parse_faults(urllib.parse.unquote(self.path.split("?")[0]))
+        if "delay" in faults:
+            time.sleep(int(faults["delay"]) / 1000)
         if "status" in faults:
             self.send_body(int(faults["status"]), b"<html>error page</html>", faults)
             return
