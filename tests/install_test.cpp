@@ -196,7 +196,9 @@ class FakeManifest : public platform::ProfileStore {
                    const std::string&) override {
     return false;
   }
-  std::vector<std::string> ReadKeyNames(const std::string&, const std::string&) override {
+  std::vector<std::pair<std::string, std::string>> ReadSection(const std::string&,
+                                                               const std::string&,
+                                                               std::size_t) override {
     return {};
   }
 

@@ -48,7 +48,9 @@ class FakeProfiles : public platform::ProfileStore {
     values[{file, section, key}] = value;
     return true;
   }
-  std::vector<std::string> ReadKeyNames(const std::string&, const std::string&) override {
+  std::vector<std::pair<std::string, std::string>> ReadSection(const std::string&,
+                                                               const std::string&,
+                                                               std::size_t) override {
     return {};
   }
 

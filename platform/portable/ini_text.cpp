@@ -4,20 +4,12 @@
 #include <string_view>
 
 #include "platform/gbk.h"
+#include "profile_text.h"
 
 namespace platform {
 namespace {
 
-// White space as the profile routines see it, including the DOS end-of-file mark.
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f' || c == 0x1A;
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
+std::string_view Trim(std::string_view text) { return TrimProfileBlanks(text); }
 
 struct KeyLine {
   std::string_view name;
@@ -100,18 +92,19 @@ std::optional<std::string> IniText::Find(const std::string& section, const std::
   return std::string(line->value.value_or(std::string_view()));
 }
 
-std::vector<std::string> IniText::KeyNames(const std::string& section) const {
-  std::vector<std::string> names;
+std::vector<std::pair<std::string, std::string>> IniText::Entries(
+    const std::string& section) const {
+  std::vector<std::pair<std::string, std::string>> entries;
   const std::vector<Section> sections = Parse(content_);
   if (const Section* found = FindSection(sections, section)) {
     for (const KeyLine& key : found->keys) {
       // Comment lines (';') and lines without '=' are kept in the file but are not listed.
       if (key.value && !key.name.empty() && key.name.front() != ';') {
-        names.emplace_back(key.name);
+        entries.emplace_back(std::string(key.name), std::string(*key.value));
       }
     }
   }
-  return names;
+  return entries;
 }
 
 void IniText::Set(const std::string& section, const std::string& key, const std::string& value) {

@@ -18,9 +18,9 @@ class IniText {
   // removed (quotes kept); nullopt when the section or key is missing.
   std::optional<std::string> Find(const std::string& section, const std::string& key) const;
 
-  // The names of the keys of the first section named `section`, in file order, without
-  // comment lines and lines that hold no '='.
-  std::vector<std::string> KeyNames(const std::string& section) const;
+  // The keys and values of the first section named `section`, in file order, blanks around
+  // them removed (quotes kept), without comment lines and lines that hold no '='.
+  std::vector<std::pair<std::string, std::string>> Entries(const std::string& section) const;
 
   // Replaces the key's line in place, or adds the key at the end of its section, or adds the
   // section at the end of the text. Every other line keeps its bytes.

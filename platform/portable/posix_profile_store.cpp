@@ -8,6 +8,7 @@
 #include "host_path.h"
 #include "ini_text.h"
 #include "platform/profile_store.h"
+#include "profile_text.h"
 
 namespace platform {
 namespace {
@@ -36,21 +37,6 @@ bool ReplaceWholeFile(const std::string& hostPath, const std::string& content) {
   return true;
 }
 
-std::string CutToBuffer(std::string text, std::size_t bufferSize) {
-  if (bufferSize == 0) return std::string();
-  if (text.size() > bufferSize - 1) text.resize(bufferSize - 1);
-  return text;
-}
-
-// One enclosing pair of single or double quotation marks is not part of the value.
-std::string Unquote(std::string value) {
-  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-      value.back() == value.front()) {
-    return value.substr(1, value.size() - 2);
-  }
-  return value;
-}
-
 // The integer read parses like RtlCharToInteger in base 10: leading blanks, a sign, then
 // digits; it stops at the first other character and wraps around past 32 bits.
 int32_t ParseProfileInteger(const std::string& text) {
@@ -73,7 +59,8 @@ class PosixProfileStore final : public ProfileStore {
                          std::size_t bufferSize) override {
     const IniText ini(ReadWholeFile(ToHostPath(file)));
     const std::optional<std::string> value = ini.Find(section, key);
-    return CutToBuffer(value ? Unquote(*value) : defaultValue, bufferSize);
+    return value ? ProfileValueAsRead(*value, bufferSize)
+                 : std::string(defaultValue.substr(0, bufferSize == 0 ? 0 : bufferSize - 1));
   }
 
   int32_t ReadInt(const std::string& file, const std::string& section, const std::string& key,
@@ -91,9 +78,12 @@ class PosixProfileStore final : public ProfileStore {
     return ReplaceWholeFile(hostPath, ini.content());
   }
 
-  std::vector<std::string> ReadKeyNames(const std::string& file,
-                                        const std::string& section) override {
-    return IniText(ReadWholeFile(ToHostPath(file))).KeyNames(section);
+  std::vector<std::pair<std::string, std::string>> ReadSection(const std::string& file,
+                                                               const std::string& section,
+                                                               std::size_t bufferSize) override {
+    auto entries = IniText(ReadWholeFile(ToHostPath(file))).Entries(section);
+    for (auto& entry : entries) entry.second = ProfileValueAsRead(entry.second, bufferSize);
+    return entries;
   }
 };
 

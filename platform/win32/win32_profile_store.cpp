@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/profile_store.h"
+#include "portable/profile_text.h"
 
 namespace platform {
 namespace {
@@ -33,22 +34,26 @@ class Win32ProfileStore final : public ProfileStore {
                                         file.c_str()) != FALSE;
   }
 
-  std::vector<std::string> ReadKeyNames(const std::string& file,
-                                        const std::string& section) override {
-    // With no key name the routine lists the keys, each ending in a zero, the list in two;
-    // a result of size - 2 means the list was cut, so grow and ask again.
-    for (DWORD size = 4096;; size *= 2) {
+  std::vector<std::pair<std::string, std::string>> ReadSection(const std::string& file,
+                                                               const std::string& section,
+                                                               std::size_t bufferSize) override {
+    // The routine lists the section's lines, each ending in a zero, the list in two; a result
+    // of size - 2 means the list was cut, so grow and ask again.
+    for (DWORD size = 1 << 16;; size *= 2) {
       std::vector<char> buffer(size, '\0');
-      const DWORD length = ::GetPrivateProfileStringA(section.c_str(), nullptr, "", buffer.data(),
-                                                      size, file.c_str());
-      if (length + 2 >= size && size < (1u << 26)) continue;
-      std::vector<std::string> names;
+      const DWORD length =
+          ::GetPrivateProfileSectionA(section.c_str(), buffer.data(), size, file.c_str());
+      if (length + 2 >= size && size < (1u << 28)) continue;
+      std::vector<std::pair<std::string, std::string>> entries;
       for (DWORD pos = 0; pos < length;) {
-        const std::string name(buffer.data() + pos);
-        names.push_back(name);
-        pos += static_cast<DWORD>(name.size()) + 1;
+        const std::string line(buffer.data() + pos);
+        pos += static_cast<DWORD>(line.size()) + 1;
+        if (auto entry = ProfileKeyLine(line)) {
+          entry->second = ProfileValueAsRead(entry->second, bufferSize);
+          entries.push_back(std::move(*entry));
+        }
       }
-      return names;
+      return entries;
     }
   }
 };

@@ -109,23 +109,38 @@ TEST_F(IniContract, IntegerReadOfMissingFileGivesTheDefault) {
   EXPECT_EQ(store.ReadInt(file, "main", "filenum", 11), 11);
 }
 
-TEST_F(IniContract, KeyNamesInFileOrderWithoutCommentsOrLinesWithoutEquals) {
-  WriteFileBytes(file,
-                 "[list]\r\nfile1=a\r\n;file9=note\r\nFILE2=b\r\nnovalue\r\n  file3 = c \r\n"
-                 "file1=dup\r\n"
-                 "[other]\r\nfile4=d\r\n");
-  const std::vector<std::string> expected{"file1", "FILE2", "file3", "file1"};
-  EXPECT_EQ(store.ReadKeyNames(file, "list"), expected);
-  EXPECT_TRUE(store.ReadKeyNames(file, "missing").empty());
+TEST_F(IniContract, SectionReadGivesWhatStringReadsGive) {
+  WriteFileBytes(
+      file,
+      "[list]\r\nfile1=a.dll\r\n;file9=note\r\nFILE2 = \"b c.dll\" \r\nnovalue\r\n"
+      "  file3 = 'c.dll' \r\nfile1=dup.dll\r\nlong=abcdefghij\r\n[other]\r\nfile4=d\r\n");
+  using Entries = std::vector<std::pair<std::string, std::string>>;
+  const Entries expected{{"file1", "a.dll"},
+                         {"FILE2", "b c.dll"},
+                         {"file3", "c.dll"},
+                         {"file1", "dup.dll"},
+                         {"long", "abcd"}};
+  EXPECT_EQ(store.ReadSection(file, "list", 5).back(), expected.back());
+  const Entries whole = store.ReadSection(file, "LIST", 260);
+  ASSERT_EQ(whole.size(), expected.size());
+  for (std::size_t i = 0; i + 1 < expected.size(); ++i) {
+    EXPECT_EQ(whole[i], expected[i]);
+    // The same value a string read of that key gives (the first of duplicates aside).
+    if (i < 3) {
+      EXPECT_EQ(store.ReadString(file, "list", whole[i].first, "", 260), whole[i].second);
+    }
+  }
+  EXPECT_TRUE(store.ReadSection(file, "missing", 260).empty());
+  EXPECT_TRUE(store.ReadSection(folder.Child("none.ini"), "list", 260).empty());
 }
 
-TEST_F(IniContract, ManyKeyNamesAreAllListed) {
+TEST_F(IniContract, LargeSectionsAreReadWhole) {
   std::string content = "[list]\r\n";
-  for (int i = 1; i <= 1500; ++i) content += "file" + std::to_string(i) + "=entry.dll\r\n";
+  for (int i = 1; i <= 3000; ++i) content += "file" + std::to_string(i) + "=entry.dll\r\n";
   WriteFileBytes(file, content);
-  const std::vector<std::string> names = store.ReadKeyNames(file, "list");
-  ASSERT_EQ(names.size(), 1500u);
-  EXPECT_EQ(names.back(), "file1500");
+  const auto entries = store.ReadSection(file, "list", 260);
+  ASSERT_EQ(entries.size(), 3000u);
+  EXPECT_EQ(entries.back().first, "file3000");
 }
 
 TEST_F(IniContract, WriteCreatesFileSectionAndKey) {

@@ -12,15 +12,18 @@ namespace {
 constexpr char kMainSection[] = "main";
 constexpr char kListSection[] = "list";
 
-// The numbers n in 1..limit for which the section has a key named prefix + "%d" of n (in any
-// letter case), ascending. Reading just these keys gives what reading every key from 1 to
-// `limit` gives, since a missing key reads as empty, without looping two billion times when a
-// server announces a huge count.
-std::vector<int32_t> ExistingNumberedKeys(platform::ProfileStore& profiles, const std::string& file,
-                                          const std::string& section, const std::string& prefix,
-                                          int32_t limit) {
-  std::vector<int32_t> numbers;
-  for (const std::string& key : profiles.ReadKeyNames(file, section)) {
+// The values of the keys named prefix + "%d" of n (in any letter case) for n in 1..limit, in
+// ascending order of n, the first of duplicate keys winning: what reading every key from 1 to
+// `limit` one by one gives, since a missing key reads as empty, but in one read of the section
+// instead of one read a key, and without looping two billion times when a server announces a
+// huge count.
+std::vector<std::pair<int32_t, std::string>> NumberedValues(platform::ProfileStore& profiles,
+                                                            const std::string& file,
+                                                            const std::string& section,
+                                                            const std::string& prefix,
+                                                            int32_t limit) {
+  std::vector<std::pair<int32_t, std::string>> numbered;
+  for (auto& [key, value] : profiles.ReadSection(file, section, kEntryBufferSize)) {
     if (key.size() <= prefix.size() || key.size() > prefix.size() + 10) continue;
     if (!platform::EqualsIgnoringAsciiCase(key.substr(0, prefix.size()), prefix)) continue;
     const std::string digits = key.substr(prefix.size());
@@ -30,15 +33,15 @@ std::vector<int32_t> ExistingNumberedKeys(platform::ProfileStore& profiles, cons
       continue;
     }
     const int64_t number = std::stoll(digits);
-    if (number <= limit) numbers.push_back(static_cast<int32_t>(number));
+    if (number <= limit) numbered.emplace_back(static_cast<int32_t>(number), std::move(value));
   }
-  std::sort(numbers.begin(), numbers.end());
-  numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
-  return numbers;
-}
-
-std::string NumberedKey(const char* prefix, int64_t number) {
-  return prefix + std::to_string(number);
+  // Stable, so the first of two keys with one number stays first and wins.
+  std::stable_sort(numbered.begin(), numbered.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  numbered.erase(std::unique(numbered.begin(), numbered.end(),
+                             [](const auto& a, const auto& b) { return a.first == b.first; }),
+                 numbered.end());
+  return numbered;
 }
 
 }  // namespace
@@ -59,10 +62,8 @@ std::vector<ManifestEntry> ReadManifestFileList(platform::ProfileStore& profiles
   std::vector<ManifestEntry> entries;
   const int32_t count = profiles.ReadInt(files.manifest, kMainSection, "filenum", 0);
   if (count <= 0) return entries;
-  for (const int32_t number :
-       ExistingNumberedKeys(profiles, files.manifest, kListSection, "file", count)) {
-    std::string name = profiles.ReadString(files.manifest, kListSection,
-                                           NumberedKey("file", number), "", kEntryBufferSize);
+  for (auto& [number, name] :
+       NumberedValues(profiles, files.manifest, kListSection, "file", count)) {
     if (name.size() >= kMinEntryLength) entries.push_back(ManifestEntry{number, std::move(name)});
   }
   return entries;
@@ -74,9 +75,8 @@ bool IsFileDone(platform::ProfileStore& profiles, const UpdateFiles& files,
   if (version.empty()) return false;
   const int32_t count = profiles.ReadInt(files.record, version, "oknum", 0);
   if (count <= 0) return false;
-  for (const int32_t number : ExistingNumberedKeys(profiles, files.record, version, "ok", count)) {
-    const std::string entry =
-        profiles.ReadString(files.record, version, NumberedKey("ok", number), "", kEntryBufferSize);
+  for (const auto& numbered : NumberedValues(profiles, files.record, version, "ok", count)) {
+    const std::string& entry = numbered.second;
     if (!entry.empty() && platform::EqualsIgnoringAsciiCase(entry, name)) return true;
   }
   return false;
@@ -90,7 +90,7 @@ void RecordFileDone(platform::ProfileStore& profiles, const UpdateFiles& files,
   const int64_t next =
       static_cast<int64_t>(std::max(profiles.ReadInt(files.record, version, "oknum", 0), 0)) + 1;
   profiles.WriteString(files.record, version, "oknum", std::to_string(next));
-  profiles.WriteString(files.record, version, NumberedKey("ok", next), name);
+  profiles.WriteString(files.record, version, "ok" + std::to_string(next), name);
 }
 
 }  // namespace ostrel

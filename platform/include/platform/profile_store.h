@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -24,9 +25,13 @@ class ProfileStore {
   // Creates the file, section and key as needed and replaces an existing value in place.
   virtual bool WriteString(const std::string& file, const std::string& section,
                            const std::string& key, const std::string& value) = 0;
-  // The names of the section's keys in file order (duplicates included); empty when missing.
-  virtual std::vector<std::string> ReadKeyNames(const std::string& file,
-                                                const std::string& section) = 0;
+  // The section's keys and values in one read, in file order (duplicates included): names
+  // and values as a string read gives them (blanks removed, one enclosing pair of quotes taken
+  // off, values cut to bufferSize - 1 bytes); comment lines and lines without '=' left out.
+  // Empty when the file or section is missing.
+  virtual std::vector<std::pair<std::string, std::string>> ReadSection(const std::string& file,
+                                                                       const std::string& section,
+                                                                       std::size_t bufferSize) = 0;
 };
 
 // The running system's profile routines: the Win32 ones on Windows, the portable INI engine
