@@ -106,12 +106,14 @@ TEST(ProgressMailbox, LatestValuesAndOneNoticeUntilTaken) {
   EXPECT_FALSE(mailbox.PutStatusText("a"));
   EXPECT_FALSE(mailbox.PutPosition(4096));
   EXPECT_FALSE(mailbox.PutStatusText("b"));
+  EXPECT_FALSE(mailbox.PutMessageText("m"));
   ProgressMailbox::Update update = mailbox.Take();
   EXPECT_EQ(update.range, 5000);
   EXPECT_EQ(update.position, 4096);
   EXPECT_EQ(update.statusText, "b");
+  EXPECT_EQ(update.messageText, "m");
   update = mailbox.Take();  // nothing new
-  EXPECT_FALSE(update.range || update.position || update.statusText);
+  EXPECT_FALSE(update.range || update.position || update.statusText || update.messageText);
   EXPECT_TRUE(mailbox.PutPosition(5000));  // told again after the take
   update = mailbox.Take();
   EXPECT_FALSE(update.range);

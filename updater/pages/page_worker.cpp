@@ -56,6 +56,12 @@ bool ProgressMailbox::PutStatusText(const std::string& text) {
   return MarkWaiting();
 }
 
+bool ProgressMailbox::PutMessageText(const std::string& text) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  waiting_.messageText = text;
+  return MarkWaiting();
+}
+
 ProgressMailbox::Update ProgressMailbox::Take() {
   std::lock_guard<std::mutex> lock(mutex_);
   Update taken = std::move(waiting_);

@@ -40,8 +40,8 @@ class PageWorkerState {
   std::atomic<int32_t> cancel_{0};
 };
 
-// The worker's progress on its way to the page: the worker leaves its latest range, position
-// and status text, and the page's thread takes whatever is there. Only the latest value of
+// The worker's progress on its way to the page: the worker leaves its latest range, position,
+// status text and message, and the page's thread takes whatever is there. Only the latest value of
 // each counts, so a worker reporting thousands of chunks a second is never held up by the
 // page drawing them.
 class ProgressMailbox {
@@ -50,12 +50,14 @@ class ProgressMailbox {
     std::optional<int32_t> range;
     std::optional<int32_t> position;
     std::optional<std::string> statusText;
+    std::optional<std::string> messageText;
   };
 
   // Each returns true when the page must be told (nothing was waiting before).
   bool PutRange(int32_t upper);
   bool PutPosition(int32_t position);
   bool PutStatusText(const std::string& text);
+  bool PutMessageText(const std::string& text);
   // Everything left since the last take; the next Put tells the page again.
   Update Take();
 

@@ -27,16 +27,13 @@ class DialogPageView final : public PageView {
       : PageView(std::move(state)),
         mailbox_(std::move(mailbox)),
         page_(page),
-        message_(GetDlgItem(page, IDC_PAGE_MESSAGE)),
         list_(GetDlgItem(page, IDC_FILE_LIST)) {}
 
  protected:
   void DoSetRange(int32_t upper) override { Tell(mailbox_->PutRange(upper)); }
   void DoSetPosition(int32_t position) override { Tell(mailbox_->PutPosition(position)); }
   void DoSetStatusText(const std::string& text) override { Tell(mailbox_->PutStatusText(text)); }
-  void DoSetMessageText(const std::string& text) override {
-    SetWindowTextA(message_, text.c_str());
-  }
+  void DoSetMessageText(const std::string& text) override { Tell(mailbox_->PutMessageText(text)); }
   void DoRequestEndTimer() override { PostMessageA(page_, kStartEndTimerMessage, 0, 0); }
   int32_t DoRowCount() override {
     return list_ ? static_cast<int32_t>(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0)) : 0;
@@ -60,7 +57,6 @@ class DialogPageView final : public PageView {
 
   std::shared_ptr<ProgressMailbox> mailbox_;
   HWND page_;
-  HWND message_;
   HWND list_;
 };
 
@@ -146,6 +142,7 @@ void WorkerPage::ApplyProgress() {
     SendMessageA(Control(IDC_PROGRESS), PBM_SETPOS, static_cast<WPARAM>(*update.position), 0);
   }
   if (update.statusText) SetControlText(IDC_TRANSFER_STATUS, update.statusText->c_str());
+  if (update.messageText) SetControlText(IDC_PAGE_MESSAGE, update.messageText->c_str());
 }
 
 void WorkerPage::CancelButton() {

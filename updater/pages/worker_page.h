@@ -1,8 +1,8 @@
 // A wizard page that runs one worker thread: the connect page and the file-list page. The page
-// starts the worker from its initialisation; the worker reports through a PageView (its
-// progress by mailbox, its messages by synchronous window calls) and asks the page to end
-// itself through timer 100. Every way the page ends
-// raises the cancel flag and detaches the worker, which may outlive the page.
+// starts the worker from its initialisation; the worker reports through a PageView (progress
+// and messages by mailbox, list reads by synchronous window calls) and asks the page to end
+// itself through timer 100. Every way the page ends raises the cancel flag and detaches the
+// worker, which may outlive the page.
 #pragma once
 
 #include <functional>
