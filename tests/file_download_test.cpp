@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 
+#include "pages/manifest_download.h"
 #include "platform/memory_registry.h"
 #include "settings/server_list.h"
 #include "support/program_files.h"
@@ -414,6 +415,37 @@ TEST_F(FileDownload, NoServerConfigured) {
   Run();
   EXPECT_EQ(server.urls, std::vector<std::string>{"/one.dll"});
   EXPECT_EQ(state->Outcome(), Failed);
+}
+
+}  // namespace
+
+namespace {
+
+// A program whose folder is unknown (its module name has no folder): nothing is fetched or
+// written, rather than paths below the root of the current drive.
+TEST(UnknownProgramFolder, PagesFailWithoutTouchingAnything) {
+  testing_support::ProgramFiles files{"Ostrel.exe"};
+  platform::MemoryRegistry registry;
+  registry.CreateKey("Software\\Morvane\\Reader")
+      ->SetValue("Update Website", platform::StringValue("http://server"));
+  ServerFiles server;
+  server.bodies["http://server/update.htm"] = "[main]\r\n";
+  server.bodies["http://server/setup.exe"] = "MZ";
+  FixedClock clock;
+  HttpFetcher fetcher(server, clock);
+
+  auto connectState = std::make_shared<PageWorkerState>();
+  ListView connectView{connectState};
+  ManifestDownloadWorker({registry, files, fetcher}, connectView);
+  EXPECT_EQ(connectState->Outcome(), Failed);
+
+  auto listState = std::make_shared<PageWorkerState>();
+  ListView listView{listState};
+  listView.rows = {"setup.exe"};
+  FileDownloadWorker({registry, files, platform::SystemProfileStore(), fetcher}, listView);
+  EXPECT_EQ(listState->Outcome(), Failed);
+  EXPECT_EQ(listView.messages, std::vector<std::string>{DownloadFailedText("setup.exe")});
+  EXPECT_TRUE(server.urls.empty());
 }
 
 }  // namespace

@@ -55,6 +55,8 @@ bool DownloadOne(const FileDownloadContext& context, PageView& page, const Updat
 
 void FileDownloadWorker(const FileDownloadContext& context, PageView& page) {
   std::string programFolder = GetProgramFolder(context.files);
+  // Without a known program folder the paths would name the root of the current drive.
+  const bool folderKnown = !programFolder.empty();
   AppendBackslash(programFolder);
   const UpdateFiles update = UpdateFiles::In(programFolder);
 
@@ -64,7 +66,7 @@ void FileDownloadWorker(const FileDownloadContext& context, PageView& page) {
     if (page.state().Detached() || page.state().CancelFlag() != 0) return;
     const std::string entry = page.RowText(row);
     // Refused before the record is consulted: no run of ours records such an entry.
-    if (IsSafeManifestEntry(entry)) {
+    if (folderKnown && IsSafeManifestEntry(entry)) {
       if (IsFileDone(context.profiles, update, entry)) continue;
       if (DownloadOne(context, page, update, programFolder, entry)) continue;
     }

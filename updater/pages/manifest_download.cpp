@@ -11,12 +11,14 @@ namespace ostrel {
 void ManifestDownloadWorker(const ManifestDownloadContext& context, PageView& page) {
   const std::string url = SelectedServerUrl(context.registry, kManifestServerPath);
   std::string programFolder = GetProgramFolder(context.files);
+  // Without a known program folder the paths would name the root of the current drive.
+  const bool folderKnown = !programFolder.empty();
   AppendBackslash(programFolder);
   // An existing folder is fine; any other failure shows when the manifest cannot be stored.
-  EnsureDirectory(context.files, programFolder + kUpdateFolder);
+  if (folderKnown) EnsureDirectory(context.files, programFolder + kUpdateFolder);
 
   std::vector<char> block;
-  bool stored = context.fetcher.Fetch(url, block, page, page.state().CancelFlag());
+  bool stored = folderKnown && context.fetcher.Fetch(url, block, page, page.state().CancelFlag());
   // A page that has ended gets no manifest behind its back.
   stored = stored && !page.state().Detached() &&
            context.files.WriteWholeFile(programFolder + kManifestRelativePath,
