@@ -32,7 +32,7 @@ void MoveUpdateTree(platform::FileSystem& files, platform::FileTree& tree,
 
 std::string ReadInstallerEntry(platform::ProfileStore& profiles, const std::string& manifest) {
   // Read as long as the download reads list entries, to see whether 127 bytes would cut it.
-  const std::string entry = profiles.ReadString(manifest, "list", "file1", "", kEntryBufferSize);
+  std::string entry = profiles.ReadString(manifest, "list", "file1", "", kEntryBufferSize);
   if (entry.size() >= kInstallerEntryBufferSize || !IsSafeManifestEntry(entry)) return {};
   return entry;
 }
