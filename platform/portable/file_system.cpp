@@ -2,7 +2,7 @@
 
 namespace platform {
 
-bool FileSystem::WriteWholeFile(const std::string& /*path*/, const std::string& /*data*/) {
+bool FileSystem::WriteWholeFile(const std::string& /*path*/, std::string_view /*data*/) {
   return false;
 }
 

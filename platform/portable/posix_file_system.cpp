@@ -24,7 +24,7 @@ class PosixFileSystem final : public FileSystem {
     return errno == EEXIST ? CreateFolderResult::kAlreadyExists : CreateFolderResult::kFailed;
   }
 
-  bool WriteWholeFile(const std::string& path, const std::string& data) override {
+  bool WriteWholeFile(const std::string& path, std::string_view data) override {
     const std::string target = ToHostPath(path);
     const std::string partial = ToHostPath(PartialFileName(path));
     const int file = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);

@@ -20,7 +20,7 @@ class Win32FileSystem final : public FileSystem {
                                                     : CreateFolderResult::kFailed;
   }
 
-  bool WriteWholeFile(const std::string& path, const std::string& data) override {
+  bool WriteWholeFile(const std::string& path, std::string_view data) override {
     const std::string partial = PartialFileName(path);
     bool whole = false;
     {

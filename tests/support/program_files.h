@@ -19,7 +19,7 @@ class ProgramFiles final : public platform::FileSystem {
   std::size_t ModuleFileName(char* buffer, std::size_t size) override {
     return CopyModuleName(programName_, buffer, size);
   }
-  bool WriteWholeFile(const std::string& path, const std::string& data) override {
+  bool WriteWholeFile(const std::string& path, std::string_view data) override {
     return system_.WriteWholeFile(path, data);
   }
 

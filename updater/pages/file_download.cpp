@@ -43,7 +43,7 @@ bool DownloadOne(const FileDownloadContext& context, PageView& page, const Updat
   }
   if (page.state().Detached()) return false;
   if (!context.files.WriteWholeFile(programFolder + kDownloadFolder + entry,
-                                    std::string(block.begin(), block.end()))) {
+                                    std::string_view(block.data(), block.size()))) {
     return false;
   }
   RecordFileDone(context.profiles, update, entry);

@@ -22,7 +22,7 @@ void ManifestDownloadWorker(const ManifestDownloadContext& context, PageView& pa
   // A page that has ended gets no manifest behind its back.
   stored = stored && !page.state().Detached() &&
            context.files.WriteWholeFile(programFolder + kManifestRelativePath,
-                                        std::string(block.begin(), block.end()));
+                                        std::string_view(block.data(), block.size()));
   if (!stored) {
     page.SetMessageText(kConnectFailedText);
     page.state().Finish(Failed);

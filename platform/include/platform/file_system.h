@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -21,7 +22,7 @@ class FileSystem {
   // Stores `data` as the file's whole content: written under a temporary name beside it and
   // renamed over it only once every byte is written and the file closed. False, with the
   // file as it was and no temporary left, when any step fails. (Not supported: false.)
-  virtual bool WriteWholeFile(const std::string& path, const std::string& data);
+  virtual bool WriteWholeFile(const std::string& path, std::string_view data);
 };
 
 // The temporary name WriteWholeFile writes under.
