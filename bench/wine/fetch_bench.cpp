@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench_common.h"
 #include "net/http_fetcher.h"
 #include "pages/connect_page.h"
 #include "platform/day_clock.h"
@@ -21,30 +22,10 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::BareLoop;
+using bench::Clock;
+using bench::SecondsSince;
 constexpr UINT kDoneMessage = WM_APP + 1;
-
-double SecondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-bool BareLoop(const std::string& url) {
-  const auto session = platform::WinInetClient("Ostrel").OpenSession();
-  if (!session) return false;
-  const auto resource = session->OpenUrl(url);
-  if (!resource) return false;
-  const std::optional<int64_t> length = resource->ContentLength();
-  if (!length) return false;
-  std::vector<char> block(static_cast<std::size_t>(*length));
-  std::size_t received = 0;
-  while (received < block.size()) {
-    const auto copied = resource->Read(block.data() + received,
-                                       std::min<std::size_t>(2048, block.size() - received));
-    if (!copied || *copied == 0) return false;
-    received += *copied;
-  }
-  return true;
-}
 
 struct QuietSink final : ostrel::ProgressSink {
   void SetRange(int32_t) override {}

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "app/wizard.h"
+#include "bench_common.h"
 #include "pages/file_list_page.h"
 #include "platform/file_system.h"
 #include "platform/internet.h"
@@ -27,11 +28,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double SecondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
+using bench::BareLoop;
+using bench::Clock;
+using bench::SecondsSince;
 
 std::string FileName(int number) {
   char name[32];
@@ -67,24 +66,6 @@ void PrepareUpdate(int count, bool recorded) {
   } else {
     DeleteFileA((folder + "updateok.ini").c_str());
   }
-}
-
-bool BareLoop(const std::string& url) {
-  const auto session = platform::WinInetClient("Ostrel").OpenSession();
-  if (!session) return false;
-  const auto resource = session->OpenUrl(url);
-  if (!resource) return false;
-  const std::optional<int64_t> length = resource->ContentLength();
-  if (!length) return false;
-  std::vector<char> block(static_cast<std::size_t>(*length));
-  std::size_t received = 0;
-  while (received < block.size()) {
-    const auto copied = resource->Read(block.data() + received,
-                                       std::min<std::size_t>(2048, block.size() - received));
-    if (!copied || *copied == 0) return false;
-    received += *copied;
-  }
-  return true;
 }
 
 // The page from its start to its end; false unless it succeeded.
