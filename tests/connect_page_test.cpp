@@ -9,6 +9,7 @@
 #include "pages/server_choice.h"
 #include "platform/memory_registry.h"
 #include "settings/server_list.h"
+#include "support/fake_server.h"
 #include "support/program_files.h"
 #include "support/temp_folder.h"
 
@@ -120,46 +121,6 @@ TEST(ProgressMailbox, LatestValuesAndOneNoticeUntilTaken) {
   EXPECT_EQ(update.position, 5000);
 }
 
-// The manifest fetch over a scripted client: the URL asked for and the answer.
-struct ScriptedClient final : platform::InternetClient {
-  std::vector<std::string> urls;
-  std::optional<std::string> body;  // nullopt: the request fails
-  std::function<void()> onRead;
-
-  struct Resource final : platform::InternetResource {
-    ScriptedClient& client;
-    std::size_t offset = 0;
-    explicit Resource(ScriptedClient& c) : client(c) {}
-    int StatusCode() override { return 200; }
-    std::optional<int64_t> ContentLength() override {
-      return static_cast<int64_t>(client.body->size());
-    }
-    std::optional<std::size_t> Read(char* buffer, std::size_t size) override {
-      if (client.onRead) client.onRead();
-      const std::size_t count = std::min(size, client.body->size() - offset);
-      std::copy_n(client.body->data() + offset, count, buffer);
-      offset += count;
-      return count;
-    }
-  };
-  struct Session final : platform::InternetSession {
-    ScriptedClient& client;
-    explicit Session(ScriptedClient& c) : client(c) {}
-    std::unique_ptr<platform::InternetResource> OpenUrl(const std::string& url) override {
-      client.urls.push_back(url);
-      if (!client.body) return nullptr;
-      return std::make_unique<Resource>(client);
-    }
-  };
-  std::unique_ptr<platform::InternetSession> OpenSession() override {
-    return std::make_unique<Session>(*this);
-  }
-};
-
-struct FixedClock final : platform::DayClock {
-  double NowInDays() override { return 46000.0; }
-};
-
 class ManifestDownload : public ::testing::Test {
  protected:
   void Run() {
@@ -171,8 +132,8 @@ class ManifestDownload : public ::testing::Test {
   testing_support::TempFolder program;
   ProgramFiles files{program.Child("Ostrel.exe")};
   platform::MemoryRegistry registry;
-  ScriptedClient client;
-  FixedClock clock;
+  testing_support::ServerFiles client;
+  testing_support::FixedClock clock;
   std::shared_ptr<PageWorkerState> state = std::make_shared<PageWorkerState>();
   RecordingView view{state};
 };
@@ -181,10 +142,10 @@ TEST_F(ManifestDownload, StoresTheManifestAndEndsThePage) {
   ostrel::WriteSelectedServer(registry, 1);
   registry.CreateKey("Software\\Morvane\\Reader")
       ->SetValue("Update Website2", platform::StringValue("http://pub.example"));
-  client.body = "[main]\r\nversion=1.0.0.2\r\n";
+  client.bodies["http://pub.example/update.htm"] = "[main]\r\nversion=1.0.0.2\r\n";
   Run();
   EXPECT_EQ(client.urls, std::vector<std::string>{"http://pub.example/update.htm"});
-  EXPECT_EQ(Manifest(), *client.body);
+  EXPECT_EQ(Manifest(), client.bodies["http://pub.example/update.htm"]);
   EXPECT_EQ(state->Outcome(), Succeeded);
   ASSERT_GE(view.calls.size(), 2u);
   EXPECT_EQ(view.calls[view.calls.size() - 2], std::string("message ") + kManifestDownloadedText);
@@ -194,13 +155,13 @@ TEST_F(ManifestDownload, StoresTheManifestAndEndsThePage) {
 TEST_F(ManifestDownload, ReplacesAnOlderManifestWhole) {
   testing_support::MakeFolder(program.Child("update"));
   WriteFileBytes(program.Child("update\\update.ini"), std::string(500, 'o'));
-  client.body = "[main]\r\n";
+  client.bodies["/update.htm"] = "[main]\r\n";
   Run();
   EXPECT_EQ(Manifest(), "[main]\r\n");
 }
 
 TEST_F(ManifestDownload, EmptyManifestIsStoredEmpty) {
-  client.body = "";
+  client.bodies["/update.htm"] = "";
   Run();
   EXPECT_EQ(state->Outcome(), Succeeded);
   EXPECT_TRUE(files.Exists(program.Child("update\\update.ini")));
@@ -210,7 +171,6 @@ TEST_F(ManifestDownload, EmptyManifestIsStoredEmpty) {
 TEST_F(ManifestDownload, FailedFetchKeepsTheOldManifest) {
   testing_support::MakeFolder(program.Child("update"));
   WriteFileBytes(program.Child("update\\update.ini"), "old");
-  client.body = std::nullopt;
   Run();
   EXPECT_EQ(client.urls, std::vector<std::string>{"/update.htm"});  // no server configured
   EXPECT_EQ(Manifest(), "old");
@@ -222,7 +182,7 @@ TEST_F(ManifestDownload, ManifestThatCannotBeStoredIsAFailure) {
   // update\update.ini is a folder: the fetch succeeds, the store cannot.
   testing_support::MakeFolder(program.Child("update"));
   testing_support::MakeFolder(program.Child("update\\update.ini"));
-  client.body = "[main]\r\n";
+  client.bodies["/update.htm"] = "[main]\r\n";
   Run();
   EXPECT_EQ(state->Outcome(), Failed);
   EXPECT_EQ(view.calls.back(), std::string("message ") + kConnectFailedText);
@@ -230,7 +190,7 @@ TEST_F(ManifestDownload, ManifestThatCannotBeStoredIsAFailure) {
 }
 
 TEST_F(ManifestDownload, PageThatEndedDuringTheFetchGetsNothing) {
-  client.body = std::string(5000, 'x');
+  client.bodies["/update.htm"] = std::string(5000, 'x');
   client.onRead = [this] { state->Detach(); };
   Run();
   EXPECT_FALSE(files.Exists(program.Child("update\\update.ini")));
@@ -238,7 +198,7 @@ TEST_F(ManifestDownload, PageThatEndedDuringTheFetchGetsNothing) {
 }
 
 TEST_F(ManifestDownload, CancelDuringTheFetchIsNotTurnedIntoSuccess) {
-  client.body = std::string(5000, 'x');
+  client.bodies["/update.htm"] = std::string(5000, 'x');
   client.onRead = [this] { state->Cancel(); };
   Run();
   EXPECT_EQ(state->Outcome(), Cancelled);

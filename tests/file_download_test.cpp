@@ -10,55 +10,18 @@
 #include "pages/manifest_download.h"
 #include "platform/memory_registry.h"
 #include "settings/server_list.h"
+#include "support/fake_server.h"
 #include "support/program_files.h"
 #include "support/temp_folder.h"
 
 namespace {
 
 using namespace ostrel;
+using testing_support::FixedClock;
 using testing_support::ListFiles;
 using testing_support::ReadFileBytes;
+using testing_support::ServerFiles;
 using testing_support::WriteFileBytes;
-
-// Answers each URL from a table; a URL not in it cannot be opened.
-struct ServerFiles final : platform::InternetClient {
-  std::map<std::string, std::string> bodies;
-  std::vector<std::string> urls;
-  std::function<void()> onRead;
-
-  struct Resource final : platform::InternetResource {
-    ServerFiles& server;
-    const std::string& body;
-    std::size_t offset = 0;
-    Resource(ServerFiles& s, const std::string& b) : server(s), body(b) {}
-    int StatusCode() override { return 200; }
-    std::optional<int64_t> ContentLength() override { return static_cast<int64_t>(body.size()); }
-    std::optional<std::size_t> Read(char* buffer, std::size_t size) override {
-      if (server.onRead) server.onRead();
-      const std::size_t count = std::min(size, body.size() - offset);
-      std::copy_n(body.data() + offset, count, buffer);
-      offset += count;
-      return count;
-    }
-  };
-  struct Session final : platform::InternetSession {
-    ServerFiles& server;
-    explicit Session(ServerFiles& s) : server(s) {}
-    std::unique_ptr<platform::InternetResource> OpenUrl(const std::string& url) override {
-      server.urls.push_back(url);
-      const auto found = server.bodies.find(url);
-      if (found == server.bodies.end()) return nullptr;
-      return std::make_unique<Resource>(server, found->second);
-    }
-  };
-  std::unique_ptr<platform::InternetSession> OpenSession() override {
-    return std::make_unique<Session>(*this);
-  }
-};
-
-struct FixedClock final : platform::DayClock {
-  double NowInDays() override { return 46000.0; }
-};
 
 // The list view's rows and what reached the page's other windows.
 class ListView final : public PageView {

@@ -35,10 +35,10 @@ namespace {
 bool DownloadOne(const FileDownloadContext& context, PageView& page, const UpdateFiles& update,
                  const std::string& programFolder, const std::string& entry) {
   // The server may be changed between files; read it afresh for each.
-  const std::string base = ReadServerEntry(context.registry, ReadSelectedServer(context.registry));
+  const std::string url = SelectedServerUrl(context.registry, "/" + entry);
   page.SetMessageText(DownloadStartedText(entry));
   std::vector<char> block;
-  if (!context.fetcher.Fetch(base + "/" + entry, block, page, page.state().CancelFlag())) {
+  if (!context.fetcher.Fetch(url, block, page, page.state().CancelFlag())) {
     return false;
   }
   if (page.state().Detached()) return false;
