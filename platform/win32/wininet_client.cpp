@@ -22,7 +22,7 @@ constexpr DWORD kOpenFlags = INTERNET_FLAG_TRANSFER_ASCII | INTERNET_FLAG_RELOAD
                              INTERNET_FLAG_NO_UI;
 constexpr char kNoCacheHeaders[] = "Pragma: no-cache\r\nCache-Control: no-cache\r\n";
 constexpr DWORD_PTR kContext = 1;
-// More than this many redirects from a secure address end the request, as a loop would.
+// More redirects than this from a secure address fail the request: a loop would never end.
 constexpr int kMostRedirects = 10;
 
 int StatusOf(HINTERNET request) {

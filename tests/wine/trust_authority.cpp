@@ -46,18 +46,31 @@ int main(int argc, char** argv) {
       ::CertOpenStore(CERT_STORE_PROV_SYSTEM_A, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, "Root"));
   if (!root) return Fail("cannot open the local machine's Root store");
 
+  // Wine's store may find a deleted certificate again when the search goes on from it: collect
+  // first, delete after.
+  std::vector<PCCERT_CONTEXT> stale;
   PCCERT_CONTEXT found = nullptr;
   while ((found =
               ::CertFindCertificateInStore(root.get(), X509_ASN_ENCODING, 0, CERT_FIND_SUBJECT_NAME,
                                            &authority->pCertInfo->Subject, found))) {
     if (!::CertCompareCertificate(X509_ASN_ENCODING, found->pCertInfo, authority->pCertInfo)) {
-      // Deleting frees the context it is given; the search goes on from `found`.
-      ::CertDeleteCertificateFromStore(::CertDuplicateCertificateContext(found));
+      stale.push_back(::CertDuplicateCertificateContext(found));
+    }
+  }
+  for (PCCERT_CONTEXT certificate : stale) {
+    // Frees the context, whether it succeeds or not.
+    if (!::CertDeleteCertificateFromStore(certificate)) {
+      return Fail("cannot remove an old authority");
     }
   }
   if (!::CertAddCertificateContextToStore(root.get(), authority.get(),
                                           CERT_STORE_ADD_REPLACE_EXISTING, nullptr)) {
     return Fail("cannot add the authority to the Root store");
+  }
+  // Wine writes the store out when its last reference goes, which a deleted certificate's
+  // context keeps alive: without a commit the changes above were lost.
+  if (!::CertControlStore(root.get(), 0, CERT_STORE_CTRL_COMMIT, nullptr)) {
+    return Fail("cannot write the Root store");
   }
   return 0;
 }
