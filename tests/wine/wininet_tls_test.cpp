@@ -41,7 +41,7 @@ class WinInetTls : public ::testing::Test {
     path = "/" + name;
   }
 
-  // Whether the fetch succeeded; on failure `block` must be empty.
+  // Fetches `url` into `block`, which holds other bytes before.
   bool Fetch(const std::string& url) {
     ostrel::HttpFetcher fetcher(platform::WinInetClient("Ostrel"), platform::SystemDayClock());
     std::atomic<int32_t> cancel{0};
