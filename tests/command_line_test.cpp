@@ -100,7 +100,8 @@ TEST(CommandLine, OrdinaryValuesAreWrittenAsTheyCame) {
 TEST(CommandLine, EveryValueIsExactlyOneArgumentInEachCodePage) {
   for (const uint32_t codePage :
        {platform::kCodePageGbk, platform::kCodePageShiftJis, platform::kCodePageUtf8}) {
-    for (CommandFormat format : {CommandFormat::kDirect, CommandFormat::kNew, CommandFormat::kNew3}) {
+    for (CommandFormat format :
+         {CommandFormat::kDirect, CommandFormat::kNew, CommandFormat::kNew3}) {
       for (std::size_t i = 0; i < std::size(testing_support::kHostileValues); ++i) {
         const testing_support::HostileRow row = testing_support::HostileRowAt(i);
         BookRequest request = WorkedExample();
@@ -185,9 +186,9 @@ TEST(CommandLine, QuotingOnlyWhereNeeded) {
       {"a\tb", false, gbk, "\"a\tb\""},
       {"say \"hi\"", false, gbk, "\"say \\\"hi\\\"\""},
       {"a\\\"b", true, gbk, "\"a\\\\\\\"b\""},
-      {"\x81\x5c", true, gbk, "\"\x81\x5c\""},                    // a trail byte is not a backslash
-      {"\x81\x5c\"", true, gbk, "\"\x81\x5c\\\"\""},              // nor doubled before a quote
-      {"\\\x81\x5c\\", true, gbk, "\"\\\x81\x5c\\\\\""},          // only the last one is
+      {"\x81\x5c", true, gbk, "\"\x81\x5c\""},            // a trail byte is not a backslash
+      {"\x81\x5c\"", true, gbk, "\"\x81\x5c\\\"\""},      // nor doubled before a quote
+      {"\\\x81\x5c\\", true, gbk, "\"\\\x81\x5c\\\\\""},  // only the last one is
       {"\xca\xe9\x81\x5c x", false, gbk, "\"\xca\xe9\x81\x5c x\""},  // quoted for the blank only
       // Under 932, 0xB1 is a character of its own: the quote after it is escaped.
       {"\xb1\"", true, shiftJis, "\"\xb1\\\"\""},

@@ -305,9 +305,9 @@ TEST_F(LaunchingMembers, ValuesAreQuotedByTheCodePageThatConvertedThem) {
             kSOk);
   const std::vector<std::u16string> arguments = testing_support::SplitArguments(
       platform::CodePageToUtf16(StartedLine(), platform::kCodePageShiftJis));
-  EXPECT_EQ(arguments, (std::vector<std::u16string>{u"-url", u"root", u"-id", u"\u8868\\", u"-t",
-                                                    u"2", u"-g", u"15", u"-key", key, u"-n",
-                                                    u"\u8868\""}));
+  EXPECT_EQ(arguments,
+            (std::vector<std::u16string>{u"-url", u"root", u"-id", u"\u8868\\", u"-t", u"2", u"-g",
+                                         u"15", u"-key", key, u"-n", u"\u8868\""}));
 }
 
 TEST_F(LaunchingMembers, GetLocalIdIsTheLastAnsweringDrivesSerialNumber) {

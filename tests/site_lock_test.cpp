@@ -104,12 +104,14 @@ TEST(SiteLock, AnAdministratorsPolicyExtendsTheBuiltInList) {
     platform::RegistryValue value;
     std::vector<std::string> added;
   } rows[] = {
-      {"a string", platform::StringValue("library.example; *.cdn.example"),
+      {"a string",
+       platform::StringValue("library.example; *.cdn.example"),
        {"library.example", "*.cdn.example"}},
-      {"up to the first zero", {platform::kRegSz, std::string("a.example\0b.example", 19)},
+      {"up to the first zero",
+       {platform::kRegSz, std::string("a.example\0b.example", 19)},
        {"a.example"}},
       {"without a terminating zero", {platform::kRegSz, "a.example"}, {"a.example"}},
-      {"another type", {platform::kRegExpandSz, std::string("a.example", 10)}, {}},
+      {"another type", {platform::kRegExpandSz, platform::StringValue("a.example").data}, {}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);

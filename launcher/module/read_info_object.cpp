@@ -156,8 +156,7 @@ STDMETHODIMP ReadInfo::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID l
   }
   if (nullName) return DISP_E_UNKNOWNNAME;
   if (count == 1) {
-    const auto dispid =
-        typeInfo->members.FindDispid(reinterpret_cast<const char16_t*>(names[0]));
+    const auto dispid = typeInfo->members.FindDispid(reinterpret_cast<const char16_t*>(names[0]));
     if (dispid) {
       dispids[0] = *dispid;
       return S_OK;
@@ -165,8 +164,7 @@ STDMETHODIMP ReadInfo::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID l
   }
   const HRESULT result = typeInfo->info->GetIDsOfNames(names, count, dispids);
   // The type information also knows the restricted members, which no script may reach.
-  if (count > 0 && dispids[0] != DISPID_UNKNOWN &&
-      !typeInfo->members.ArgumentCount(dispids[0])) {
+  if (count > 0 && dispids[0] != DISPID_UNKNOWN && !typeInfo->members.ArgumentCount(dispids[0])) {
     for (UINT index = 0; index < count; ++index) dispids[index] = DISPID_UNKNOWN;
     return DISP_E_UNKNOWNNAME;
   }
@@ -193,8 +191,8 @@ STDMETHODIMP ReadInfo::Invoke(DISPID dispid, REFIID, LCID lcid, WORD flags, DISP
 STDMETHODIMP ReadInfo::PassReadInfoDirect(BSTR bstrDataWebRoot, BSTR bstrSbkID, LONG lReadType,
                                           LONG lPriorPageNo, BSTR bstrKey, BSTR bstrSbkName) {
   if (!PageMayUse()) return E_ACCESSDENIED;
-  return methods_.PassReadInfoDirect(Arg(bstrDataWebRoot), Arg(bstrSbkID), lReadType,
-                                     lPriorPageNo, Arg(bstrKey), Arg(bstrSbkName));
+  return methods_.PassReadInfoDirect(Arg(bstrDataWebRoot), Arg(bstrSbkID), lReadType, lPriorPageNo,
+                                     Arg(bstrKey), Arg(bstrSbkName));
 }
 
 STDMETHODIMP ReadInfo::PassEncryptURL(BSTR bstrEncryptURL) {

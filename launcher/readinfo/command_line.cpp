@@ -62,8 +62,8 @@ bool IsAcceptableUrl(std::string_view url) {
 }
 
 std::optional<std::string> FormatCommandLine(CommandFormat format, const BookRequest& request) {
-  if (!IsAcceptableUrl(request.url) || BeginsWithDash(request.url) ||
-      BeginsWithDash(request.id) || BeginsWithDash(request.key)) {
+  if (!IsAcceptableUrl(request.url) || BeginsWithDash(request.url) || BeginsWithDash(request.id) ||
+      BeginsWithDash(request.key)) {
     return std::nullopt;
   }
   const uint32_t codePage = request.codePage;

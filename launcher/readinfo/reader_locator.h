@@ -12,8 +12,8 @@
 namespace pellwick {
 
 // Below HKEY_CURRENT_USER; the key's default value is the reader's installation folder.
-using platform::kReaderKey;
 using platform::kReaderExecutable;
+using platform::kReaderKey;
 // The registry value is read into, and the executable's path must fit, this many bytes with
 // the terminating zero.
 inline constexpr std::size_t kReaderPathSize = 260;

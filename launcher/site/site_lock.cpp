@@ -89,9 +89,11 @@ bool AllowList::Allows(std::string_view host) const {
 AllowList ReadAllowList(platform::Registry& localMachine) {
   AllowList allowList;
   allowList.Add(kBuiltInAllowedSites);
-  const std::unique_ptr<platform::RegistryKey> key = localMachine.OpenKey(platform::kReaderPolicyKey);
+  const std::unique_ptr<platform::RegistryKey> key =
+      localMachine.OpenKey(platform::kReaderPolicyKey);
   platform::RegistryValue value;
-  if (key && key->QueryValue(kAllowedSitesValue, kMaxPolicySize, value) == platform::QueryStatus::kOk &&
+  if (key &&
+      key->QueryValue(kAllowedSitesValue, kMaxPolicySize, value) == platform::QueryStatus::kOk &&
       value.type == platform::kRegSz) {
     allowList.Add(std::string_view(value.data).substr(0, value.data.find('\0')));
   }

@@ -109,13 +109,9 @@ std::string ToUtf8(std::u16string_view wide) {
 
 uint32_t AnsiCodePage() { return kCodePageGbk; }
 
-std::u16string AnsiToUtf16(std::string_view ansi) {
-  return CodePageToUtf16(ansi, AnsiCodePage());
-}
+std::u16string AnsiToUtf16(std::string_view ansi) { return CodePageToUtf16(ansi, AnsiCodePage()); }
 
-std::string Utf16ToAnsi(std::u16string_view wide) {
-  return Utf16ToCodePage(wide, AnsiCodePage());
-}
+std::string Utf16ToAnsi(std::u16string_view wide) { return Utf16ToCodePage(wide, AnsiCodePage()); }
 
 std::u16string CodePageToUtf16(std::string_view text, uint32_t codePage) {
   Converter converter("UTF-16LE", IconvName(codePage));

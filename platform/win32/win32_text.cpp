@@ -6,13 +6,9 @@ namespace platform {
 
 uint32_t AnsiCodePage() { return ::GetACP(); }
 
-std::u16string AnsiToUtf16(std::string_view ansi) {
-  return CodePageToUtf16(ansi, AnsiCodePage());
-}
+std::u16string AnsiToUtf16(std::string_view ansi) { return CodePageToUtf16(ansi, AnsiCodePage()); }
 
-std::string Utf16ToAnsi(std::u16string_view wide) {
-  return Utf16ToCodePage(wide, AnsiCodePage());
-}
+std::string Utf16ToAnsi(std::u16string_view wide) { return Utf16ToCodePage(wide, AnsiCodePage()); }
 
 std::u16string CodePageToUtf16(std::string_view text, uint32_t codePage) {
   if (text.empty()) return std::u16string();

@@ -9,51 +9,50 @@ namespace {
 
 struct UrlRow {
   const char* url;
-  bool cracks;
-  const char* scheme;
-  bool hasUserInfo;
+  const char* scheme;  // null when the address does not crack at all
   const char* host;
+  bool hasUserInfo;
 };
 
 const UrlRow kUrlRows[] = {
-    {"http://morvane.net/", true, "http", false, "morvane.net"},
-    {"https://www.morvane.net/books/a.htm?x=1#f", true, "https", false, "www.morvane.net"},
-    {"HTTP://MORVANE.NET", true, "HTTP", false, "MORVANE.NET"},
-    {"http://morvane.net:8080/x", true, "http", false, "morvane.net"},
-    {"http://morvane.net:/x", true, "http", false, "morvane.net"},
-    {"http://morvane.net./", true, "http", false, "morvane.net."},
-    {"http://user:pw@morvane.net/", true, "http", true, "morvane.net"},
-    {"http://@morvane.net/", true, "http", true, "morvane.net"},
-    {"http://morvane.net@evil.net/", true, "http", true, "evil.net"},
-    {"http://morvane.net:80@evil.net/", true, "http", true, "evil.net"},
-    {"http://a@b@morvane.net/", true, "http", true, "b@morvane.net"},
-    {"http://morvane.net.evil.net/", true, "http", false, "morvane.net.evil.net"},
-    {"http://evil.net/?morvane.net", true, "http", false, "evil.net"},
-    {"http://evil.net?x=.morvane.net", true, "http", false, "evil.net"},
-    {"http://evil.net#.morvane.net", true, "http", false, "evil.net"},
-    {"http://morvane.net?a@b", true, "http", false, "morvane.net"},
+    {"http://morvane.net/", "http", "morvane.net", false},
+    {"https://www.morvane.net/books/a.htm?x=1#f", "https", "www.morvane.net", false},
+    {"HTTP://MORVANE.NET", "HTTP", "MORVANE.NET", false},
+    {"http://morvane.net:8080/x", "http", "morvane.net", false},
+    {"http://morvane.net:/x", "http", "morvane.net", false},
+    {"http://morvane.net./", "http", "morvane.net.", false},
+    {"http://user:pw@morvane.net/", "http", "morvane.net", true},
+    {"http://@morvane.net/", "http", "morvane.net", true},
+    {"http://morvane.net@evil.net/", "http", "evil.net", true},
+    {"http://morvane.net:80@evil.net/", "http", "evil.net", true},
+    {"http://a@b@morvane.net/", "http", "b@morvane.net", true},
+    {"http://morvane.net.evil.net/", "http", "morvane.net.evil.net", false},
+    {"http://evil.net/?morvane.net", "http", "evil.net", false},
+    {"http://evil.net?x=.morvane.net", "http", "evil.net", false},
+    {"http://evil.net#.morvane.net", "http", "evil.net", false},
+    {"http://morvane.net?a@b", "http", "morvane.net", false},
     // WinInet keeps a backslash inside the host, where a browser ends the host at it.
-    {"http://evil.net\\.morvane.net/", true, "http", false, "evil.net\\.morvane.net"},
-    {"http://morvane.net\\@evil.net/", true, "http", true, "evil.net"},
-    {"http://%6Dorvane.net/", true, "http", false, "%6Dorvane.net"},
-    {"http://xn--80ak6aa92e.morvane.net/", true, "http", false, "xn--80ak6aa92e.morvane.net"},
-    {"http://morvane.net:8080:90/", true, "http", false, "morvane.net:8080"},
-    {"http:///morvane.net/", true, "http", false, ""},
-    {"http:/morvane.net/", true, "http", false, ""},
-    {"http:\\\\morvane.net\\", true, "http", false, ""},
-    {"javascript:alert(1)", true, "javascript", false, ""},
-    {"file://host/share/x", true, "file", false, "host"},
-    {"morvane.net", false, "", false, ""},
-    {"//morvane.net/", false, "", false, ""},
-    {" http://morvane.net/", false, "", false, ""},
-    {"", false, "", false, ""},
+    {"http://evil.net\\.morvane.net/", "http", "evil.net\\.morvane.net", false},
+    {"http://morvane.net\\@evil.net/", "http", "evil.net", true},
+    {"http://%6Dorvane.net/", "http", "%6Dorvane.net", false},
+    {"http://xn--80ak6aa92e.morvane.net/", "http", "xn--80ak6aa92e.morvane.net", false},
+    {"http://morvane.net:8080:90/", "http", "morvane.net:8080", false},
+    {"http:///morvane.net/", "http", "", false},
+    {"http:/morvane.net/", "http", "", false},
+    {"http:\\\\morvane.net\\", "http", "", false},
+    {"javascript:alert(1)", "javascript", "", false},
+    {"file://host/share/x", "file", "host", false},
+    {"morvane.net", nullptr, "", false},
+    {"//morvane.net/", nullptr, "", false},
+    {" http://morvane.net/", nullptr, "", false},
+    {"", nullptr, "", false},
 };
 
 TEST(UrlContract, CracksTheWayWinInetDoes) {
   for (const UrlRow& row : kUrlRows) {
     SCOPED_TRACE(row.url);
     const std::optional<platform::UrlParts> parts = platform::CrackUrl(row.url);
-    ASSERT_EQ(parts.has_value(), row.cracks);
+    ASSERT_EQ(parts.has_value(), row.scheme != nullptr);
     if (!parts) continue;
     EXPECT_EQ(parts->scheme, row.scheme);
     EXPECT_EQ(parts->hasUserInfo, row.hasUserInfo);

@@ -66,10 +66,12 @@ inline std::u16string ThroughCodePage(const std::u16string& value, uint32_t code
 // type 3 and download days -1, written in `codePage`.
 inline std::vector<std::u16string> ExpectedArguments(pellwick::CommandFormat format,
                                                      const HostileRow& row, uint32_t codePage) {
-  std::vector<std::u16string> expected = {
-      u"-url", ThroughCodePage(row.url, codePage),  u"-id",  ThroughCodePage(row.id, codePage),
-      u"-t",   u"2",                                u"-g",   u"15",
-      u"-key", ThroughCodePage(row.key, codePage),  u"-n",   ThroughCodePage(row.name, codePage)};
+  std::vector<std::u16string> expected = {u"-url", ThroughCodePage(row.url, codePage),
+                                          u"-id",  ThroughCodePage(row.id, codePage),
+                                          u"-t",   u"2",
+                                          u"-g",   u"15",
+                                          u"-key", ThroughCodePage(row.key, codePage),
+                                          u"-n",   ThroughCodePage(row.name, codePage)};
   if (format != pellwick::CommandFormat::kDirect) {
     expected.insert(expected.end(), {u"-user", u"3"});
   }

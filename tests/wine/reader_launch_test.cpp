@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 
 #include "platform/text.h"
@@ -155,6 +156,10 @@ TEST_F(ReaderLaunch, WorkedExampleReachesTheReader) {
 }
 
 TEST_F(ReaderLaunch, HostileValuesArriveAsOneArgumentEach) {
+  // CTest runs this under more than one ANSI code page and says which.
+  const char* codePage = std::getenv("TAVREL_EXPECTED_CODE_PAGE");
+  ASSERT_NE(codePage, nullptr);
+  ASSERT_EQ(platform::AnsiCodePage(), static_cast<uint32_t>(std::atoi(codePage)));
   const std::string folder = InstallReader("Reader", "");
   for (std::size_t i = 0; i < std::size(testing_support::kHostileValues); ++i) {
     const testing_support::HostileRow row = testing_support::HostileRowAt(i);
@@ -168,7 +173,8 @@ TEST_F(ReaderLaunch, HostileValuesArriveAsOneArgumentEach) {
     SCOPED_TRACE(platform::Utf16ToAnsi(record->commandLine));
     ASSERT_FALSE(record->argv.empty());
     const std::vector<std::u16string> received(record->argv.begin() + 1, record->argv.end());
-    EXPECT_EQ(received, testing_support::ExpectedArguments(CommandFormat::kNew3, row, platform::AnsiCodePage()));
+    EXPECT_EQ(received, testing_support::ExpectedArguments(CommandFormat::kNew3, row,
+                                                           platform::AnsiCodePage()));
   }
   EXPECT_EQ(boxes.shown, 0);
 }
