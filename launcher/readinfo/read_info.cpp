@@ -1,6 +1,7 @@
 #include "readinfo/read_info.h"
 
 #include <chrono>
+#include <memory>
 #include <new>
 #include <string_view>
 
@@ -37,7 +38,7 @@ std::string ToCodePageCut(BstrArg value, std::size_t size, uint32_t codePage) {
   return text;
 }
 
-// Clears a flag when it goes, however the scope is left.
+// Raises a flag for as long as it lives, however the scope that holds it is left.
 class FlagHolder {
  public:
   explicit FlagHolder(bool& flag) : flag_(flag) { flag_ = true; }
