@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "registration_script.h"
+#include "support/resource_reading.h"
 
 namespace {
 
-constexpr WORD kChinesePrc = MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED);  // 0x0804
 const GUID kLibid = {0xf7d428ef, 0x8049, 0x481b, {0xa5, 0x86, 0x88, 0x11, 0xf9, 0x1c, 0x66, 0xdf}};
 
 struct Build {
@@ -21,12 +21,10 @@ struct Build {
   SYSKIND syskind;
 };
 
-// build\<preset>\bin\Pellwick.dll, beside this program's build\win64\bin.
+// build\<preset>\bin\Pellwick.dll.
 std::wstring DllPath(const char* preset) {
-  wchar_t name[MAX_PATH] = {};
-  std::wstring path(name, GetModuleFileNameW(nullptr, name, MAX_PATH));
-  for (int i = 0; i < 3; ++i) path = path.substr(0, path.find_last_of(L'\\'));
-  return path + L"\\" + std::wstring(preset, preset + strlen(preset)) + L"\\bin\\Pellwick.dll";
+  return testing_support::BuildFolder() + L"\\" + std::wstring(preset, preset + strlen(preset)) +
+         L"\\bin\\Pellwick.dll";
 }
 
 class PellwickResources : public ::testing::TestWithParam<Build> {
@@ -41,12 +39,8 @@ class PellwickResources : public ::testing::TestWithParam<Build> {
     if (module_ != nullptr) FreeLibrary(module_);
   }
 
-  // A resource's bytes in language 0x0804; empty when it is not there.
   std::string Resource(LPCWSTR type, WORD id) const {
-    HRSRC found = FindResourceExW(module_, type, MAKEINTRESOURCEW(id), kChinesePrc);
-    if (found == nullptr) return {};
-    const char* data = static_cast<const char*>(LockResource(LoadResource(module_, found)));
-    return data == nullptr ? std::string() : std::string(data, SizeofResource(module_, found));
+    return testing_support::Resource(module_, type, id);
   }
 
   std::wstring path_;
@@ -80,21 +74,13 @@ TEST_P(PellwickResources, TypeLibrary) {
 }
 
 TEST_P(PellwickResources, String100) {
-  // String 100 is the fifth of block 7 (ids 96 to 111), each string counted, not ended.
-  const std::string block = Resource(MAKEINTRESOURCEW(6) /* RT_STRING */, 100 / 16 + 1);
-  ASSERT_FALSE(block.empty());
-  const auto* words = reinterpret_cast<const WORD*>(block.data());
-  std::size_t at = 0;
-  for (int i = 0; i < 100 % 16; ++i) at += 1 + words[at];
-  EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(words + at + 1), words[at]), L"Pellwick");
+  EXPECT_EQ(testing_support::TableString(module_, 100), L"Pellwick");
 }
 
 TEST_P(PellwickResources, VersionBlockMarksTheDllSelfRegistering) {
   ASSERT_FALSE(Resource(MAKEINTRESOURCEW(16) /* RT_VERSION */, 1).empty());
-  DWORD ignored = 0;
-  std::vector<char> data(GetFileVersionInfoSizeW(path_.c_str(), &ignored));
+  std::vector<char> data = testing_support::VersionInformation(path_);
   ASSERT_FALSE(data.empty());
-  ASSERT_TRUE(GetFileVersionInfoW(path_.c_str(), 0, static_cast<DWORD>(data.size()), data.data()));
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
   ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
@@ -119,11 +105,8 @@ TEST_P(PellwickResources, VersionBlockMarksTheDllSelfRegistering) {
       {L"OLESelfRegister", L""},
   };
   for (const auto& expected : strings) {
-    wchar_t* value = nullptr;
-    const std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + expected.name;
-    ASSERT_TRUE(
-        VerQueryValueW(data.data(), query.c_str(), reinterpret_cast<void**>(&value), &length))
-        << "no " << expected.name;
+    const wchar_t* value = testing_support::VersionString(data, L"040904B0", expected.name);
+    ASSERT_NE(value, nullptr) << "no " << expected.name;
     EXPECT_EQ(std::wstring(value), expected.value);
   }
   DWORD* translation = nullptr;
