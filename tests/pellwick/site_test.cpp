@@ -10,6 +10,7 @@
 #include <objsafe.h>
 #include <ocidl.h>
 #include <oleauto.h>
+#include <shellapi.h>
 #include <shlguid.h>
 #include <urlmon.h>
 
@@ -30,9 +31,9 @@ const IID kIidReadInfo = {
     0x435f54e5, 0x01ac, 0x4a65, {0xa1, 0x04, 0xa7, 0xc4, 0x9b, 0xd2, 0x69, 0xa1}};
 constexpr DISPID kLocationUrl = 211;  // IWebBrowser2's LocationURL
 const wchar_t kUsualParameters[] =
-    L"-url root -id A1 -t 2 -g 15 -key \"\" -n \"\u4e66\u540d\" -user 3 -downDay -1";
+    L" -url root -id A1 -t 2 -g 15 -key \"\" -n \"\u4e66\u540d\" -user 3 -downDay -1";
 
-// COM objects of the tests live on the stack: their counts are not used for their lifetime.
+// The COM objects here live on the stack: their counts do not decide their lifetime.
 #define STACK_OBJECT_COUNTS                            \
   STDMETHODIMP_(ULONG) AddRef() override { return 2; } \
   STDMETHODIMP_(ULONG) Release() override { return 1; }
@@ -61,28 +62,30 @@ class FakeBrowser final : public IDispatch {
     result->bstrVal = ::SysAllocString(location_.c_str());
     return S_OK;
   }
+  // The browser's service, when it has a location to give.
+  HRESULT QueryService(REFGUID service, REFIID iid, void** object) {
+    *object = nullptr;
+    if (location_.empty() || !IsEqualGUID(service, SID_SWebBrowserApp)) return E_NOINTERFACE;
+    return QueryInterface(iid, object);
+  }
 
  private:
   std::wstring location_;
 };
 
 // A container's site: the page's address through the container's moniker, and the browser's
-// location through its services; either may be missing.
+// location through its services; either may be missing (empty).
 class PageSite final : public IOleClientSite, public IServiceProvider {
  public:
-  PageSite(std::wstring page, std::wstring location) : page_(std::move(page)), browser_(location) {
-    hasBrowser_ = !location.empty();
-  }
+  PageSite(std::wstring page, std::wstring location) : page_(std::move(page)), browser_(location) {}
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
     if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IOleClientSite)) {
       *object = static_cast<IOleClientSite*>(this);
-    } else if (IsEqualIID(iid, IID_IServiceProvider)) {
-      *object = static_cast<IServiceProvider*>(this);
     } else {
-      *object = nullptr;
-      return E_NOINTERFACE;
+      *object =
+          IsEqualIID(iid, IID_IServiceProvider) ? static_cast<IServiceProvider*>(this) : nullptr;
     }
-    return S_OK;
+    return *object != nullptr ? S_OK : E_NOINTERFACE;
   }
   STACK_OBJECT_COUNTS
   STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
@@ -101,74 +104,59 @@ class PageSite final : public IOleClientSite, public IServiceProvider {
   STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
   STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
   STDMETHODIMP QueryService(REFGUID service, REFIID iid, void** object) override {
-    *object = nullptr;
-    if (!hasBrowser_ || !IsEqualGUID(service, SID_SWebBrowserApp)) return E_NOINTERFACE;
-    return browser_.QueryInterface(iid, object);
+    return browser_.QueryService(service, iid, object);
   }
 
  private:
   std::wstring page_;
   FakeBrowser browser_;
-  bool hasBrowser_;
 };
 
-// What the stand-in reader logged: one raw command line per start.
-class ReaderLog {
- public:
-  ReaderLog() {
-    char folder[MAX_PATH] = {};
-    LONG size = sizeof folder;
-    EXPECT_EQ(::RegQueryValueA(HKEY_CURRENT_USER, "Software\\Morvane\\Reader", folder, &size),
-              ERROR_SUCCESS);
-    folder_ = folder;
+// The raw command line of every start of the stand-in reader.
+std::vector<std::wstring> ReaderStarts() {
+  char folder[MAX_PATH] = {};
+  LONG size = sizeof folder;
+  ::RegQueryValueA(HKEY_CURRENT_USER, "Software\\Morvane\\Reader", folder, &size);
+  std::wstring text;
+  const HANDLE file =
+      ::CreateFileA((std::string(folder) + "\\launch.log").c_str(), GENERIC_READ,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  wchar_t buffer[2048];
+  DWORD read = 0;
+  while (file != INVALID_HANDLE_VALUE && ::ReadFile(file, buffer, sizeof buffer, &read, nullptr) &&
+         read > 0) {
+    text.append(buffer, read / sizeof(wchar_t));
   }
-  std::vector<std::wstring> Lines() const {
-    std::vector<std::wstring> lines;
-    const std::wstring text = ReadFile(folder_ + "\\launch.log");
-    for (std::size_t start = 0, end; (end = text.find(L'\n', start)) != std::wstring::npos;
-         start = end + 1) {
-      lines.push_back(text.substr(start, end - start));
-    }
-    return lines;
+  if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
+  std::vector<std::wstring> lines;
+  for (std::size_t start = 0, end; (end = text.find(L'\n', start)) != std::wstring::npos;
+       start = end + 1) {
+    lines.push_back(text.substr(start, end - start));
   }
-  // The lines once there are `count` of them, waiting at most 30 seconds.
-  std::vector<std::wstring> WaitForLines(std::size_t count) const {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    std::vector<std::wstring> lines;
-    while ((lines = Lines()).size() < count && std::chrono::steady_clock::now() < deadline) {
-      ::Sleep(20);
-    }
-    return lines;
-  }
-  // The arguments of the last start, from its record.
-  std::vector<std::u16string> LastArguments() const {
-    const std::wstring record = ReadFile(folder_ + "\\launch.rec");
-    std::vector<std::u16string> parts;
-    for (std::size_t start = 0, end; (end = record.find(L'\0', start)) != std::wstring::npos;
-         start = end + 1) {
-      parts.emplace_back(record.begin() + start, record.begin() + end);
-    }
-    // The raw line and the program name come first.
-    return parts.size() < 2 ? parts : std::vector<std::u16string>(parts.begin() + 2, parts.end());
-  }
+  return lines;
+}
 
- private:
-  static std::wstring ReadFile(const std::string& path) {
-    std::wstring text;
-    const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return text;
-    wchar_t buffer[2048];
-    DWORD read = 0;
-    while (::ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) {
-      text.append(buffer, read / sizeof(wchar_t));
-    }
-    ::CloseHandle(file);
-    return text;
+// The starts once there are `count` of them, waiting at most 30 seconds.
+std::vector<std::wstring> WaitForStarts(std::size_t count) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  std::vector<std::wstring> starts;
+  while ((starts = ReaderStarts()).size() < count && std::chrono::steady_clock::now() < deadline) {
+    ::Sleep(20);
   }
-  std::string folder_;
-};
+  return starts;
+}
+
+// The arguments after the program name, as the reader splits its command line.
+std::vector<std::u16string> ArgumentsOf(const std::wstring& commandLine) {
+  int count = 0;
+  LPWSTR* argv = ::CommandLineToArgvW(commandLine.c_str(), &count);
+  std::vector<std::u16string> arguments;
+  for (int i = 1; argv != nullptr && i < count; ++i) {
+    arguments.emplace_back(argv[i], argv[i] + wcslen(argv[i]));
+  }
+  ::LocalFree(argv);
+  return arguments;
+}
 
 bool EndsWith(const std::wstring& text, const std::wstring& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
@@ -179,25 +167,23 @@ class SiteLock : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr))); }
   void TearDown() override { ::CoUninitialize(); }
 
-  static IReadInfo* NewControl() {
+  static IReadInfo* NewControl(IUnknown* site) {
     IReadInfo* control = nullptr;
+    IObjectWithSite* withSite = nullptr;
     EXPECT_EQ(::CoCreateInstance(kClsidReadInfo, nullptr, CLSCTX_INPROC_SERVER, kIidReadInfo,
                                  reinterpret_cast<void**>(&control)),
               S_OK);
+    if (site != nullptr && control != nullptr &&
+        SUCCEEDED(
+            control->QueryInterface(IID_IObjectWithSite, reinterpret_cast<void**>(&withSite)))) {
+      EXPECT_EQ(withSite->SetSite(site), S_OK);
+      withSite->Release();
+    }
     return control;
   }
 
-  static HRESULT SetSite(IReadInfo* control, IUnknown* site) {
-    IObjectWithSite* withSite = nullptr;
-    HRESULT result =
-        control->QueryInterface(IID_IObjectWithSite, reinterpret_cast<void**>(&withSite));
-    if (FAILED(result)) return result;
-    result = withSite->SetSite(site);
-    withSite->Release();
-    return result;
-  }
-
-  // What the control answers on its page, each call checked to answer alike.
+  // Whether the control serves its page: reads the identifier, takes safety options and opens
+  // the book, or refuses all three alike.
   static std::optional<bool> Answers(IReadInfo* control) {
     static OLECHAR sentinel[] = L"sentinel";
     BSTR id = sentinel;  // an out parameter: overwritten whatever the answer
@@ -224,86 +210,69 @@ class SiteLock : public ::testing::Test {
                   << safetyResult << ", PassReadInfoDirectNew3 " << launchResult;
     return std::nullopt;
   }
-
-  ReaderLog log;
 };
 
 TEST_F(SiteLock, AnswersFollowTheHostingPage) {
   const struct {
     const char* what;
-    const wchar_t* page;      // the container moniker's display name; none when empty
-    const wchar_t* location;  // the browser's location; none when empty
+    const wchar_t* page;      // the container moniker's display name
+    const wchar_t* location;  // the browser's location
+    bool cleared;             // the site is taken away again before the control is used
     bool allowed;
   } rows[] = {
-      {"an allowed page", L"http://www.morvane.net/books/1.htm", L"", true},
-      {"an allowed page in an allowed browser", L"https://morvane.net/a.htm",
-       L"https://www.morvane.net/", true},
-      {"the browser's location alone", L"", L"http://morvane.net/", true},
-      {"an unlisted page", L"http://evil.example/reader.htm", L"", false},
-      {"a host that only contains an allowed name", L"http://morvane.net.evil.example/", L"",
+      {"an unlisted page", L"http://evil.example/reader.htm", L"", false, false},
+      {"a host that only contains an allowed name", L"http://morvane.net.evil.example/", L"", false,
        false},
-      {"an allowed name in the query", L"http://evil.example/?morvane.net", L"", false},
+      {"an allowed name in the query", L"http://evil.example/?morvane.net", L"", false, false},
       {"an allowed frame in another site's browser", L"http://morvane.net/a.htm",
-       L"http://evil.example/", false},
-      {"a site without an address", L"", L"", false},
+       L"http://evil.example/", false, false},
+      {"a site without an address", L"", L"", false, false},
+      {"an allowed page's site, taken away", L"http://morvane.net/", L"", true, false},
+      {"the browser's location alone", L"", L"http://morvane.net/", false, true},
+      {"an allowed page in an allowed browser", L"https://morvane.net/a.htm",
+       L"https://www.morvane.net/", false, true},
+      {"an allowed page", L"http://www.morvane.net/books/1.htm", L"", false, true},
   };
-  std::size_t launches = log.Lines().size();
+  std::size_t starts = ReaderStarts().size();
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
     PageSite site(row.page, row.location);
-    IReadInfo* control = NewControl();
+    IReadInfo* control = NewControl(static_cast<IOleClientSite*>(&site));
     ASSERT_NE(control, nullptr);
-    ASSERT_EQ(SetSite(control, static_cast<IOleClientSite*>(&site)), S_OK);
+    IObjectWithSite* withSite = nullptr;
+    ASSERT_EQ(control->QueryInterface(IID_IObjectWithSite, reinterpret_cast<void**>(&withSite)),
+              S_OK);
+    if (row.cleared) withSite->SetSite(nullptr);
     EXPECT_EQ(Answers(control), row.allowed);
+    // Refused rows come first: a start they made would be counted before the allowed ones'.
     if (row.allowed) {
-      const std::vector<std::wstring> lines = log.WaitForLines(++launches);
-      ASSERT_EQ(lines.size(), launches) << "the reader did not start";
-      EXPECT_TRUE(EndsWith(lines.back(), kUsualParameters))
-          << platform::Utf16ToAnsi(std::u16string(lines.back().begin(), lines.back().end()));
+      const std::vector<std::wstring> lines = WaitForStarts(++starts);
+      ASSERT_EQ(lines.size(), starts) << "the reader did not start";
+      EXPECT_TRUE(EndsWith(lines.back(), kUsualParameters));
     }
-    EXPECT_EQ(SetSite(control, nullptr), S_OK);
+    withSite->SetSite(nullptr);
+    void* given = &site;
+    EXPECT_EQ(withSite->GetSite(IID_IUnknown, &given), E_FAIL);
+    EXPECT_EQ(given, nullptr);
+    withSite->Release();
     control->Release();
   }
-  // Nothing refused above started a reader, not even late.
-  IReadInfo* unsited = NewControl();
-  EXPECT_EQ(Answers(unsited), true);
-  unsited->Release();
-  EXPECT_EQ(log.WaitForLines(launches + 1).size(), launches + 1);
 }
 
 TEST_F(SiteLock, NoSiteEverSetBehavesAsBefore) {
-  IReadInfo* control = NewControl();
-  const std::size_t launches = log.Lines().size();
+  IReadInfo* control = NewControl(nullptr);
+  const std::size_t starts = ReaderStarts().size();
   // A value with an embedded NUL is read up to it, as a BSTR argument always was.
   BSTR root = ::SysAllocString(L"root");
   BSTR book = ::SysAllocStringLen(L"A1\0 -key evil", 13);
   EXPECT_EQ(control->PassReadInfoDirect(root, book, 2, 15, nullptr, nullptr), S_OK);
   ::SysFreeString(root);
   ::SysFreeString(book);
-  const std::vector<std::wstring> lines = log.WaitForLines(launches + 1);
-  ASSERT_EQ(lines.size(), launches + 1);
+  const std::vector<std::wstring> lines = WaitForStarts(starts + 1);
+  ASSERT_EQ(lines.size(), starts + 1);
   EXPECT_TRUE(EndsWith(lines.back(), L" -url root -id A1 -t 2 -g 15 -key \"\" -n \"\""));
   EXPECT_EQ(Answers(control), true);
-  EXPECT_EQ(log.WaitForLines(launches + 2).size(), launches + 2);
-  control->Release();
-}
-
-TEST_F(SiteLock, ClearingTheSiteKeepsTheControlLocked) {
-  PageSite site(L"http://morvane.net/", L"");
-  IReadInfo* control = NewControl();
-  IObjectWithSite* withSite = nullptr;
-  ASSERT_EQ(control->QueryInterface(IID_IObjectWithSite, reinterpret_cast<void**>(&withSite)),
-            S_OK);
-  ASSERT_EQ(withSite->SetSite(static_cast<IOleClientSite*>(&site)), S_OK);
-  IOleClientSite* given = nullptr;
-  EXPECT_EQ(withSite->GetSite(IID_IOleClientSite, reinterpret_cast<void**>(&given)), S_OK);
-  EXPECT_EQ(given, static_cast<IOleClientSite*>(&site));
-  ASSERT_EQ(withSite->SetSite(nullptr), S_OK);
-  void* none = &site;
-  EXPECT_EQ(withSite->GetSite(IID_IUnknown, &none), E_FAIL);
-  EXPECT_EQ(none, nullptr);
-  withSite->Release();
-  EXPECT_EQ(Answers(control), false);
+  EXPECT_EQ(WaitForStarts(starts + 2).size(), starts + 2);
   control->Release();
 }
 
@@ -324,8 +293,7 @@ void SetPolicy(HKEY root, const wchar_t* entries) {
 
 TEST_F(SiteLock, OnlyTheAdministratorsPolicyExtendsTheList) {
   PageSite site(L"http://library.example/books/", L"");
-  IReadInfo* control = NewControl();
-  ASSERT_EQ(SetSite(control, static_cast<IOleClientSite*>(&site)), S_OK);
+  IReadInfo* control = NewControl(static_cast<IOleClientSite*>(&site));
   const struct {
     const char* what;
     const wchar_t* perUser;
@@ -334,23 +302,21 @@ TEST_F(SiteLock, OnlyTheAdministratorsPolicyExtendsTheList) {
   } rows[] = {
       {"built-in list only", nullptr, nullptr, false},
       {"a per-user value", L"library.example", nullptr, false},
-      {"the administrator's value", nullptr, L"other.example; library.example", true},
       {"another site in the administrator's value", nullptr, L"*.library.example", false},
+      {"the administrator's value", nullptr, L"other.example; library.example", true},
   };
-  std::size_t launches = log.Lines().size();
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
     SetPolicy(HKEY_CURRENT_USER, row.perUser);
     SetPolicy(HKEY_LOCAL_MACHINE, row.localMachine);
+    const std::size_t starts = ReaderStarts().size();
     EXPECT_EQ(Answers(control), row.allowed);
     if (row.allowed) {
-      ++launches;
-      EXPECT_EQ(log.WaitForLines(launches).size(), launches) << "the reader did not start";
+      EXPECT_EQ(WaitForStarts(starts + 1).size(), starts + 1);
     }
   }
   SetPolicy(HKEY_CURRENT_USER, nullptr);
   SetPolicy(HKEY_LOCAL_MACHINE, nullptr);
-  SetSite(control, nullptr);
   control->Release();
 }
 
@@ -393,13 +359,11 @@ class ScriptPage final : public IActiveScriptSite, public IServiceProvider {
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
     if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IActiveScriptSite)) {
       *object = static_cast<IActiveScriptSite*>(this);
-    } else if (IsEqualIID(iid, IID_IServiceProvider)) {
-      *object = static_cast<IServiceProvider*>(this);
     } else {
-      *object = nullptr;
-      return E_NOINTERFACE;
+      *object =
+          IsEqualIID(iid, IID_IServiceProvider) ? static_cast<IServiceProvider*>(this) : nullptr;
     }
-    return S_OK;
+    return *object != nullptr ? S_OK : E_NOINTERFACE;
   }
   STACK_OBJECT_COUNTS
   STDMETHODIMP GetLCID(LCID* lcid) override {
@@ -424,9 +388,7 @@ class ScriptPage final : public IActiveScriptSite, public IServiceProvider {
   STDMETHODIMP OnEnterScript() override { return S_OK; }
   STDMETHODIMP OnLeaveScript() override { return S_OK; }
   STDMETHODIMP QueryService(REFGUID service, REFIID iid, void** object) override {
-    *object = nullptr;
-    if (!IsEqualGUID(service, SID_SWebBrowserApp)) return E_NOINTERFACE;
-    return browser_.QueryInterface(iid, object);
+    return browser_.QueryService(service, iid, object);
   }
 
  private:
@@ -447,7 +409,7 @@ std::wstring ScriptString(const std::u16string& value) {
 
 TEST_F(SiteLock, HostileValuesFromAPageScriptArriveAsOneArgumentEach) {
   ScriptPage page(L"http://www.morvane.net/read.htm");
-  std::size_t launches = log.Lines().size();
+  std::size_t starts = ReaderStarts().size();
   for (std::size_t i = 0; i < std::size(testing_support::kHostileValues); ++i) {
     const testing_support::HostileRow row = testing_support::HostileRowAt(i);
     const std::wstring script =
@@ -456,9 +418,9 @@ TEST_F(SiteLock, HostileValuesFromAPageScriptArriveAsOneArgumentEach) {
         ScriptString(row.key) + L", " + ScriptString(row.name) + L", 3, -1);";
     SCOPED_TRACE(std::string(script.begin(), script.end()));
     ASSERT_EQ(page.Run(script), S_OK);
-    ++launches;
-    ASSERT_EQ(log.WaitForLines(launches).size(), launches) << "the reader did not start";
-    EXPECT_EQ(log.LastArguments(),
+    const std::vector<std::wstring> lines = WaitForStarts(++starts);
+    ASSERT_EQ(lines.size(), starts) << "the reader did not start";
+    EXPECT_EQ(ArgumentsOf(lines.back()),
               testing_support::ExpectedArguments(pellwick::CommandFormat::kNew3, row,
                                                  platform::AnsiCodePage()));
   }
@@ -466,13 +428,13 @@ TEST_F(SiteLock, HostileValuesFromAPageScriptArriveAsOneArgumentEach) {
 
 TEST_F(SiteLock, AScriptOnAnUnlistedPageIsRefused) {
   ScriptPage page(L"http://evil.example/read.htm");
-  const std::size_t launches = log.Lines().size();
+  const std::size_t starts = ReaderStarts().size();
   EXPECT_EQ(page.Run(L"new ActiveXObject(\"MYPellwick.ReadInfo\").PassReadInfoDirect(\"root\", "
                      L"\"A1\", 2, 15, \"\", \"n\");"),
             E_ACCESSDENIED);
   EXPECT_EQ(page.Run(L"var id = new ActiveXObject(\"MYPellwick.ReadInfo\").GetLocalID;"),
             E_ACCESSDENIED);
-  EXPECT_EQ(log.Lines().size(), launches);
+  EXPECT_EQ(ReaderStarts().size(), starts);
 }
 
 }  // namespace
