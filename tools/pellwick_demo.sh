@@ -42,10 +42,14 @@ run reg add "$key" /ve /d "$reader" /f >/dev/null
 run regsvr32 /s "$dll"
 echo "  registered $dll"
 
-# Runs page.js as the script of the page at $1, its output indented; its exit code.
+# Runs page.js as the script of the page at $1 and shows what it printed (kept in $answer);
+# the script host's exit code.
 run_page() {
+  local status=0
   echo "  as the script of $1:"
-  run "$bin/page_script_host.exe" "$1" "$page" 2>&1 | tr -d '\r' | sed 's/^/    /'
+  answer="$(run "$bin/page_script_host.exe" "$1" "$page" 2>&1 | tr -d '\r')" || status=$?
+  printf '%s\n' "$answer" | sed 's/^/    /'
+  return "$status"
 }
 # The number of starts of the stand-in reader: it writes its record (launch.rec) and then adds
 # its command line to launch.log (UTF-16LE), one line a start.
@@ -70,10 +74,14 @@ if run_page http://evil.example/read.htm; then
   echo "  the other site's page was not refused"
   exit 1
 fi
+case "$answer" in
+  *"error 0x80070005 "*) ;;
+  *) echo "  the other site's page failed, but was not refused (E_ACCESSDENIED)"; exit 1 ;;
+esac
 # A reader started by the refused page would have logged its start within two seconds.
 sleep 2
 if [ "$(starts)" -eq "$before" ]; then
-  echo "  refused: the reader was not started again"
+  echo "  refused with E_ACCESSDENIED: the reader was not started again"
 else
   echo "  the reader was started again"
   exit 1

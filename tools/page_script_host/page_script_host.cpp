@@ -37,6 +37,18 @@ void Write(DWORD stream, const std::wstring& text) {
               nullptr);
 }
 
+// The system's text for `code`, empty when it has none (the engine gives none for an error a
+// control returned without error information).
+std::wstring SystemText(HRESULT code) {
+  wchar_t* buffer = nullptr;
+  const DWORD length = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring text(buffer != nullptr ? buffer : L"", length);
+  ::LocalFree(buffer);
+  return text;
+}
+
 // The script's text, or an explanation of why there is none in `why`.
 bool ReadScript(const wchar_t* path, std::wstring& text, std::wstring& why) {
   const platform::win32::UniqueHandle file(::CreateFileW(
@@ -164,7 +176,8 @@ int wmain(int argc, wchar_t** argv) {
       std::swprintf(code, 16, L"0x%08lx", static_cast<unsigned long>(result));
       std::wstring message = L"page_script_host: error " + std::wstring(code);
       if (page.ErrorLine() != 0) message += L" in line " + std::to_wstring(page.ErrorLine());
-      std::wstring description = page.ErrorDescription();
+      std::wstring description =
+          page.ErrorDescription().empty() ? SystemText(result) : page.ErrorDescription();
       description.erase(description.find_last_not_of(L" \r\n") + 1);
       if (!description.empty()) message += L": " + description;
       Write(STD_ERROR_HANDLE, message + L"\n");
