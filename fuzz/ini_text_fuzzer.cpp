@@ -1,8 +1,10 @@
-// The INI engine over any file text: a key written with any section, name and value a caller
-// can pass reads back as written, only its own line changes (or one line, with its section
-// header when the section is new, is added), and writing it again changes nothing.
+// The INI engine over any file text: a section read lists each key with the value a read of
+// that key gives (the first line of a key wins); a key written with any section, name and
+// value a caller can pass reads back as written, only its own line changes (or one line, with
+// its section header when the section is new, is added), and writing it again changes nothing.
 //
 // Input: section \0 key \0 value \0 file text (the text may hold further zeros).
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,7 +48,8 @@ bool IsWritable(std::string_view section, std::string_view key, std::string_view
 }
 
 // After the write, the lines differ from before in one place only: one line replaced by the
-// key's line, or the key's line added, or a section header and the key's line added at the end.
+// key's line, or the key's line added, or a section header and the key's line added at the end;
+// or nowhere, when the key's line held exactly that already.
 void CheckOnlyTheKeysLineChanged(std::string_view before, std::string_view after,
                                  std::string_view key, std::string_view value) {
   const std::vector<std::string_view> old = Lines(before);
@@ -60,6 +63,7 @@ void CheckOnlyTheKeysLineChanged(std::string_view before, std::string_view after
   }
   const std::size_t removed = old.size() - head - tail;
   const std::size_t added = now.size() - head - tail;
+  if (removed == 0 && added == 0) return;
   fuzz::Check(removed <= 1 && added >= 1 && added <= 2, "one line replaced or lines added");
   if (added == 2) {
     fuzz::Check(removed == 0 && tail == 0 && !now[head].empty() && now[head].front() == '[',
@@ -74,6 +78,21 @@ void CheckOnlyTheKeysLineChanged(std::string_view before, std::string_view after
               "the changed line is key=value");
 }
 
+void CheckSectionReadAgreesWithKeyReads(const platform::IniText& ini, const std::string& section) {
+  const auto entries = ini.Entries(section);
+  // Each read parses the whole text again: the first keys suffice to keep runs quick.
+  for (std::size_t i = 0; i < entries.size() && i < 32; ++i) {
+    const std::string& key = entries[i].first;
+    const bool first = std::none_of(entries.begin(), entries.begin() + i, [&](const auto& entry) {
+      return platform::EqualsIgnoringAsciiCase(entry.first, key);
+    });
+    if (first) {
+      fuzz::Check(ini.Find(section, key) == entries[i].second,
+                  "a section read lists what reads give");
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
@@ -83,8 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string value(fields[2]);
   platform::IniText ini{std::string(fields[3])};
 
-  // Reads of any text must not fail; what they give is checked against the write below.
-  ini.Entries(section);
+  CheckSectionReadAgreesWithKeyReads(ini, section);
   if (!IsWritable(section, key, value)) {
     ini.Find(section, key);
     return 0;
@@ -95,6 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::optional<std::string> read = ini.Find(section, key);
   fuzz::Check(read && *read == TrimProfileBlanks(value), "a written value reads back");
   CheckOnlyTheKeysLineChanged(before, ini.content(), key, value);
+  CheckSectionReadAgreesWithKeyReads(ini, section);
 
   const std::string once = ini.content();
   ini.Set(section, key, value);
