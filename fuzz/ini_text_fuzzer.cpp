@@ -69,7 +69,9 @@ void CheckOnlyTheKeysLineChanged(std::string_view before, std::string_view after
     fuzz::Check(removed == 0 && tail == 0 && !now[head].empty() && now[head].front() == '[',
                 "a new section is added at the end");
   }
-  const std::string_view keyLine = now[head + added - 1];
+  std::string_view keyLine = now[head + added - 1];
+  // A last line without a line feed keeps the CR it ended in (values hold no CR).
+  if (!keyLine.empty() && keyLine.back() == '\r') keyLine.remove_suffix(1);
   const std::size_t equals = keyLine.find('=');
   fuzz::Check(equals != keyLine.npos &&
                   platform::EqualsIgnoringAsciiCase(TrimProfileBlanks(keyLine.substr(0, equals)),
