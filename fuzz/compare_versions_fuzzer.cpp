@@ -4,7 +4,6 @@
 // not older), so it is never 0, and swapping the arguments flips the sign unless both give 1.
 //
 // Input: a \0 b (b may hold further zeros).
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <string>
@@ -25,7 +24,6 @@ Components ReadWithStrtol(std::string_view text) {
   for (long long& value : components.value) {
     const std::string rest(text.substr(pos));  // strtol stops at a zero byte, as the text does
     char* end = nullptr;
-    errno = 0;
     const long number = std::strtol(rest.c_str(), &end, 10);
     value = number > INT32_MAX ? INT32_MAX : (number < INT32_MIN ? INT32_MIN : number);
     pos += static_cast<std::size_t>(end - rest.c_str());

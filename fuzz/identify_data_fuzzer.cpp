@@ -9,6 +9,7 @@
 // Input: the family byte (0 NT, 1 Windows 9x, else another), then the bytes the devices write:
 // each control call fills its whole output buffer with the next bytes (zeros once they run
 // out) and succeeds.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -66,6 +67,9 @@ class ReplyingDevices final : public pellwick::DriveDevices {
 
   void Reply(uint32_t code, const void* input, uint32_t inputSize, uint8_t* output,
              uint32_t outputSize) {
+    // The whole input is read and the whole output written, as a driver would.
+    const std::vector<uint8_t> sent(static_cast<const uint8_t*>(input),
+                                    static_cast<const uint8_t*>(input) + inputSize);
     const std::size_t taken = std::min<std::size_t>(outputSize, replies_.size());
     std::memcpy(output, replies_.data(), taken);
     std::memset(output + taken, 0, outputSize - taken);
@@ -73,7 +77,7 @@ class ReplyingDevices final : public pellwick::DriveDevices {
     if (code == pellwick::kSmartRcvDriveData && inputSize >= sizeof(pellwick::CommandRecord) &&
         outputSize >= sizeof(pellwick::ReplyRecord)) {
       pellwick::CommandRecord command;
-      std::memcpy(&command, input, sizeof command);
+      std::memcpy(&command, sent.data(), sizeof command);
       pellwick::ReplyRecord reply;
       std::memcpy(&reply, output, sizeof reply);
       last = Answer{command.bDriveNumber, pellwick::WordsFromBytes(reply.identifyData)};

@@ -2,8 +2,8 @@
 # Runs one fuzz target (see CMakeLists.txt here); ./dev fuzz and the smoke tests call it.
 #   run.sh fuzz  NAME BINARY SEEDS OUT SECONDS  explore for SECONDS; the corpus (the seeds and
 #                                               every new input) grows in OUT/corpus
-#   run.sh smoke NAME BINARY SEEDS OUT RUNS     the seeds, then RUNS inputs mutated from a fixed
-#                                               random seed, so a rerun repeats the same inputs
+#   run.sh smoke NAME BINARY SEEDS OUT RUNS     every finding kept in OUT so far, the seeds, then
+#                                               RUNS inputs mutated from a fixed random seed
 # An input that fails is kept in OUT/findings/ and the command that replays it is printed.
 # The last line printed sums the run up: executions per second, corpus size, findings.
 set -euo pipefail
