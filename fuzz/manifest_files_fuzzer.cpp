@@ -9,7 +9,8 @@
 #include <unistd.h>    // access
 
 #include <algorithm>
-#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <string_view>
@@ -26,17 +27,18 @@ namespace {
 constexpr int32_t kAskedKeys = 16;
 
 // A folder in memory where there is one: replacing a file on a disk costs a flush, which would
-// slow the run tenfold.
+// slow the run tenfold. Removed at exit, so its name is never destroyed.
 const std::string& ProgramFolder() {
-  static const std::string folder = [] {
+  static const std::string* const folder = [] {
     const char* base = std::getenv("TMPDIR");
     if (base == nullptr) base = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
     std::string pattern = std::string(base) + "/tavrel-fuzz-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) std::abort();
     ::mkdir((pattern + "/update").c_str(), 0700);
-    return pattern;
+    std::atexit([] { std::filesystem::remove_all(ProgramFolder()); });
+    return new std::string(pattern);
   }();
-  return folder;
+  return *folder;
 }
 
 void WriteFile(const std::string& path, std::string_view bytes) {
