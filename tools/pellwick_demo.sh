@@ -22,6 +22,7 @@ WScript.Echo("GetLocalID: [" + control.GetLocalID + "] (no IDE drive answers und
 control.PassReadInfoDirect("root", "A1", 2, 15, "", "\u4e66\u540d");
 WScript.Echo("PassReadInfoDirect: the book is being opened");
 JS
+
 dll="$(run winepath -w "$out/Pellwick.dll" | tr -d '\r')"
 reader="$(run winepath -w "$out/reader" | tr -d '\r')"
 page="$(run winepath -w "$out/page.js" | tr -d '\r')"
@@ -54,7 +55,9 @@ run_page() {
 # The number of starts of the stand-in reader: it writes its record (launch.rec) and then adds
 # its command line to launch.log (UTF-16LE), one line a start.
 log="$out/reader/launch.log"
-starts() { if [ -e "$log" ]; then iconv -f UTF-16LE -t UTF-8 "$log" | grep -c '' || true; else echo 0; fi; }
+starts() {
+  if [ -e "$log" ]; then iconv -f UTF-16LE -t UTF-8 "$log" | grep -c '' || true; else echo 0; fi
+}
 
 run_page http://www.morvane.net/read.htm || { echo "  the library's page failed"; exit 1; }
 for _ in $(seq 100); do
@@ -75,7 +78,7 @@ if run_page http://evil.example/read.htm; then
   exit 1
 fi
 case "$answer" in
-  *"error 0x80070005 "*) ;;
+  *"error 0x80070005"*) ;;
   *) echo "  the other site's page failed, but was not refused (E_ACCESSDENIED)"; exit 1 ;;
 esac
 # A reader started by the refused page would have logged its start within two seconds.
