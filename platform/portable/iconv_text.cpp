@@ -98,4 +98,15 @@ std::string Utf16ToAnsi(std::u16string_view wide) {
   return std::string(out.begin(), out.end());
 }
 
+std::optional<std::string> Utf8ToAnsi(std::string_view utf8) {
+  Converter converter("CP936", "UTF-8");
+  if (!converter.valid()) return std::nullopt;
+  std::string input(utf8);
+  char* in = input.data();
+  std::size_t inLeft = input.size();
+  std::vector<char> out;
+  if (!converter.Convert(in, inLeft, out)) return std::nullopt;
+  return std::string(out.begin(), out.end());
+}
+
 }  // namespace platform

@@ -42,6 +42,24 @@ class PosixFileSystem final : public FileSystem {
     return false;
   }
 
+  bool ReadFileInPieces(const std::string& path,
+                        const std::function<bool(std::string_view)>& consume) override {
+    const int file = ::open(ToHostPath(path).c_str(), O_RDONLY);
+    if (file < 0) return false;
+    std::vector<char> piece(kReadPieceSize);
+    bool whole = true;
+    for (;;) {
+      const ssize_t count = ::read(file, piece.data(), piece.size());
+      if (count < 0 && errno == EINTR) continue;
+      whole =
+          count >= 0 &&
+          (count == 0 || consume(std::string_view(piece.data(), static_cast<std::size_t>(count))));
+      if (!whole || count == 0) break;
+    }
+    ::close(file);
+    return whole;
+  }
+
   std::size_t ModuleFileName(char* buffer, std::size_t size) override {
     if (size == 0) return 0;
     std::vector<char> link(4096);

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "handles.h"
 #include "platform/file_system.h"
@@ -45,6 +46,24 @@ class Win32FileSystem final : public FileSystem {
     }
     ::DeleteFileA(partial.c_str());
     return false;
+  }
+
+  bool ReadFileInPieces(const std::string& path,
+                        const std::function<bool(std::string_view)>& consume) override {
+    const win32::UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                                 nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) return false;
+    std::vector<char> piece(kReadPieceSize);
+    for (;;) {
+      DWORD count = 0;
+      if (!::ReadFile(file.get(), piece.data(), static_cast<DWORD>(piece.size()), &count,
+                      nullptr)) {
+        return false;
+      }
+      if (count == 0) return true;
+      if (!consume(std::string_view(piece.data(), count))) return false;
+    }
   }
 
   std::size_t ModuleFileName(char* buffer, std::size_t size) override {
