@@ -110,6 +110,8 @@ def main():
         server = "http://127.0.0.1:" + (state / "port").read_text().strip()
         requests_log = state / "requests.log"
         requests_seen = requests_log.stat().st_size if requests_log.exists() else 0
+        for item in args.publish_signed:  # a tree published by an earlier run goes
+            shutil.rmtree(state / "root" / split_pair(item)[0], ignore_errors=True)
         for item in args.publish:
             relative, text = split_pair(item)
             (state / "root" / relative).parent.mkdir(parents=True, exist_ok=True)

@@ -24,8 +24,9 @@ void ManifestDownloadWorker(const ManifestDownloadContext& context, PageView& pa
   const std::optional<ManifestJudgement> judged =
       stored && context.trust ? std::optional(JudgeManifest(*context.trust, manifest))
                               : std::nullopt;
-  if (judged)
-    context.trust->Log("manifest " + judged->version + ": " + VerdictName(judged->verdict));
+  if (judged && !context.trust->settings.keys.empty()) {
+    context.trust->Log("fetched manifest: " + Describe(*judged));
+  }
   // A page that has ended gets no manifest behind its back.
   stored = stored && (!judged || judged->Accepted()) && !page.state().Detached() &&
            context.files.WriteWholeFile(programFolder + kManifestRelativePath, manifest);

@@ -129,8 +129,8 @@ InstallCheck CheckUpdateBeforeInstall(const TrustContext* trust, platform::FileS
   if (!check.judgement.Accepted()) {
     check.allowed = false;
     tree.RemoveFile(update.manifest);
-    trust->Log(std::string("install refused: stored manifest ") +
-               VerdictName(check.judgement.verdict) + "; it was removed");
+    trust->Log("install refused: stored manifest " + Describe(check.judgement) +
+               "; it was removed");
     return check;
   }
   if (!check.judgement.Signed()) return check;
@@ -160,9 +160,8 @@ InstallCheck CheckUpdateBeforeInstall(const TrustContext* trust, platform::FileS
   check.allowed = check.refused.empty();
   if (check.allowed) {
     check.installs = std::move(installs);
-    trust->Log("update " + check.judgement.version +
-               " verified before install: " + std::to_string(promises.Listed().size()) +
-               " files match the manifest signed by key " + check.judgement.keyId);
+    trust->Log("update verified before install: " + std::to_string(promises.Listed().size()) +
+               " files match the manifest (" + Describe(check.judgement) + ")");
   } else {
     for (const std::string& entry : check.refused) {
       trust->Log("install refused: " + entry + " is not the file the signed manifest promises");

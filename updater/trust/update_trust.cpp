@@ -40,13 +40,18 @@ const char* VerdictName(ManifestVerdict verdict) {
   return "?";
 }
 
+std::string Describe(const ManifestJudgement& judgement) {
+  std::string text = VerdictName(judgement.verdict);
+  if (!judgement.version.empty()) text += ", version " + judgement.version;
+  if (!judgement.keyId.empty()) text += ", key " + judgement.keyId;
+  return text;
+}
+
 ManifestJudgement JudgeManifest(const TrustContext& trust, std::string_view manifest) {
   ManifestJudgement judgement;
-  const SplitManifest split = SplitSignature(manifest);
-  judgement.version =
-      platform::ReadProfileStringFromText(split.body, "main", "version", kVersionBufferSize);
-  judgement.keyId = split.keyId;
   if (trust.settings.keys.empty()) return judgement;  // as before signatures: all accepted
+  const SplitManifest split = SplitSignature(manifest);
+  judgement.keyId = split.keyId;
 
   const std::optional<std::string> mark = ReadSignedVersionMark(trust.registry);
   if (!split.hasSignatureLine) {
@@ -62,10 +67,13 @@ ManifestJudgement JudgeManifest(const TrustContext& trust, std::string_view mani
     judgement.verdict = ManifestVerdict::kUnknownKey;
   } else if (!trust.crypto.VerifyP256Sha256(*key, split.body, split.signature)) {
     judgement.verdict = ManifestVerdict::kBadSignature;
-  } else if (mark && CompareVersions(judgement.version, *mark) < 0) {
-    judgement.verdict = ManifestVerdict::kOlderVersion;
   } else {
-    judgement.verdict = ManifestVerdict::kSigned;
+    // Read from the signed bytes alone, as the profile routines will read the stored file.
+    judgement.version =
+        platform::ReadProfileStringFromText(split.body, "main", "version", kVersionBufferSize);
+    judgement.verdict = mark && CompareVersions(judgement.version, *mark) < 0
+                            ? ManifestVerdict::kOlderVersion
+                            : ManifestVerdict::kSigned;
   }
   return judgement;
 }

@@ -50,7 +50,7 @@ const char* VerdictName(ManifestVerdict verdict);
 
 struct ManifestJudgement {
   ManifestVerdict verdict = ManifestVerdict::kUnsigned;
-  std::string version;  // main/version of the manifest as read
+  std::string version;  // main/version of a manifest whose signature verified
   std::string keyId;    // of a signature line that was well formed
 
   bool Accepted() const {
@@ -58,6 +58,9 @@ struct ManifestJudgement {
   }
   bool Signed() const { return verdict == ManifestVerdict::kSigned; }
 };
+
+// The verdict in words, with the version and the key of a signed manifest.
+std::string Describe(const ManifestJudgement& judgement);
 
 // Judges a manifest's bytes: its signature, then the policy above. Changes nothing.
 ManifestJudgement JudgeManifest(const TrustContext& trust, std::string_view manifest);
