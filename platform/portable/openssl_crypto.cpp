@@ -56,8 +56,8 @@ std::vector<unsigned char> DerSignature(std::string_view signature) {
   UniqueNumber s(BN_bin2bn(Bytes(signature) + half, static_cast<int>(half), nullptr));
   UniqueSignature parsed(ECDSA_SIG_new());
   if (!r || !s || !parsed || ECDSA_SIG_set0(parsed.get(), r.get(), s.get()) != 1) return {};
-  r.release();  // owned by `parsed` now
-  s.release();
+  static_cast<void>(r.release());  // owned by `parsed` now
+  static_cast<void>(s.release());
   const int size = i2d_ECDSA_SIG(parsed.get(), nullptr);
   if (size <= 0) return {};
   std::vector<unsigned char> der(static_cast<std::size_t>(size));

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "host_path.h"
@@ -46,14 +47,15 @@ class PosixFileSystem final : public FileSystem {
                         const std::function<bool(std::string_view)>& consume) override {
     const int file = ::open(ToHostPath(path).c_str(), O_RDONLY);
     if (file < 0) return false;
-    std::vector<char> piece(kReadPieceSize);
+    // Not zeroed: a small file touches only the pages it fills.
+    const std::unique_ptr<char[]> piece(new char[kReadPieceSize]);
     bool whole = true;
     for (;;) {
-      const ssize_t count = ::read(file, piece.data(), piece.size());
+      const ssize_t count = ::read(file, piece.get(), kReadPieceSize);
       if (count < 0 && errno == EINTR) continue;
       whole =
           count >= 0 &&
-          (count == 0 || consume(std::string_view(piece.data(), static_cast<std::size_t>(count))));
+          (count == 0 || consume(std::string_view(piece.get(), static_cast<std::size_t>(count))));
       if (!whole || count == 0) break;
     }
     ::close(file);

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "handles.h"
@@ -54,15 +55,16 @@ class Win32FileSystem final : public FileSystem {
                                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                                  nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) return false;
-    std::vector<char> piece(kReadPieceSize);
+    // Not zeroed: a small file touches only the pages it fills.
+    const std::unique_ptr<char[]> piece(new char[kReadPieceSize]);
     for (;;) {
       DWORD count = 0;
-      if (!::ReadFile(file.get(), piece.data(), static_cast<DWORD>(piece.size()), &count,
+      if (!::ReadFile(file.get(), piece.get(), static_cast<DWORD>(kReadPieceSize), &count,
                       nullptr)) {
         return false;
       }
       if (count == 0) return true;
-      if (!consume(std::string_view(piece.data(), count))) return false;
+      if (!consume(std::string_view(piece.get(), count))) return false;
     }
   }
 

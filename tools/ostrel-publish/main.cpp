@@ -63,7 +63,7 @@ bool SplitArguments(const std::vector<std::string>& arguments, std::vector<std::
 int main(int argc, char** argv) {
   const std::vector<std::string> all(argv + 1, argv + argc);
   if (all.empty()) return Usage("no command given");
-  const std::string command = all[0];
+  const std::string& command = all[0];
   if (command == "help" || std::find(all.begin(), all.end(), "--help") != all.end() ||
       std::find(all.begin(), all.end(), "-h") != all.end()) {
     std::cout << kHelp;

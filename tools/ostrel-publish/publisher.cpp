@@ -33,7 +33,7 @@ namespace {
 constexpr char kManifestName[] = "update.htm";
 constexpr char kWindowsForbidden[] = "<>:\"|?*\\/";
 constexpr int64_t kLargestFile = std::numeric_limits<int32_t>::max();  // the fetcher's limit
-constexpr std::size_t kCopyPiece = 1 << 20;
+constexpr std::size_t kCopyPiece = 1 << 16;
 
 // Reports progress at most once a second.
 class Progress {
@@ -280,22 +280,19 @@ std::vector<std::string> CheckPublished(const fs::path& published, const std::st
 ReleaseFile EntryFor(const fs::path& relative) {
   ReleaseFile file;
   const std::string shown = Shown(relative);
+  std::string why;
   for (const fs::path& part : relative) {
     const std::optional<std::string> component = platform::Utf8ToAnsi(part.string());
-    if (!component || component->empty()) {
-      file.problem = shown + ": the name does not convert to GBK (code page 936); rename it";
-      return file;
-    }
-    const std::string why = ComponentProblem(part.string());
-    if (!why.empty()) {
-      file.problem = shown + ": " + why + "; rename it";
-      return file;
-    }
+    why = !component || component->empty() ? "the name does not convert to GBK (code page 936)"
+                                           : ComponentProblem(part.string());
+    if (!why.empty()) break;
     if (!file.entry.empty()) file.entry += '\\';
     file.entry += *component;
     file.components.push_back(*component);
   }
-  if (file.entry.size() < ostrel::kMinEntryLength) {
+  if (!why.empty()) {
+    file.problem = shown + ": " + why + "; rename it";
+  } else if (file.entry.size() < ostrel::kMinEntryLength) {
     file.problem = shown + ": Ostrel ignores list entries of 4 bytes or less; rename it";
   } else if (file.entry.size() >= ostrel::kEntryBufferSize) {
     file.problem = shown + ": longer than the 259 bytes Ostrel reads of a list entry; shorten it";

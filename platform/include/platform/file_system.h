@@ -32,7 +32,7 @@ class FileSystem {
                                 const std::function<bool(std::string_view)>& consume);
 };
 
-inline constexpr std::size_t kReadPieceSize = 1 << 20;
+inline constexpr std::size_t kReadPieceSize = 1 << 16;
 
 // The whole content of a file; nullopt when it cannot be read.
 std::optional<std::string> ReadWholeFile(FileSystem& files, const std::string& path);
