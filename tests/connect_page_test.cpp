@@ -207,7 +207,7 @@ TEST_F(ManifestDownload, CancelDuringTheFetchIsNotTurnedIntoSuccess) {
   EXPECT_FALSE(files.Exists(program.Child("update\\update.ini")));
 }
 
-TEST_F(ManifestDownload, RefusedManifestsAreNotStoredTheSignedOneIsAndLeavesItsMark) {
+TEST_F(ManifestDownload, RefusedManifestsAreNotStoredASignedOneIsAndLeavesItsMark) {
   testing_support::FakeSignatures crypto;
   const TrustSettings settings{{testing_support::kKeyA}};
   const TrustContext context{settings, crypto, registry, {}};
@@ -220,23 +220,19 @@ TEST_F(ManifestDownload, RefusedManifestsAreNotStoredTheSignedOneIsAndLeavesItsM
     SCOPED_TRACE(refused);
     client.bodies["/update.htm"] = refused;
     Run();
-    EXPECT_EQ(state->Outcome(), Failed);
     EXPECT_EQ(view.calls.back(), std::string("message ") + kConnectFailedText);
     EXPECT_EQ(Manifest(), "old");
     EXPECT_FALSE(ReadSignedVersionMark(registry));
   }
-}
-
-TEST_F(ManifestDownload, SignedManifestIsStoredAndLeavesItsMark) {
-  testing_support::FakeSignatures crypto;
-  const TrustSettings settings{{testing_support::kKeyA}};
-  const TrustContext context{settings, crypto, registry, {}};
-  trust = &context;
-  client.bodies["/update.htm"] = crypto.Signed(testing_support::kKeyA, "[main]\r\nversion=3\r\n");
-  Run();
+  EXPECT_EQ(state->Outcome(), Failed);
+  state = std::make_shared<PageWorkerState>();
+  RecordingView fresh(state);
+  client.bodies["/update.htm"] = good;
+  HttpFetcher fetcher(client, clock);
+  ManifestDownloadWorker({registry, files, fetcher, trust}, fresh);
   EXPECT_EQ(state->Outcome(), Succeeded);
-  EXPECT_EQ(Manifest(), client.bodies["/update.htm"]);
-  EXPECT_EQ(ReadSignedVersionMark(registry), "3");
+  EXPECT_EQ(Manifest(), good);
+  EXPECT_EQ(ReadSignedVersionMark(registry), "1.0.0.2");
 }
 
 TEST(ServerChoice, ClampsAndCommits) {

@@ -435,18 +435,4 @@ TEST_F(FileDownload, WithASignedManifestOnlyThePromisedBytesAreStored) {
   EXPECT_EQ(state->Outcome(), Failed);
 }
 
-TEST_F(FileDownload, AStoredManifestThatIsRefusedNowStoresNothing) {
-  testing_support::FakeSignatures crypto;
-  const TrustSettings settings{{testing_support::kKeyA}};
-  const TrustContext context{settings, crypto, registry, {}};
-  trust = &context;
-  registry.CreateKey(kReaderKey)->SetValue(kSignedVersionValue, platform::StringValue("1"));
-  Manifest("1.0.0.2", {"setup.exe"});  // unsigned, after a signed one was seen
-  Publish("setup.exe", "MZ setup");
-  Run();
-  EXPECT_FALSE(files.Exists(program.Child("update\\setup.exe")));
-  EXPECT_EQ(Recorded("1.0.0.2"), std::vector<std::string>{});
-  EXPECT_EQ(state->Outcome(), Failed);
-}
-
 }  // namespace
