@@ -3,6 +3,7 @@
 #include "manifest/manifest.h"
 #include "platform/file_system.h"
 #include "res/resource.h"
+#include "settings/paths.h"
 #include "trust/program_trust.h"
 
 namespace ostrel {
@@ -19,8 +20,10 @@ constexpr char kVerifiedText[] =
 // True when the stored manifest is signed by one of the program's keys and trusted.
 bool StoredManifestIsSigned() {
   platform::FileSystem& files = platform::SystemFileSystem();
+  const std::string programFolder = GetProgramFolder(files);
+  if (programFolder.empty()) return false;  // the path would name the current drive's root
   const std::optional<std::string> manifest =
-      platform::ReadWholeFile(files, UpdateFiles::Below(files).manifest);
+      platform::ReadWholeFile(files, UpdateFiles::In(programFolder).manifest);
   return manifest && JudgeManifest(ProgramTrust(), *manifest).Signed();
 }
 }  // namespace
