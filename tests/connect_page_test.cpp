@@ -10,6 +10,7 @@
 #include "platform/memory_registry.h"
 #include "settings/server_list.h"
 #include "support/fake_server.h"
+#include "support/fake_signatures.h"
 #include "support/program_files.h"
 #include "support/temp_folder.h"
 
@@ -125,7 +126,7 @@ class ManifestDownload : public ::testing::Test {
  protected:
   void Run() {
     HttpFetcher fetcher(client, clock);
-    ManifestDownloadWorker({registry, files, fetcher}, view);
+    ManifestDownloadWorker({registry, files, fetcher, trust}, view);
   }
   std::string Manifest() { return ReadFileBytes(program.Child("update\\update.ini")); }
 
@@ -136,6 +137,7 @@ class ManifestDownload : public ::testing::Test {
   testing_support::FixedClock clock;
   std::shared_ptr<PageWorkerState> state = std::make_shared<PageWorkerState>();
   RecordingView view{state};
+  const TrustContext* trust = nullptr;
 };
 
 TEST_F(ManifestDownload, StoresTheManifestAndEndsThePage) {
@@ -203,6 +205,34 @@ TEST_F(ManifestDownload, CancelDuringTheFetchIsNotTurnedIntoSuccess) {
   Run();
   EXPECT_EQ(state->Outcome(), Cancelled);
   EXPECT_FALSE(files.Exists(program.Child("update\\update.ini")));
+}
+
+TEST_F(ManifestDownload, RefusedManifestsAreNotStoredASignedOneIsAndLeavesItsMark) {
+  testing_support::FakeSignatures crypto;
+  const TrustSettings settings{{testing_support::kKeyA}};
+  const TrustContext context{settings, crypto, registry, {}};
+  trust = &context;
+  const std::string body = "[main]\r\nversion=1.0.0.2\r\n";
+  const std::string good = crypto.Signed(testing_support::kKeyA, body);
+  testing_support::MakeFolder(program.Child("update"));
+  WriteFileBytes(program.Child("update\\update.ini"), "old");
+  for (const std::string& refused : {crypto.Signed(testing_support::kKeyB, body), "x" + good}) {
+    SCOPED_TRACE(refused);
+    client.bodies["/update.htm"] = refused;
+    Run();
+    EXPECT_EQ(view.calls.back(), std::string("message ") + kConnectFailedText);
+    EXPECT_EQ(Manifest(), "old");
+    EXPECT_FALSE(ReadSignedVersionMark(registry));
+  }
+  EXPECT_EQ(state->Outcome(), Failed);
+  state = std::make_shared<PageWorkerState>();
+  RecordingView fresh(state);
+  client.bodies["/update.htm"] = good;
+  HttpFetcher fetcher(client, clock);
+  ManifestDownloadWorker({registry, files, fetcher, trust}, fresh);
+  EXPECT_EQ(state->Outcome(), Succeeded);
+  EXPECT_EQ(Manifest(), good);
+  EXPECT_EQ(ReadSignedVersionMark(registry), "1.0.0.2");
 }
 
 TEST(ServerChoice, ClampsAndCommits) {

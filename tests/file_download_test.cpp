@@ -9,8 +9,10 @@
 
 #include "pages/manifest_download.h"
 #include "platform/memory_registry.h"
+#include "settings/registry_values.h"
 #include "settings/server_list.h"
 #include "support/fake_server.h"
+#include "support/fake_signatures.h"
 #include "support/program_files.h"
 #include "support/temp_folder.h"
 
@@ -81,7 +83,7 @@ class FileDownload : public ::testing::Test {
       view.rows.push_back(row.text);
     }
     HttpFetcher fetcher(server, clock);
-    FileDownloadWorker({registry, files, profiles, fetcher}, view);
+    FileDownloadWorker({registry, files, profiles, fetcher, trust}, view);
   }
   std::string Stored(const std::string& entry) {
     return ReadFileBytes(program.Child("update\\" + entry));
@@ -105,6 +107,7 @@ class FileDownload : public ::testing::Test {
   FixedClock clock;
   std::shared_ptr<PageWorkerState> state = std::make_shared<PageWorkerState>();
   ListView view{state};
+  const TrustContext* trust = nullptr;
 };
 
 TEST_F(FileDownload, FetchesOnlyWhatIsNotRecorded) {
@@ -409,6 +412,27 @@ TEST(UnknownProgramFolder, PagesFailWithoutTouchingAnything) {
   EXPECT_EQ(listState->Outcome(), Failed);
   EXPECT_EQ(listView.messages, std::vector<std::string>{DownloadFailedText("setup.exe")});
   EXPECT_TRUE(server.urls.empty());
+}
+
+TEST_F(FileDownload, WithASignedManifestOnlyThePromisedBytesAreStored) {
+  testing_support::FakeSignatures crypto;
+  const TrustSettings settings{{testing_support::kKeyA}};
+  const TrustContext context{settings, crypto, registry, {}};
+  trust = &context;
+  WriteFileBytes(
+      program.Child("update\\update.ini"),
+      testing_support::ManifestWithPromises(
+          crypto, testing_support::kKeyA, "1.0.0.2",
+          {{"setup.exe", "MZ setup"}, {"core.dll", "MZ core"}, {"readme.txt", "read me"}}));
+  Publish("setup.exe", "MZ setup");
+  Publish("core.dll", "MZ c0re");     // one byte changed
+  Publish("readme.txt", "read me!");  // one byte more
+  Run();
+  EXPECT_EQ(ListFiles(program.Child("update")),
+            (std::vector<std::string>{"setup.exe", "update.ini", "updateok.ini"}));
+  EXPECT_EQ(Recorded("1.0.0.2"), std::vector<std::string>{"setup.exe"});
+  EXPECT_EQ(view.messages.back(), DownloadFailedText("readme.txt"));
+  EXPECT_EQ(state->Outcome(), Failed);
 }
 
 }  // namespace

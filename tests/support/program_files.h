@@ -22,6 +22,10 @@ class ProgramFiles final : public platform::FileSystem {
   bool WriteWholeFile(const std::string& path, std::string_view data) override {
     return system_.WriteWholeFile(path, data);
   }
+  bool ReadFileInPieces(const std::string& path,
+                        const std::function<bool(std::string_view)>& consume) override {
+    return system_.ReadFileInPieces(path, consume);
+  }
 
  private:
   platform::FileSystem& system_ = platform::SystemFileSystem();

@@ -16,13 +16,17 @@ void MoveUpdateTree(platform::FileSystem& files, platform::FileTree& tree,
   AppendBackslash(base);
   for (const platform::FolderEntry& entry : tree.ListFolder(base)) {
     const std::string path = base + entry.name;
-    const std::string target = folders.programFolder + path.substr(folders.updateFolder.size());
+    const std::string relative = path.substr(folders.updateFolder.size());
+    const std::string target = folders.programFolder + relative;
     if (entry.isFolder) {
       if (entry.name == "." || entry.name == "..") continue;
+      if (folders.installs && !folders.installs(relative, true)) continue;
       if (!FileExists(files, target)) files.CreateFolder(target);
       MoveUpdateTree(files, tree, folders, path + "\\");
     } else if (IsManifestFileName(entry.name)) {
       tree.RemoveFile(path);
+    } else if (folders.installs && !folders.installs(relative, false)) {
+      continue;
     } else if (!tree.MoveReplacing(path, target)) {
       tree.MoveAtRestart(path, target);
     }
@@ -43,14 +47,15 @@ bool StartInstaller(platform::Processes& processes, const std::string& installer
 }
 
 InstallReport InstallUpdate(const InstallPlatform& platform,
-                            const std::function<void()>& showInstalling) {
+                            const std::function<void()>& showInstalling,
+                            const InstallFilter& installs) {
   InstallReport report;
   report.readerTerminated = CloseRunningReader(platform.processes);
   if (showInstalling) showInstalling();
   std::string programFolder = GetProgramFolder(platform.files);
   if (programFolder.empty()) return report;
   AppendBackslash(programFolder);
-  const InstallFolders folders{programFolder, programFolder + kUpdateFolder + "\\"};
+  const InstallFolders folders{programFolder, programFolder + kUpdateFolder + "\\", installs};
 
   const std::string installer =
       ReadInstallerEntry(platform.profiles, programFolder + kManifestRelativePath);

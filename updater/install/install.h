@@ -25,10 +25,15 @@ struct InstallPlatform {
   platform::Processes& processes;
 };
 
+// Which entries of the update tree a move takes, by their path below the update folder (for a
+// folder: whether it holds any that it takes); when empty, every entry.
+using InstallFilter = std::function<bool(const std::string& relative, bool isFolder)>;
+
 // The two folders of a move, each with its trailing backslash.
 struct InstallFolders {
-  std::string programFolder;  // the target
-  std::string updateFolder;   // programFolder + "update\", the source
+  std::string programFolder;    // the target
+  std::string updateFolder;     // programFolder + "update\", the source
+  InstallFilter installs = {};  // entries it does not take stay where they are
 };
 
 // Moves the contents of `folder` (a folder of the update tree, given as a full path below
@@ -60,8 +65,9 @@ struct InstallReport {
 // `showInstalling`, copies the installer from update\ into the program folder unless one is
 // there, moves the update tree over the program folder and starts the installer. Does
 // nothing but close the reader when the program folder is unknown (its path was too long),
-// since the paths would then name the root of the current drive.
+// since the paths would then name the root of the current drive. `installs` limits the move.
 InstallReport InstallUpdate(const InstallPlatform& platform,
-                            const std::function<void()>& showInstalling);
+                            const std::function<void()>& showInstalling,
+                            const InstallFilter& installs = {});
 
 }  // namespace ostrel

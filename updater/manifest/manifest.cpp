@@ -12,11 +12,11 @@ namespace {
 constexpr char kMainSection[] = "main";
 constexpr char kListSection[] = "list";
 
-// The values of the keys named prefix + "%d" of n (in any letter case) for n in 1..limit, in
-// ascending order of n, the first of duplicate keys winning: what reading every key from 1 to
-// `limit` one by one gives, since a missing key reads as empty, but in one read of the section
-// instead of one read a key, and without looping two billion times when a server announces a
-// huge count.
+}  // namespace
+
+// What reading every key from 1 to `limit` one by one gives, since a missing key reads as
+// empty, but in one read of the section instead of one read a key, and without looping two
+// billion times when a server announces a huge count.
 std::vector<std::pair<int32_t, std::string>> NumberedValues(platform::ProfileStore& profiles,
                                                             const std::string& file,
                                                             const std::string& section,
@@ -43,8 +43,6 @@ std::vector<std::pair<int32_t, std::string>> NumberedValues(platform::ProfileSto
                  numbered.end());
   return numbered;
 }
-
-}  // namespace
 
 UpdateFiles UpdateFiles::In(std::string programFolder) {
   AppendBackslash(programFolder);
@@ -80,6 +78,18 @@ bool IsFileDone(platform::ProfileStore& profiles, const UpdateFiles& files,
     if (!entry.empty() && platform::EqualsIgnoringAsciiCase(entry, name)) return true;
   }
   return false;
+}
+
+void ForgetFileDone(platform::ProfileStore& profiles, const UpdateFiles& files,
+                    const std::string& name) {
+  const std::string version = ReadManifestVersionAt(profiles, files);
+  const int32_t count = profiles.ReadInt(files.record, version, "oknum", 0);
+  if (count <= 0) return;
+  for (const auto& [number, entry] : NumberedValues(profiles, files.record, version, "ok", count)) {
+    if (!entry.empty() && platform::EqualsIgnoringAsciiCase(entry, name)) {
+      profiles.WriteString(files.record, version, "ok" + std::to_string(number), "");
+    }
+  }
 }
 
 void RecordFileDone(platform::ProfileStore& profiles, const UpdateFiles& files,

@@ -7,6 +7,7 @@
 #include "platform/internet.h"
 #include "platform/registry.h"
 #include "res/resource.h"
+#include "trust/program_trust.h"
 
 namespace ostrel {
 
@@ -14,8 +15,9 @@ namespace {
 
 void ManifestDownloadWork(PageView& page) {
   HttpFetcher fetcher(platform::WinInetClient("Ostrel"), platform::SystemDayClock());
-  ManifestDownloadWorker({platform::CurrentUserRegistry(), platform::SystemFileSystem(), fetcher},
-                         page);
+  ManifestDownloadWorker(
+      {platform::CurrentUserRegistry(), platform::SystemFileSystem(), fetcher, &ProgramTrust()},
+      page);
 }
 
 }  // namespace

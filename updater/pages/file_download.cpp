@@ -3,6 +3,7 @@
 #include "manifest/manifest_entry.h"
 #include "settings/paths.h"
 #include "settings/server_list.h"
+#include "trust/file_checks.h"
 
 namespace ostrel {
 
@@ -33,7 +34,8 @@ namespace {
 
 // Fetches, stores and records one entry; false when it failed.
 bool DownloadOne(const FileDownloadContext& context, PageView& page, const UpdateFiles& update,
-                 const std::string& programFolder, const std::string& entry) {
+                 const std::string& programFolder, const DownloadGate& gate,
+                 const std::string& entry) {
   // The server may be changed between files; read it afresh for each.
   const std::string url = SelectedServerUrl(context.registry, "/" + entry);
   page.SetMessageText(DownloadStartedText(entry));
@@ -42,6 +44,7 @@ bool DownloadOne(const FileDownloadContext& context, PageView& page, const Updat
     return false;
   }
   if (page.state().Detached()) return false;
+  if (!gate.Admits(entry, std::string_view(block.data(), block.size()))) return false;
   if (!context.files.WriteWholeFile(programFolder + kDownloadFolder + entry,
                                     std::string_view(block.data(), block.size()))) {
     return false;
@@ -59,6 +62,8 @@ void FileDownloadWorker(const FileDownloadContext& context, PageView& page) {
   const bool folderKnown = !programFolder.empty();
   AppendBackslash(programFolder);
   const UpdateFiles update = UpdateFiles::In(programFolder);
+  const DownloadGate gate =
+      DownloadGate::ForStoredManifest(context.trust, context.files, update, context.profiles);
 
   const int32_t rows = page.RowCount();
   bool allSucceeded = true;
@@ -68,7 +73,7 @@ void FileDownloadWorker(const FileDownloadContext& context, PageView& page) {
     // Refused before the record is consulted: no run of ours records such an entry.
     if (folderKnown && IsSafeManifestEntry(entry)) {
       if (IsFileDone(context.profiles, update, entry)) continue;
-      if (DownloadOne(context, page, update, programFolder, entry)) continue;
+      if (DownloadOne(context, page, update, programFolder, gate, entry)) continue;
     }
     page.SetMessageText(DownloadFailedText(entry));
     allSucceeded = false;

@@ -14,6 +14,7 @@
 #include "platform/file_system.h"
 #include "platform/profile_store.h"
 #include "platform/registry.h"
+#include "trust/update_trust.h"
 
 namespace ostrel {
 
@@ -44,15 +45,18 @@ struct FileDownloadContext {
   platform::FileSystem& files;
   platform::ProfileStore& profiles;
   HttpFetcher& fetcher;
+  // The trust rules that decide which fetched files may be stored; none: every file.
+  const TrustContext* trust = nullptr;
 };
 
 // The worker's whole run over the rows the page lists. A row is skipped when already recorded
 // for the manifest's version; a row whose entry could reach outside the update folder, name a
 // device or overwrite the manifest or the record fails without a request. A fetched file is
 // stored whole (temporary name, then renamed) and only then recorded; one that cannot be
-// stored fails like a failed fetch. Every row is tried; any failure, or no rows, ends in Failed
-// with the last message kept; otherwise Succeeded and the page is asked to end itself. The
-// loop stops as soon as the page has ended or its cancel button was pressed.
+// stored, or that a signed manifest does not promise byte for byte, fails like a failed fetch.
+// Every row is tried; any failure, or no rows, ends in Failed with the last message kept; otherwise
+// Succeeded and the page is asked to end itself. The loop stops as soon as the page has ended or
+// its cancel button was pressed.
 void FileDownloadWorker(const FileDownloadContext& context, PageView& page);
 
 }  // namespace ostrel

@@ -8,6 +8,7 @@
 #include "platform/profile_store.h"
 #include "platform/registry.h"
 #include "res/resource.h"
+#include "trust/program_trust.h"
 
 namespace ostrel {
 
@@ -16,7 +17,7 @@ namespace {
 void FileDownloadWork(PageView& page) {
   HttpFetcher fetcher(platform::WinInetClient("Ostrel"), platform::SystemDayClock());
   FileDownloadWorker({platform::CurrentUserRegistry(), platform::SystemFileSystem(),
-                      platform::SystemProfileStore(), fetcher},
+                      platform::SystemProfileStore(), fetcher, &ProgramTrust()},
                      page);
 }
 

@@ -1,5 +1,6 @@
 #include "pages/manifest_download.h"
 
+#include <optional>
 #include <vector>
 
 #include "manifest/manifest.h"
@@ -19,15 +20,22 @@ void ManifestDownloadWorker(const ManifestDownloadContext& context, PageView& pa
 
   std::vector<char> block;
   bool stored = folderKnown && context.fetcher.Fetch(url, block, page, page.state().CancelFlag());
+  const std::string_view manifest(block.data(), block.size());
+  const std::optional<ManifestJudgement> judged =
+      stored && context.trust ? std::optional(JudgeManifest(*context.trust, manifest))
+                              : std::nullopt;
+  if (judged && !context.trust->settings.keys.empty()) {
+    context.trust->Log("fetched manifest: " + Describe(*judged));
+  }
   // A page that has ended gets no manifest behind its back.
-  stored = stored && !page.state().Detached() &&
-           context.files.WriteWholeFile(programFolder + kManifestRelativePath,
-                                        std::string_view(block.data(), block.size()));
+  stored = stored && (!judged || judged->Accepted()) && !page.state().Detached() &&
+           context.files.WriteWholeFile(programFolder + kManifestRelativePath, manifest);
   if (!stored) {
     page.SetMessageText(kConnectFailedText);
     page.state().Finish(Failed);
     return;
   }
+  if (judged) RememberSignedManifest(*context.trust, *judged);
   page.SetMessageText(kManifestDownloadedText);
   if (page.state().Finish(Succeeded)) page.RequestEndTimer();
 }

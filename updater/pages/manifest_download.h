@@ -6,6 +6,7 @@
 #include "pages/page_worker.h"
 #include "platform/file_system.h"
 #include "platform/registry.h"
+#include "trust/update_trust.h"
 
 namespace ostrel {
 
@@ -24,11 +25,14 @@ struct ManifestDownloadContext {
   platform::Registry& registry;
   platform::FileSystem& files;
   HttpFetcher& fetcher;
+  // The trust rules the fetched manifest must pass before it is stored; none: any manifest.
+  const TrustContext* trust = nullptr;
 };
 
-// The worker's whole run. The manifest is stored whole or not at all: a failed fetch or a
-// failed write shows the failure text, sets Failed and leaves an older manifest as it was. On
-// success it shows the success text, sets Succeeded and asks the page to end itself.
+// The worker's whole run. The manifest is stored whole or not at all: a failed fetch, a
+// manifest the trust rules refuse or a failed write shows the failure text, sets Failed and
+// leaves an older manifest as it was. On success it shows the success text, sets Succeeded and
+// asks the page to end itself; a signed manifest then leaves its mark.
 void ManifestDownloadWorker(const ManifestDownloadContext& context, PageView& page);
 
 }  // namespace ostrel

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,7 +25,17 @@ class FileSystem {
   // renamed over it only once every byte is written and the file closed. False, with the
   // file as it was and no temporary left, when any step fails. (Not supported: false.)
   virtual bool WriteWholeFile(const std::string& path, std::string_view data);
+  // Hands the file's bytes to `consume` in order, in pieces of at most kReadPieceSize bytes.
+  // False when the file cannot be opened or read to its end, or `consume` answered false.
+  // (Not supported: false.)
+  virtual bool ReadFileInPieces(const std::string& path,
+                                const std::function<bool(std::string_view)>& consume);
 };
+
+inline constexpr std::size_t kReadPieceSize = 1 << 16;
+
+// The whole content of a file; nullopt when it cannot be read.
+std::optional<std::string> ReadWholeFile(FileSystem& files, const std::string& path);
 
 // The temporary name WriteWholeFile writes under.
 std::string PartialFileName(const std::string& path);
