@@ -10,6 +10,7 @@
 #include "platform/memory_registry.h"
 #include "settings/server_list.h"
 #include "support/fake_server.h"
+#include "support/log_capture.h"
 #include "support/program_files.h"
 #include "support/temp_folder.h"
 
@@ -121,11 +122,55 @@ TEST(ProgressMailbox, LatestValuesAndOneNoticeUntilTaken) {
   EXPECT_EQ(update.position, 5000);
 }
 
+TEST(PageWorkerState, EveryWayThePageStopsClosesTheTransfer) {
+  const struct {
+    const char* what;
+    std::function<void(PageWorkerState&)> before;  // before the session exists
+    std::function<void(PageWorkerState&)> after;   // once it is registered
+    int closes;
+  } cases[] = {
+      {"cancel button", [](PageWorkerState&) {}, [](PageWorkerState& s) { s.Cancel(); }, 1},
+      {"page ended", [](PageWorkerState&) {}, [](PageWorkerState& s) { s.Detach(); }, 1},
+      {"cancel, then the page ends", [](PageWorkerState&) {},
+       [](PageWorkerState& s) {
+         s.Cancel();
+         s.Detach();
+       },
+       2},
+      {"page ended before the session was made", [](PageWorkerState& s) { s.Detach(); },
+       [](PageWorkerState&) {}, 1},
+      {"the worker finished on its own", [](PageWorkerState&) {},
+       [](PageWorkerState& s) { s.Finish(Succeeded); }, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    PageWorkerState state;
+    int closes = 0;
+    c.before(state);
+    state.SetCanceller([&closes] { ++closes; });
+    c.after(state);
+    EXPECT_EQ(closes, c.closes);
+  }
+}
+
+TEST(PageWorkerState, NoStoreBeginsOnceThePageHasEndedAndTheEndWaitsForOne) {
+  PageWorkerState state;
+  ASSERT_TRUE(state.BeginStore());
+  state.Detach();
+  EXPECT_FALSE(state.WaitForStores(std::chrono::milliseconds(0)));  // still writing
+  EXPECT_FALSE(state.BeginStore());
+  state.EndStore();
+  EXPECT_TRUE(state.WaitForStores(std::chrono::milliseconds(0)));
+  const StoreScope late(state);
+  EXPECT_FALSE(late);
+}
+
 class ManifestDownload : public ::testing::Test {
  protected:
-  void Run() {
-    HttpFetcher fetcher(client, clock);
-    ManifestDownloadWorker({registry, files, fetcher}, view);
+  void Run() { ManifestDownloadWorker({registry, files, client, clock, log}, view); }
+  // The log, its milliseconds (not the clock's to choose) written as "_".
+  std::string Log() {
+    return testing_support::MaskMilliseconds(ReadFileBytes(program.Child("update\\ostrel.log")));
   }
   std::string Manifest() { return ReadFileBytes(program.Child("update\\update.ini")); }
 
@@ -134,6 +179,7 @@ class ManifestDownload : public ::testing::Test {
   platform::MemoryRegistry registry;
   testing_support::ServerFiles client;
   testing_support::FixedClock clock;
+  RunLog log{files, program.Child("update\\"), [] { return std::string("T"); }};
   std::shared_ptr<PageWorkerState> state = std::make_shared<PageWorkerState>();
   RecordingView view{state};
 };
@@ -176,6 +222,8 @@ TEST_F(ManifestDownload, FailedFetchKeepsTheOldManifest) {
   EXPECT_EQ(Manifest(), "old");
   EXPECT_EQ(state->Outcome(), Failed);
   EXPECT_EQ(view.calls, std::vector<std::string>{std::string("message ") + kConnectFailedText});
+  EXPECT_EQ(Log(),
+            "T GET /update.htm: status 0, length none, received 0, _ ms, error 0: not opened\r\n");
 }
 
 TEST_F(ManifestDownload, ManifestThatCannotBeStoredIsAFailure) {
@@ -187,6 +235,7 @@ TEST_F(ManifestDownload, ManifestThatCannotBeStoredIsAFailure) {
   EXPECT_EQ(state->Outcome(), Failed);
   EXPECT_EQ(view.calls.back(), std::string("message ") + kConnectFailedText);
   EXPECT_FALSE(files.Exists(program.Child("update\\update.ini.partial")));
+  EXPECT_NE(Log().find("manifest not stored: write failed, error "), std::string::npos) << Log();
 }
 
 TEST_F(ManifestDownload, PageThatEndedDuringTheFetchGetsNothing) {

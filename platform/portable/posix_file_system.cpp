@@ -42,6 +42,36 @@ class PosixFileSystem final : public FileSystem {
     return false;
   }
 
+  bool AppendToFile(const std::string& path, std::string_view data) override {
+    const int file = ::open(ToHostPath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND, 0666);
+    if (file < 0) return false;
+    bool whole = true;
+    for (std::size_t written = 0; whole && written < data.size();) {
+      const ssize_t count = ::write(file, data.data() + written, data.size() - written);
+      if (count < 0 && errno == EINTR) continue;
+      whole = count > 0;
+      if (whole) written += static_cast<std::size_t>(count);
+    }
+    const int error = errno;
+    whole = ::close(file) == 0 && whole;
+    if (!whole) errno = error;
+    return whole;
+  }
+
+  std::optional<uint64_t> FileSize(const std::string& path) override {
+    struct stat status {};
+    if (::stat(ToHostPath(path).c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+      return std::nullopt;
+    }
+    return static_cast<uint64_t>(status.st_size);
+  }
+
+  bool RenameReplacing(const std::string& from, const std::string& to) override {
+    return ::rename(ToHostPath(from).c_str(), ToHostPath(to).c_str()) == 0;
+  }
+
+  uint32_t LastError() override { return static_cast<uint32_t>(errno); }
+
   std::size_t ModuleFileName(char* buffer, std::size_t size) override {
     if (size == 0) return 0;
     std::vector<char> link(4096);

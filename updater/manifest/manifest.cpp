@@ -44,6 +44,18 @@ std::vector<std::pair<int32_t, std::string>> NumberedValues(platform::ProfileSto
   return numbered;
 }
 
+// The non-empty record entries under `version`: ok1 ... ok<oknum>.
+std::vector<std::string> RecordedEntries(platform::ProfileStore& profiles, const UpdateFiles& files,
+                                         const std::string& version) {
+  std::vector<std::string> entries;
+  const int32_t count = profiles.ReadInt(files.record, version, "oknum", 0);
+  if (count <= 0) return entries;
+  for (auto& numbered : NumberedValues(profiles, files.record, version, "ok", count)) {
+    if (!numbered.second.empty()) entries.push_back(std::move(numbered.second));
+  }
+  return entries;
+}
+
 }  // namespace
 
 UpdateFiles UpdateFiles::In(std::string programFolder) {
@@ -73,13 +85,10 @@ bool IsFileDone(platform::ProfileStore& profiles, const UpdateFiles& files,
                 const std::string& name) {
   const std::string version = ReadManifestVersionAt(profiles, files);
   if (version.empty()) return false;
-  const int32_t count = profiles.ReadInt(files.record, version, "oknum", 0);
-  if (count <= 0) return false;
-  for (const auto& numbered : NumberedValues(profiles, files.record, version, "ok", count)) {
-    const std::string& entry = numbered.second;
-    if (!entry.empty() && platform::EqualsIgnoringAsciiCase(entry, name)) return true;
-  }
-  return false;
+  const std::vector<std::string> entries = RecordedEntries(profiles, files, version);
+  return std::any_of(entries.begin(), entries.end(), [&name](const std::string& entry) {
+    return platform::EqualsIgnoringAsciiCase(entry, name);
+  });
 }
 
 void RecordFileDone(platform::ProfileStore& profiles, const UpdateFiles& files,
@@ -91,6 +100,25 @@ void RecordFileDone(platform::ProfileStore& profiles, const UpdateFiles& files,
       static_cast<int64_t>(std::max(profiles.ReadInt(files.record, version, "oknum", 0), 0)) + 1;
   profiles.WriteString(files.record, version, "oknum", std::to_string(next));
   profiles.WriteString(files.record, version, "ok" + std::to_string(next), name);
+}
+
+FinishedDownloads::FinishedDownloads(platform::ProfileStore& profiles, UpdateFiles files)
+    : profiles_(profiles),
+      files_(std::move(files)),
+      version_(ReadManifestVersionAt(profiles_, files_)) {
+  if (version_.empty()) return;  // nothing counts as done without a version
+  for (const std::string& entry : RecordedEntries(profiles_, files_, version_)) {
+    folded_.insert(platform::ToLowerAscii(entry));
+  }
+}
+
+bool FinishedDownloads::Contains(const std::string& name) const {
+  return folded_.count(platform::ToLowerAscii(name)) != 0;
+}
+
+void FinishedDownloads::Add(const std::string& name) {
+  RecordFileDone(profiles_, files_, name);
+  if (!version_.empty()) folded_.insert(platform::ToLowerAscii(name));
 }
 
 }  // namespace ostrel

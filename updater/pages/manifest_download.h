@@ -2,9 +2,11 @@
 // update\update.ini.
 #pragma once
 
-#include "net/http_fetcher.h"
+#include "log/run_log.h"
 #include "pages/page_worker.h"
+#include "platform/day_clock.h"
 #include "platform/file_system.h"
+#include "platform/internet.h"
 #include "platform/registry.h"
 
 namespace ostrel {
@@ -23,12 +25,15 @@ inline constexpr char kManifestServerPath[] = "/update.htm";
 struct ManifestDownloadContext {
   platform::Registry& registry;
   platform::FileSystem& files;
-  HttpFetcher& fetcher;
+  platform::InternetClient& client;
+  platform::DayClock& clock;
+  RunLog& log;
 };
 
 // The worker's whole run. The manifest is stored whole or not at all: a failed fetch or a
 // failed write shows the failure text, sets Failed and leaves an older manifest as it was. On
-// success it shows the success text, sets Succeeded and asks the page to end itself.
+// success it shows the success text, sets Succeeded and asks the page to end itself. The
+// request and the store are logged.
 void ManifestDownloadWorker(const ManifestDownloadContext& context, PageView& page);
 
 }  // namespace ostrel

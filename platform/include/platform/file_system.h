@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,10 +25,25 @@ class FileSystem {
   // renamed over it only once every byte is written and the file closed. False, with the
   // file as it was and no temporary left, when any step fails. (Not supported: false.)
   virtual bool WriteWholeFile(const std::string& path, std::string_view data);
+  // Adds `data` at the end of the file, creating it when missing. (Not supported: false.)
+  virtual bool AppendToFile(const std::string& path, std::string_view data);
+  // The size of a file; nullopt when it does not exist or cannot be read.
+  virtual std::optional<uint64_t> FileSize(const std::string& path);
+  // Renames a file, replacing a file of the new name. (Not supported: false.)
+  virtual bool RenameReplacing(const std::string& from, const std::string& to);
+  // The platform's code for why the last call of the calling thread failed (Win32 error codes
+  // on Windows, errno elsewhere); read it right after the call that failed. 0 when the
+  // platform does not say.
+  virtual uint32_t LastError();
 };
 
-// The temporary name WriteWholeFile writes under.
+// The temporary name WriteWholeFile writes under: the name with ".partial" appended.
 std::string PartialFileName(const std::string& path);
+
+// True when a file name ends in ".partial" (any letter case), the temporary names of
+// WriteWholeFile; the trailing dots and blanks that Windows drops from a name are dropped here
+// too.
+bool IsPartialFileName(std::string_view name);
 
 FileSystem& SystemFileSystem();
 
