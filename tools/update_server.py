@@ -10,18 +10,21 @@ it: GET /~status=404/update.htm answers 404. Options, comma-separated after "~":
   rate=N        trickle the body at about N bytes per second
   cacheable     tell clients they may keep the answer for an hour
   delay=MS      wait MS milliseconds before answering
+  redirect=SCHEME:PORT  answer 302 with the same path (after the options) on localhost:PORT
 Every request's path is appended to <state-dir>/requests.log, followed by a tab and
 "no-cache" when the request asked to bypass caches.
 
   update_server.py start --root DIR --state-dir DIR   start in the background; prints the port
   update_server.py stop --state-dir DIR               stop the server started there
   update_server.py serve --root DIR --state-dir DIR [--port N]   run in the foreground
+With --tls-cert PEM (the key, then the certificate chain) it speaks HTTPS instead.
 """
 import argparse
 import http.server
 import os
 import pathlib
 import signal
+import ssl
 import subprocess
 import sys
 import time
@@ -56,6 +59,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
             time.sleep(int(faults["delay"]) / 1000)
         if "status" in faults:
             self.send_body(int(faults["status"]), b"<html>error page</html>", faults)
+            return
+        if "redirect" in faults:
+            scheme, _, port = faults["redirect"].partition(":")
+            self.send_response(302)
+            self.send_header("Location", f"{scheme}://localhost:{port}{path}")
+            self.send_header("Content-Length", "0")
+            self.end_headers()
             return
         target = self.resolve(path)
         if target is None or not target.is_file():
@@ -109,8 +119,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
             pass
 
 
-def serve(root, state_dir, port):
+def serve(root, state_dir, port, tls_cert=None):
     server = http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler)
+    if tls_cert:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(tls_cert)
+        # The handshake happens on a request's own thread: a client that stalls or refuses the
+        # certificate holds up no other.
+        server.socket = context.wrap_socket(server.socket, server_side=True,
+                                            do_handshake_on_connect=False)
     server.daemon_threads = True
     server.root = pathlib.Path(root).resolve()
     server.state_dir = pathlib.Path(state_dir)
@@ -129,7 +146,7 @@ def serve(root, state_dir, port):
         pass
 
 
-def start(root, state_dir, port):
+def start(root, state_dir, port, tls_cert=None):
     state = pathlib.Path(state_dir)
     state.mkdir(parents=True, exist_ok=True)
     stop(state_dir)
@@ -139,7 +156,8 @@ def start(root, state_dir, port):
     with open(state / "server.log", "ab") as log:
         process = subprocess.Popen(
             [sys.executable, os.path.abspath(__file__), "serve", "--root", root,
-             "--state-dir", state_dir, "--port", str(port)],
+             "--state-dir", state_dir, "--port", str(port)]
+            + (["--tls-cert", tls_cert] if tls_cert else []),
             stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True)
     (state / "pid").write_text(str(process.pid))
     deadline = time.monotonic() + 20
@@ -168,11 +186,12 @@ def main():
     parser.add_argument("--root", default=".")
     parser.add_argument("--state-dir", required=True)
     parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--tls-cert")
     args = parser.parse_args()
     if args.command == "serve":
-        serve(args.root, args.state_dir, args.port)
+        serve(args.root, args.state_dir, args.port, args.tls_cert)
     elif args.command == "start":
-        start(args.root, args.state_dir, args.port)
+        start(args.root, args.state_dir, args.port, args.tls_cert)
     else:
         stop(args.state_dir)
 

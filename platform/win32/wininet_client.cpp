@@ -13,11 +13,52 @@
 namespace platform {
 namespace {
 
+using win32::UniqueHinternet;
+
 // An answer only counts when it comes from the server now, not from the platform's cache.
+// Requests run on a worker and never ask the user anything. A certificate fault fails the
+// request: nothing here relaxes the platform's checks (no INTERNET_FLAG_IGNORE_CERT_* flag, no
+// security-flags option), and no failure is retried in a weaker way.
 constexpr DWORD kOpenFlags = INTERNET_FLAG_TRANSFER_ASCII | INTERNET_FLAG_RELOAD |
-                             INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
+                             INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
+                             INTERNET_FLAG_NO_UI;
 constexpr char kNoCacheHeaders[] = "Pragma: no-cache\r\nCache-Control: no-cache\r\n";
 constexpr DWORD_PTR kContext = 1;
+// More redirects than this from a secure address fail the request: a loop would never end.
+constexpr int kMostRedirects = 10;
+
+int StatusOf(HINTERNET request) {
+  DWORD status = 0;
+  DWORD size = sizeof status;
+  if (!::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
+                        nullptr)) {
+    return 0;
+  }
+  return static_cast<int>(status);
+}
+
+bool IsHttps(const std::string& url) {
+  URL_COMPONENTSA parts{};
+  parts.dwStructSize = sizeof parts;
+  return ::InternetCrackUrlA(url.c_str(), 0, 0, &parts) && parts.nScheme == INTERNET_SCHEME_HTTPS;
+}
+
+// The absolute address a redirect answer points to; empty when it names none or one longer
+// than WinInet's longest address.
+std::string RedirectTarget(HINTERNET request, const std::string& base) {
+  char location[INTERNET_MAX_URL_LENGTH + 1] = {};
+  DWORD size = sizeof location - 1;
+  if (!::HttpQueryInfoA(request, HTTP_QUERY_LOCATION, location, &size, nullptr)) return {};
+  // The location may be relative to the address that answered.
+  char target[INTERNET_MAX_URL_LENGTH + 1] = {};
+  DWORD length = sizeof target;
+  if (!::InternetCombineUrlA(base.c_str(), location, target, &length, ICU_NO_ENCODE)) return {};
+  return target;
+}
+
+bool IsRedirect(int status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
 
 void CloseHinternet(void* handle) { ::InternetCloseHandle(static_cast<HINTERNET>(handle)); }
 
@@ -67,14 +108,9 @@ class WinInetResource final : public InternetResource {
   }
 
   int StatusCode() override {
-    DWORD status = 0;
-    DWORD size = sizeof status;
-    bool answered = false;
-    request_->Use([&](void* request) {
-      answered = ::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
-                                  &size, nullptr) != FALSE;
-    });
-    return answered ? static_cast<int>(status) : 0;
+    int status = 0;
+    request_->Use([&](void* request) { status = StatusOf(static_cast<HINTERNET>(request)); });
+    return status;
   }
 
   std::optional<int64_t> ContentLength() override {
@@ -134,27 +170,40 @@ class WinInetSession final : public InternetSession {
  public:
   explicit WinInetSession(HINTERNET session) : session_(session, win32::HinternetCloser()) {}
 
+  // WinInet follows redirects itself, and Wine's follows one from https to plain http without
+  // a word. So redirects from a secure address are followed here, one at a time, and only to
+  // secure addresses: what was asked for over TLS never arrives in the clear.
   std::unique_ptr<InternetResource> OpenUrl(const std::string& url) override {
-    if (state_->Cancelled()) {
-      state_->FailedWith(ERROR_INTERNET_OPERATION_CANCELLED);
-      return nullptr;
-    }
-    HINTERNET opened = ::InternetOpenUrlA(session_.get(), url.c_str(), kNoCacheHeaders,
-                                          static_cast<DWORD>(-1), kOpenFlags, kContext);
-    if (opened == nullptr) {
-      state_->Failed();
-      return nullptr;
-    }
-    auto request = std::make_shared<SharedHandle>(opened, &CloseHinternet);
-    {
-      std::lock_guard<std::mutex> lock(state_->mutex);
-      if (!state_->cancelled) {
-        state_->request = request;
-        return std::make_unique<WinInetResource>(session_, state_, std::move(request));
+    std::string address = url;
+    for (int redirects = 0;; ++redirects) {
+      if (state_->Cancelled()) {
+        state_->FailedWith(ERROR_INTERNET_OPERATION_CANCELLED);
+        return nullptr;
       }
-      state_->lastError = ERROR_INTERNET_OPERATION_CANCELLED;
+      const bool secure = IsHttps(address);
+      const DWORD flags = kOpenFlags | (secure ? INTERNET_FLAG_NO_AUTO_REDIRECT : 0);
+      UniqueHinternet request(::InternetOpenUrlA(session_.get(), address.c_str(), kNoCacheHeaders,
+                                                 static_cast<DWORD>(-1), flags, kContext));
+      if (!request) {
+        state_->Failed();
+        return nullptr;
+      }
+      std::string target;
+      if (secure && IsRedirect(StatusOf(request.get()))) {
+        target = RedirectTarget(request.get(), address);
+      }
+      if (target.empty()) return Answer(std::move(request));
+      request.reset();
+      if (!IsHttps(target)) {
+        state_->FailedWith(ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR);
+        return nullptr;
+      }
+      if (redirects == kMostRedirects) {
+        state_->FailedWith(ERROR_HTTP_REDIRECT_FAILED);
+        return nullptr;
+      }
+      address = std::move(target);
     }
-    return nullptr;  // cancelled while it opened: the new handle closes with `request`
   }
 
   uint32_t LastError() override {
@@ -167,6 +216,19 @@ class WinInetSession final : public InternetSession {
   }
 
  private:
+  // The request as the session's request in progress, which its canceller closes; nothing
+  // when the session was cancelled while it opened (the handle is closed here).
+  std::unique_ptr<InternetResource> Answer(UniqueHinternet opened) {
+    auto request = std::make_shared<SharedHandle>(opened.release(), &CloseHinternet);
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    if (state_->cancelled) {
+      state_->lastError = ERROR_INTERNET_OPERATION_CANCELLED;
+      return nullptr;
+    }
+    state_->request = request;
+    return std::make_unique<WinInetResource>(session_, state_, std::move(request));
+  }
+
   // Closed once the session and all its resources are gone; only their thread uses it.
   std::shared_ptr<void> session_;
   std::shared_ptr<SessionState> state_ = std::make_shared<SessionState>();

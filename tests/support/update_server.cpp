@@ -17,14 +17,16 @@ std::string WinePath(std::string hostPath) {
 
 }  // namespace
 
-UpdateServer::UpdateServer() {
+UpdateServer::UpdateServer() : UpdateServer(std::string()) {}
+
+UpdateServer::UpdateServer(const std::string& certificate) {
   const char* state = std::getenv("TAVREL_UPDATE_SERVER");
   if (state == nullptr || *state == '\0') return;
-  stateFolder_ = WinePath(state);
+  root_ = WinePath(state) + "\\root";
+  stateFolder_ = WinePath(state) + (certificate.empty() ? "" : "\\tls-" + certificate);
   const std::string port = ReadFileBytes(stateFolder_ + "\\port");
   if (port.empty()) return;
-  baseUrl_ = "http://127.0.0.1:" + port;
-  root_ = stateFolder_ + "\\root";
+  baseUrl_ = (certificate.empty() ? "http://127.0.0.1:" : "https://localhost:") + port;
 }
 
 std::string UpdateServer::RequestLog() const {

@@ -3,9 +3,10 @@
 
 Sets up a fresh folder (the program folder the pages work in) with copies of the given
 programs and files, writes the reader's registry values, runs the UI driver with "@DIR@"
-replaced by the folder's Windows path and "@SERVER@" by the local update server's base URL,
-then checks the files the run should have left. The reader's registry key is removed
-afterwards; tests using it take the CTest resource lock "reader_key".
+replaced by the folder's Windows path, "@SERVER@" by the local update server's base URL and
+"@HTTPS_<NAME>@" by the base URL of its TLS instance with the certificate <name>, then
+checks the files the run should have left. The reader's registry key is removed afterwards;
+tests using it take the CTest resource lock "reader_key".
 
   reader_folder.py --wine-run W --uidriver U --folder DIR [options] -- STEP...
     --copy EXE             copy a program into the folder
@@ -40,6 +41,7 @@ The steps may hold the word "then-run": the driver runs the steps before it, the
 """
 import argparse
 import pathlib
+import re
 import shutil
 import subprocess
 import sys
@@ -115,8 +117,13 @@ def main():
                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
                               errors="replace")
 
+    def https_server(match):
+        port_file = pathlib.Path(args.server_state) / ("tls-" + match[1].lower()) / "port"
+        return "https://localhost:" + port_file.read_text().strip()
+
     def substitute(text):
-        return text.replace("@DIR@", windows_path(folder)).replace("@SERVER@", server)
+        text = text.replace("@DIR@", windows_path(folder)).replace("@SERVER@", server)
+        return re.sub(r"@HTTPS_(\w+)@", https_server, text)
 
     def wait_until(condition, seconds=30):
         deadline = time.monotonic() + seconds

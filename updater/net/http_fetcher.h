@@ -72,7 +72,8 @@ class HttpFetcher {
 
   // Fetches `url` (used verbatim) into `block`, sized by the length the server announced.
   // True only when a 2xx answer announced a length that fits a signed 32-bit count and every
-  // byte of it arrived; otherwise false with `block` empty. Never throws.
+  // byte of it arrived; otherwise false with `block` empty. Never throws. An https address
+  // fails on any certificate fault and on a redirect to plain http; nothing asks the user.
   bool Fetch(const std::string& url, std::vector<char>& block, ProgressSink& progress,
              const std::atomic<int32_t>& cancel, FetchReport& report) noexcept;
 
