@@ -114,9 +114,12 @@ TEST(ProgressMailbox, LatestValuesAndOneNoticeUntilTaken) {
   EXPECT_EQ(update.position, 4096);
   EXPECT_EQ(update.statusText, "b");
   EXPECT_EQ(update.messageText, "m");
-  update = mailbox.Take();  // nothing new
+  EXPECT_FALSE(mailbox.PutPosition(4500));  // the page comes back after a take that found some
+  update = mailbox.Take();
+  EXPECT_EQ(update.position, 4500);
+  update = mailbox.Take();  // nothing new: the page stops coming back
   EXPECT_FALSE(update.range || update.position || update.statusText || update.messageText);
-  EXPECT_TRUE(mailbox.PutPosition(5000));  // told again after the take
+  EXPECT_TRUE(mailbox.PutPosition(5000));  // so the next put tells it again
   update = mailbox.Take();
   EXPECT_FALSE(update.range);
   EXPECT_EQ(update.position, 5000);

@@ -17,13 +17,16 @@ bool FileListPage::OnInitDialog() {
   fileList_.SetUpView(Control(IDC_FILE_LIST));
   platform::FileSystem& files = platform::SystemFileSystem();
   // The worker gets the listed entries as they are, not read back out of the list view.
+  std::vector<FileListRow> rows =
+      FileListRows(platform::SystemProfileStore(), UpdateFiles::Below(files),
+                   [this](const std::string& key) { return fileList_.IconIndexFor(key); });
   std::vector<std::string> entries;
-  for (FileListRow& row :
-       FileListRows(platform::SystemProfileStore(), UpdateFiles::Below(files),
-                    [this](const std::string& key) { return fileList_.IconIndexFor(key); })) {
+  fileList_.BeginInserting(rows.size());
+  for (FileListRow& row : rows) {
     fileList_.InsertRow(row.index, row.text, row.image);
     entries.push_back(std::move(row.text));
   }
+  fileList_.EndInserting();
   SetWork([entries = std::move(entries)](PageView& page) {
     FileDownloadWorker({platform::CurrentUserRegistry(), platform::SystemFileSystem(),
                         platform::SystemProfileStore(), platform::WinInetClient("Ostrel"),

@@ -130,7 +130,7 @@ ProgressMailbox::Update ProgressMailbox::Take() {
   std::lock_guard<std::mutex> lock(mutex_);
   Update taken = std::move(waiting_);
   waiting_ = Update{};
-  told_ = false;
+  told_ = taken.range || taken.position || taken.statusText || taken.messageText;
   return taken;
 }
 

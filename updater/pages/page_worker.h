@@ -83,9 +83,11 @@ std::unique_ptr<platform::InternetSession> OpenPageSession(platform::InternetCli
                                                            PageWorkerState& state);
 
 // The worker's progress on its way to the page: the worker leaves its latest range, position,
-// status text and message, and the page's thread takes whatever is there. Only the latest value of
-// each counts, so a worker reporting thousands of chunks a second is never held up by the
-// page drawing them.
+// status text and message, and the page's thread takes whatever is there. Only the latest value
+// of each counts, so a worker reporting thousands of chunks a second is never held up by the
+// page drawing them. The page is told once; after a take that found something it comes back
+// on its own (a timer) until a take finds nothing, so the screen is drawn at the page's pace,
+// not once a read.
 class ProgressMailbox {
  public:
   struct Update {
@@ -100,7 +102,8 @@ class ProgressMailbox {
   bool PutPosition(int32_t position);
   bool PutStatusText(const std::string& text);
   bool PutMessageText(const std::string& text);
-  // Everything left since the last take; the next Put tells the page again.
+  // Everything left since the last take. When that is nothing, the next Put tells the page
+  // again; otherwise the page is not told and must take again.
   Update Take();
 
  private:

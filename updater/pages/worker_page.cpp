@@ -16,6 +16,10 @@ constexpr UINT kStartEndTimerMessage = WM_APP + 1;
 // Posted by the worker when progress waits in the mailbox. A synchronous call per chunk would
 // cost more than the chunk's read (over a millisecond for the two calls under Wine).
 constexpr UINT kProgressMessage = WM_APP + 2;
+// While progress keeps coming, the page takes it at this pace: twenty times a second is all
+// anyone sees, and drawing once a read took the CPU the transfer needs.
+constexpr UINT_PTR kProgressTimer = 101;
+constexpr UINT kProgressPeriodMs = 50;
 
 // The page's windows, as the worker reaches them: through the mailbox and posted messages, so
 // the worker never waits for the page's thread.
@@ -94,9 +98,12 @@ bool WorkerPage::OnCommand(int id, int notifyCode) {
 }
 
 void WorkerPage::OnTimer(UINT_PTR timerId) {
-  if (timerId != kEndTimer) return;
-  KillTimer(Window(), kEndTimer);
-  End(kOk);
+  if (timerId == kProgressTimer) {
+    ApplyProgress();
+  } else if (timerId == kEndTimer) {
+    KillTimer(Window(), kEndTimer);
+    End(kOk);
+  }
 }
 
 bool WorkerPage::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR& result) {
@@ -113,6 +120,11 @@ bool WorkerPage::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR& result) {
 
 void WorkerPage::ApplyProgress() {
   const ProgressMailbox::Update update = progress_->Take();
+  if (!update.range && !update.position && !update.statusText && !update.messageText) {
+    KillTimer(Window(), kProgressTimer);  // the next progress posts its notice again
+    return;
+  }
+  SetTimer(Window(), kProgressTimer, kProgressPeriodMs, nullptr);
   if (update.range) SendMessageA(Control(IDC_PROGRESS), PBM_SETRANGE32, 0, *update.range);
   if (update.position) {
     SendMessageA(Control(IDC_PROGRESS), PBM_SETPOS, static_cast<WPARAM>(*update.position), 0);
