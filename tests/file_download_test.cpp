@@ -311,8 +311,8 @@ class CountingProfiles final : public platform::ProfileStore {
 };
 
 TEST_F(FileDownload, TheRecordIsReadOncePerRun) {
-  std::vector<std::string> entries;
-  for (int i = 0; i < 50; ++i) entries.push_back("file" + std::to_string(i) + ".dll");
+  std::vector<std::string> entries(50);
+  for (std::size_t i = 0; i < entries.size(); ++i) entries[i] = "file" + std::to_string(i) + ".dll";
   Manifest("8", entries);
   Record("8", entries);
   CountingProfiles counting(profiles, update.record);

@@ -30,16 +30,16 @@ TEST_F(RunLogFile, CreatesItsFolderAndWritesOneLineAnEvent) {
 TEST_F(RunLogFile, RotatesOnceItHasPassed256KiB) {
   const struct {
     const char* what;
-    std::size_t size;  // of the log before the next line
+    uint64_t size;  // of the log before the next line
     bool rotates;
   } rows[] = {
-      {"exactly 256 KiB: kept", 256 * 1024, false},
-      {"one byte past: rotated", 256 * 1024 + 1, true},
+      {"exactly 256 KiB: kept", ostrel::kLogRotationSize, false},
+      {"one byte past: rotated", ostrel::kLogRotationSize + 1, true},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
     testing_support::MakeFolder(folder.Child("update"));
-    const std::string old(row.size, 'o');
+    const std::string old(static_cast<std::size_t>(row.size), 'o');
     WriteFileBytes(folder.Child("update\\ostrel.log"), old);
     WriteFileBytes(folder.Child("update\\ostrel.log.1"), "older");
     log.Write("next");

@@ -16,7 +16,7 @@
 
 namespace ostrel {
 
-inline constexpr uint64_t kLogRotationSize = 256 * 1024;
+inline constexpr uint64_t kLogRotationSize = uint64_t{256} * 1024;
 
 // The local time as "YYYY-MM-DD hh:mm:ss.mmm".
 std::string LocalTimeText();

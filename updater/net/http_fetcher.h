@@ -23,7 +23,7 @@ class ProgressSink {
 };
 
 // The largest read: a fast link moves 64 KiB a read, a slow one what has arrived.
-inline constexpr std::size_t kLargestRead = 64 * 1024;
+inline constexpr std::size_t kLargestRead = std::size_t{64} * 1024;
 
 // The size of the next read: what has arrived, at most kLargestRead and at most what is still
 // missing. At least 1 while anything is missing, so a read never asks for nothing.

@@ -42,7 +42,7 @@ int32_t PageWorkerState::Detach() {
   return outcome;
 }
 
-void PageWorkerState::SetCanceller(std::function<void()> canceller) {
+void PageWorkerState::SetCanceller(const std::function<void()>& canceller) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     canceller_ = canceller;

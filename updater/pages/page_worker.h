@@ -38,7 +38,7 @@ class PageWorkerState {
   const std::atomic<int32_t>& CancelFlag() const { return cancel_; }
   // What ends the worker's transfer in progress (its session's canceller): run by Cancel and
   // Detach, or at once when one of them came first.
-  void SetCanceller(std::function<void()> canceller);
+  void SetCanceller(const std::function<void()>& canceller);
 
   // A store of the worker (a file written and recorded): false once the page was cancelled or
   // has ended, so nothing is written behind the user's back. Until EndStore the page's end waits
