@@ -95,52 +95,113 @@ TEST(CommandLine, OrdinaryValuesAreWrittenAsTheyCame) {
             "-key \"k\\ey\" -n \"\xca\xe9\xc3\xfb\"");
 }
 
-TEST(CommandLine, EveryValueIsExactlyOneArgument) {
-  for (CommandFormat format : {CommandFormat::kDirect, CommandFormat::kNew, CommandFormat::kNew3}) {
-    for (std::size_t i = 0; i < std::size(testing_support::kHostileValues); ++i) {
-      const testing_support::HostileRow row = testing_support::HostileRowAt(i);
-      BookRequest request = WorkedExample();
-      request.url = platform::Utf16ToAnsi(row.url);
-      request.id = platform::Utf16ToAnsi(row.id);
-      request.key = platform::Utf16ToAnsi(row.key);
-      request.name = platform::Utf16ToAnsi(row.name);
-      const std::optional<std::string> line = FormatCommandLine(format, request);
-      ASSERT_TRUE(line.has_value());
-      SCOPED_TRACE(*line);
-      const std::u16string wide = platform::AnsiToUtf16(*line);
-      const Arguments expected = testing_support::ExpectedArguments(format, row);
-      EXPECT_EQ(SplitArguments(wide), expected);
+// Every value, converted to the code page the line is written in, comes back as exactly one
+// argument when the line is read back in that code page and split.
+TEST(CommandLine, EveryValueIsExactlyOneArgumentInEachCodePage) {
+  for (const uint32_t codePage :
+       {platform::kCodePageGbk, platform::kCodePageShiftJis, platform::kCodePageUtf8}) {
+    for (CommandFormat format :
+         {CommandFormat::kDirect, CommandFormat::kNew, CommandFormat::kNew3}) {
+      for (std::size_t i = 0; i < std::size(testing_support::kHostileValues); ++i) {
+        const testing_support::HostileRow row = testing_support::HostileRowAt(i);
+        BookRequest request = WorkedExample();
+        request.codePage = codePage;
+        request.url = platform::Utf16ToCodePage(row.url, codePage);
+        request.id = platform::Utf16ToCodePage(row.id, codePage);
+        request.key = platform::Utf16ToCodePage(row.key, codePage);
+        request.name = platform::Utf16ToCodePage(row.name, codePage);
+        const std::optional<std::string> line = FormatCommandLine(format, request);
+        ASSERT_TRUE(line.has_value());
+        SCOPED_TRACE(std::to_string(codePage) + ": " + *line);
+        const std::u16string wide = platform::CodePageToUtf16(*line, codePage);
+        const Arguments expected = testing_support::ExpectedArguments(format, row, codePage);
+        EXPECT_EQ(SplitArguments(wide), expected);
 #ifdef _WIN32
-      EXPECT_EQ(SplitWithTheSystem(wide), expected);
+        EXPECT_EQ(SplitWithTheSystem(wide), expected);
 #endif
+      }
     }
   }
 }
 
+TEST(CommandLine, ValuesTheReaderMustNeverReceive) {
+  const struct {
+    const char* url;
+    const char* id;
+    const char* key;
+    bool refused;
+  } rows[] = {
+      {"root", "A1", "k", false},
+      {"books/data", "A1", "k", false},
+      {"http://books.example/data", "A1", "k", false},
+      {"HTTPS://books.example:8443/", "A1", "k", false},
+      {"root/a:b", "A1", "k", false},  // a colon after the first '/' names no scheme
+      {"", "", "", false},
+      {"\\\\host\\share", "A1", "k", true},
+      {"//host/share", "A1", "k", true},
+      {"\\/host/share", "A1", "k", true},
+      {"/\\host\\share", "A1", "k", true},
+      {"file:///C:/books", "A1", "k", true},
+      {"FILE://host/share", "A1", "k", true},
+      {"C:\\books", "A1", "k", true},
+      {"smb://host/share", "A1", "k", true},
+      {"javascript:alert(1)", "A1", "k", true},
+      {"http:\\\\host\\share", "A1", "k", true},
+      {"http:///etc", "A1", "k", true},
+      {"http://", "A1", "k", true},
+      {"-url", "A1", "k", true},
+      {"root", "-id", "k", true},
+      {"root", "A1", "-key", true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.url) + " | " + row.id + " | " + row.key);
+    BookRequest request = WorkedExample();
+    request.url = row.url;
+    request.id = row.id;
+    request.key = row.key;
+    EXPECT_EQ(!FormatCommandLine(CommandFormat::kNew3, request).has_value(), row.refused);
+  }
+  BookRequest named = WorkedExample();
+  named.name = "-n";  // always quoted, and only shown
+  EXPECT_TRUE(FormatCommandLine(CommandFormat::kDirect, named).has_value());
+}
+
 TEST(CommandLine, QuotingOnlyWhereNeeded) {
+  const uint32_t gbk = platform::kCodePageGbk;
+  const uint32_t shiftJis = platform::kCodePageShiftJis;
+  const uint32_t utf8 = platform::kCodePageUtf8;
   const struct {
     const char* value;
     bool alwaysQuoted;
+    uint32_t codePage;
     const char* expected;
   } cases[] = {
-      {"plain", false, "plain"},
-      {"plain", true, "\"plain\""},
-      {"", false, "\"\""},
-      {"back\\slash", false, "back\\slash"},
-      {"trailing\\", false, "trailing\\"},
-      {"trailing\\", true, "\"trailing\\\\\""},
-      {"a b", false, "\"a b\""},
-      {"a\tb", false, "\"a\tb\""},
-      {"say \"hi\"", false, "\"say \\\"hi\\\"\""},
-      {"a\\\"b", true, "\"a\\\\\\\"b\""},
-      {"\x81\x5c", true, "\"\x81\x5c\""},                       // a trail byte is not a backslash
-      {"\x81\x5c\"", true, "\"\x81\x5c\\\"\""},                 // nor doubled before a quote
-      {"\\\x81\x5c\\", true, "\"\\\x81\x5c\\\\\""},             // only the last one is
-      {"\xca\xe9\x81\x5c x", false, "\"\xca\xe9\x81\x5c x\""},  // quoted for the blank only
+      {"plain", false, gbk, "plain"},
+      {"plain", true, gbk, "\"plain\""},
+      {"", false, gbk, "\"\""},
+      {"back\\slash", false, gbk, "back\\slash"},
+      {"trailing\\", false, gbk, "trailing\\"},
+      {"trailing\\", true, gbk, "\"trailing\\\\\""},
+      {"a b", false, gbk, "\"a b\""},
+      {"a\tb", false, gbk, "\"a\tb\""},
+      {"say \"hi\"", false, gbk, "\"say \\\"hi\\\"\""},
+      {"a\\\"b", true, gbk, "\"a\\\\\\\"b\""},
+      {"\x81\x5c", true, gbk, "\"\x81\x5c\""},            // a trail byte is not a backslash
+      {"\x81\x5c\"", true, gbk, "\"\x81\x5c\\\"\""},      // nor doubled before a quote
+      {"\\\x81\x5c\\", true, gbk, "\"\\\x81\x5c\\\\\""},  // only the last one is
+      {"\xca\xe9\x81\x5c x", false, gbk, "\"\xca\xe9\x81\x5c x\""},  // quoted for the blank only
+      // Under 932, 0xB1 is a character of its own: the quote after it is escaped.
+      {"\xb1\"", true, shiftJis, "\"\xb1\\\"\""},
+      {"\xb1\" x", false, shiftJis, "\"\xb1\\\" x\""},
+      {"\x95\x5c\"", true, shiftJis, "\"\x95\x5c\\\"\""},  // U+8868: its trail byte is 0x5C
+      {"\x95\x5c", true, shiftJis, "\"\x95\x5c\""},
+      {"\xa0\x5c", true, shiftJis, "\"\xa0\x5c\\\""},  // 0xA0 is no lead byte there
+      {"\xef\xbd\xb1\"", true, utf8, "\"\xef\xbd\xb1\\\"\""},
+      {"\xe8\xa1\xa8\\", true, utf8, "\"\xe8\xa1\xa8\\\\\""},
   };
   for (const auto& row : cases) {
-    SCOPED_TRACE(row.value);
-    EXPECT_EQ(pellwick::QuoteArgument(row.value, row.alwaysQuoted), row.expected);
+    SCOPED_TRACE(std::to_string(row.codePage) + ": " + row.value);
+    EXPECT_EQ(pellwick::QuoteArgument(row.value, row.alwaysQuoted, row.codePage), row.expected);
   }
 }
 

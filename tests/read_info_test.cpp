@@ -3,10 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include "identity/fake_drive_devices.h"
 #include "platform/memory_registry.h"
 #include "platform/text.h"
 #include "readinfo/reader_locator.h"
 #include "support/argv_split.h"
+#include "support/launch_cases.h"
 
 namespace {
 
@@ -75,11 +79,17 @@ class LaunchingMembers : public ::testing::Test {
     EXPECT_TRUE(boxes.shown.empty());
   }
 
+  pellwick::ReadInfoPlatform Platform(uint32_t codePage) {
+    return {registry, files, shell, boxes, codePage, [this] { return now; }, &drives};
+  }
+
   platform::MemoryRegistry registry;
   ExistingFiles files;
   RecordingShell shell;
   RecordingBoxes boxes;
-  pellwick::ReadInfoMethods methods{{registry, files, shell, boxes}};
+  int64_t now = 0;
+  identity_test::FakeDriveDevices drives{pellwick::PlatformFamily::WindowsNt};
+  pellwick::ReadInfoMethods methods{Platform(platform::kCodePageGbk)};
 };
 
 const char16_t kBookName[] = u"\u4e66\u540d";
@@ -117,6 +127,11 @@ TEST_F(LaunchingMembers, ArgumentValues) {
        "-url root -id A1 -t 2 -g 15 -key \"k\" -n \"?\""},
       {"blank in the id is quoted", u"root", u"A 1", u"k", u"n",
        "-url root -id \"A 1\" -t 2 -g 15 -key \"k\" -n \"n\""},
+      {"no best fit for the yen sign", u"root", u"A1", u"\u00a5", u"n",
+       "-url root -id A1 -t 2 -g 15 -key \"?\" -n \"n\""},
+      {"a network share", u"\\\\host\\share", u"A1", u"k", u"n", nullptr},
+      {"another scheme", u"javascript:alert(1)", u"A1", u"k", u"n", nullptr},
+      {"an id read as an option", u"root", u"-t", u"k", u"n", nullptr},
   };
   for (const auto& row : cases) {
     SCOPED_TRACE(row.what);
@@ -229,6 +244,7 @@ TEST_F(LaunchingMembers, MissingReaderShowsTheWarning) {
   EXPECT_EQ(methods.PassReadInfoDirectNew(u"root", u"A1", 2, 15, u"", kBookName, 3), kSOk);
   registry.DeleteTree(pellwick::kReaderKey);
   files.readerInstalled = true;
+  now += pellwick::kWarningQuietMilliseconds;
   EXPECT_EQ(methods.PassReadInfoDirectNew3(u"root", u"A1", 2, 15, u"", kBookName, 3, 1), kSOk);
   EXPECT_TRUE(shell.started.empty());
   ASSERT_EQ(boxes.shown.size(), 2u);
@@ -237,6 +253,68 @@ TEST_F(LaunchingMembers, MissingReaderShowsTheWarning) {
     EXPECT_EQ(box.caption, "\xcc\xe1\xca\xbe");
     EXPECT_EQ(box.style, 0x30u);
   }
+}
+
+TEST_F(LaunchingMembers, TheWarningWaitsTenSecondsAfterItCloses) {
+  files.readerInstalled = false;
+  const struct {
+    int64_t at;
+    std::size_t shownSoFar;
+  } calls[] = {
+      {0, 1}, {1, 1}, {9999, 1}, {10000, 2}, {10001, 2}, {25000, 3},
+  };
+  for (const auto& call : calls) {
+    SCOPED_TRACE(call.at);
+    now = call.at;
+    EXPECT_EQ(methods.PassReadInfoDirect(u"root", u"A1", 2, 15, u"", kBookName), kSOk);
+    EXPECT_EQ(boxes.shown.size(), call.shownSoFar);
+  }
+}
+
+// A box that the page's script calls the control again from, while it is open.
+class ReenteringBoxes final : public platform::MessageBoxes {
+ public:
+  int Show(const std::string&, const std::string&, uint32_t) override {
+    ++shown;
+    if (again) again();
+    return 1;
+  }
+  int shown = 0;
+  std::function<void()> again;
+};
+
+TEST_F(LaunchingMembers, NoSecondWarningWhileOneIsOpen) {
+  files.readerInstalled = false;
+  ReenteringBoxes reentering;
+  pellwick::ReadInfoMethods control({registry, files, shell, reentering});
+  int32_t inner = -1;
+  reentering.again = [&] {
+    inner = control.PassReadInfoDirect(u"root", u"A1", 2, 15, u"", kBookName);
+  };
+  EXPECT_EQ(control.PassReadInfoDirect(u"root", u"A1", 2, 15, u"", kBookName), kSOk);
+  EXPECT_EQ(inner, kSOk);
+  EXPECT_EQ(reentering.shown, 1);
+}
+
+TEST_F(LaunchingMembers, ValuesAreQuotedByTheCodePageThatConvertedThem) {
+  // U+FF71 is the single byte 0xB1 in 932, where GBK rules would take it for a lead byte and
+  // let the quote after it end the argument.
+  pellwick::ReadInfoMethods japanese(Platform(platform::kCodePageShiftJis));
+  const std::u16string key = u"\uff71\" -url http://evil.example -key \uff71";
+  EXPECT_EQ(japanese.PassReadInfoDirect(u"root", u"\u8868\\", 2, 15, key.c_str(), u"\u8868\""),
+            kSOk);
+  const std::vector<std::u16string> arguments = testing_support::SplitArguments(
+      platform::CodePageToUtf16(StartedLine(), platform::kCodePageShiftJis));
+  EXPECT_EQ(arguments,
+            (std::vector<std::u16string>{u"-url", u"root", u"-id", u"\u8868\\", u"-t", u"2", u"-g",
+                                         u"15", u"-key", key, u"-n", u"\u8868\""}));
+}
+
+TEST_F(LaunchingMembers, GetLocalIdIsTheLastAnsweringDrivesSerialNumber) {
+  EXPECT_EQ(methods.GetLocalID(), u"");
+  drives.AddDisk(1).identify.Text(10, "  12345678          ");
+  EXPECT_EQ(methods.GetLocalID(), u"  12345678");
+  EXPECT_TRUE(shell.started.empty());
 }
 
 TEST_F(LaunchingMembers, ShellFailureIsNotReported) {

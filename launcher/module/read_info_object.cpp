@@ -1,16 +1,17 @@
 #include "module/read_info_object.h"
 
+// The browser's location, through the site's services: SID_SWebBrowserApp.
+#include <exdisp.h>
+#include <shlguid.h>
+
 #include <new>
 #include <string>
+#include <vector>
 
-#include "identity/drive_identity.h"
-#include "module/member_name_cache.h"
-#include "module/module_state.h"
-#include "module/type_info_cache.h"
 #include "platform/file_system.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
-#include "readinfo/read_info.h"
+#include "site/site_lock.h"
 
 namespace pellwick {
 
@@ -18,6 +19,56 @@ static_assert(sizeof(OLECHAR) == sizeof(char16_t), "OLECHAR is UTF-16");
 static_assert(com::kSupportedSafetyOptions ==
                   (INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA),
               "safety options");
+
+namespace {
+
+// IWebBrowser2's LocationURL property, read through the browser's IDispatch.
+constexpr DISPID kLocationUrlDispid = 211;
+
+ReadInfoPlatform SystemReadInfoPlatform() {
+  return ReadInfoPlatform{platform::CurrentUserRegistry(), platform::SystemFileSystem(),
+                          platform::SystemShell(), platform::SystemMessageBoxes()};
+}
+
+// A BSTR as the members take it: UTF-16 read up to its first zero, null allowed.
+BstrArg Arg(BSTR value) { return reinterpret_cast<BstrArg>(value); }
+
+// The display name of the container's moniker, which every container of controls can give.
+void AddContainerAddress(IUnknown& site, std::vector<std::u16string>& addresses) {
+  ComPtr<IOleClientSite> clientSite;
+  ComPtr<IMoniker> moniker;
+  ComPtr<IBindCtx> bindContext;
+  LPOLESTR name = nullptr;
+  if (SUCCEEDED(site.QueryInterface(IID_IOleClientSite, clientSite.ReceiveVoid())) &&
+      SUCCEEDED(clientSite->GetMoniker(OLEGETMONIKER_ONLYIFTHERE, OLEWHICHMK_CONTAINER,
+                                       moniker.Receive())) &&
+      moniker && SUCCEEDED(::CreateBindCtx(0, bindContext.Receive())) &&
+      SUCCEEDED(moniker->GetDisplayName(bindContext.get(), nullptr, &name)) && name != nullptr) {
+    addresses.emplace_back(reinterpret_cast<const char16_t*>(name));
+  }
+  ::CoTaskMemFree(name);
+}
+
+// The location of the browser that shows the page, where the site offers the browser.
+void AddBrowserAddress(IUnknown& site, std::vector<std::u16string>& addresses) {
+  ComPtr<IServiceProvider> services;
+  ComPtr<IDispatch> browser;
+  DISPPARAMS none = {nullptr, nullptr, 0, 0};
+  VARIANT location;
+  ::VariantInit(&location);
+  if (SUCCEEDED(site.QueryInterface(IID_IServiceProvider, services.ReceiveVoid())) &&
+      SUCCEEDED(services->QueryService(SID_SWebBrowserApp, IID_IDispatch, browser.ReceiveVoid())) &&
+      browser &&
+      SUCCEEDED(browser->Invoke(kLocationUrlDispid, IID_NULL, LOCALE_USER_DEFAULT,
+                                DISPATCH_PROPERTYGET, &none, &location, nullptr, nullptr)) &&
+      location.vt == VT_BSTR && location.bstrVal != nullptr) {
+    addresses.emplace_back(reinterpret_cast<const char16_t*>(location.bstrVal),
+                           ::SysStringLen(location.bstrVal));
+  }
+  ::VariantClear(&location);
+}
+
+}  // namespace
 
 HRESULT ReadInfo::Create(IUnknown* outer, REFIID iid, void** object) {
   ReadInfo* readInfo = new (std::nothrow) ReadInfo(outer);
@@ -29,11 +80,12 @@ HRESULT ReadInfo::Create(IUnknown* outer, REFIID iid, void** object) {
   return result;
 }
 
-ReadInfo::ReadInfo(IUnknown* outer) : own_(*this), controlling_(outer ? outer : &own_) {
-  Module().lock.Lock();
+ReadInfo::ReadInfo(IUnknown* outer)
+    : own_(*this), controlling_(outer ? outer : &own_), methods_(SystemReadInfoPlatform()) {
+  LockModule();
 }
 
-ReadInfo::~ReadInfo() { Module().lock.Unlock(); }
+ReadInfo::~ReadInfo() { UnlockModule(); }
 
 STDMETHODIMP ReadInfo::OwnUnknown::QueryInterface(REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
@@ -43,6 +95,8 @@ STDMETHODIMP ReadInfo::OwnUnknown::QueryInterface(REFIID iid, void** object) {
     *object = static_cast<IObjectSafety*>(&owner_);
   } else if (IsEqualIID(iid, IID_IReadInfo) || IsEqualIID(iid, IID_IDispatch)) {
     *object = static_cast<IReadInfo*>(&owner_);
+  } else if (IsEqualIID(iid, IID_IObjectWithSite)) {
+    *object = static_cast<IObjectWithSite*>(&owner_);
   } else {
     *object = nullptr;
     return E_NOINTERFACE;
@@ -80,20 +134,19 @@ STDMETHODIMP ReadInfo::GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) {
   if (info == nullptr) return E_POINTER;
   *info = nullptr;
   if (index != 0) return DISP_E_BADINDEX;
-  ITypeInfo* loaded = nullptr;
-  const HRESULT result = ReadInfoTypeInfo().Get(lcid, loaded);
+  const ReadInfoTypeInfo* typeInfo = nullptr;
+  const HRESULT result = GetReadInfoTypeInfo(lcid, typeInfo);
   if (FAILED(result)) return result;
-  loaded->AddRef();
-  *info = loaded;
+  typeInfo->info->AddRef();
+  *info = typeInfo->info;
   return S_OK;
 }
 
 STDMETHODIMP ReadInfo::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID lcid,
                                      DISPID* dispids) {
-  TypeInfoCache& cache = ReadInfoTypeInfo();
-  ITypeInfo* info = nullptr;
-  const HRESULT result = cache.Get(lcid, info);
-  if (FAILED(result)) return result;
+  const ReadInfoTypeInfo* typeInfo = nullptr;
+  const HRESULT loaded = GetReadInfoTypeInfo(lcid, typeInfo);
+  if (FAILED(loaded)) return loaded;
   if (names == nullptr || dispids == nullptr) return E_POINTER;
   // The type information would read through a null name.
   bool nullName = false;
@@ -103,65 +156,62 @@ STDMETHODIMP ReadInfo::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID l
   }
   if (nullName) return DISP_E_UNKNOWNNAME;
   if (count == 1) {
-    if (const auto dispid = cache.names().FindDispid(reinterpret_cast<const char16_t*>(names[0]))) {
+    const auto dispid = typeInfo->members.FindDispid(reinterpret_cast<const char16_t*>(names[0]));
+    if (dispid) {
       dispids[0] = *dispid;
       return S_OK;
     }
   }
-  return info->GetIDsOfNames(names, count, dispids);
+  const HRESULT result = typeInfo->info->GetIDsOfNames(names, count, dispids);
+  // The type information also knows the restricted members, which no script may reach.
+  if (count > 0 && dispids[0] != DISPID_UNKNOWN && !typeInfo->members.ArgumentCount(dispids[0])) {
+    for (UINT index = 0; index < count; ++index) dispids[index] = DISPID_UNKNOWN;
+    return DISP_E_UNKNOWNNAME;
+  }
+  return result;
 }
 
 STDMETHODIMP ReadInfo::Invoke(DISPID dispid, REFIID, LCID lcid, WORD flags, DISPPARAMS* parameters,
                               VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
-  TypeInfoCache& cache = ReadInfoTypeInfo();
-  ITypeInfo* info = nullptr;
-  const HRESULT loaded = cache.Get(lcid, info);
+  const ReadInfoTypeInfo* typeInfo = nullptr;
+  const HRESULT loaded = GetReadInfoTypeInfo(lcid, typeInfo);
   if (FAILED(loaded)) return loaded;
   if (parameters == nullptr) return E_INVALIDARG;
-  // Windows refuses a call with the wrong number of arguments in ITypeInfo::Invoke; Wine lets
-  // extra ones through. Checking here makes both behave alike.
-  const auto expected = cache.names().ArgumentCount(dispid);
-  if (expected && *expected != parameters->cArgs) return DISP_E_BADPARAMCOUNT;
-  return info->Invoke(static_cast<IReadInfo*>(this), dispid, flags, parameters, result, exception,
-                      argumentError);
+  // Only the members of IReadInfo: ITypeInfo::Invoke would as well call QueryInterface,
+  // AddRef or Release with whatever a script passes. Windows refuses a call with the wrong
+  // number of arguments in ITypeInfo::Invoke, Wine lets extra ones through: the count is
+  // checked here so both behave alike.
+  const auto expected = typeInfo->members.ArgumentCount(dispid);
+  if (!expected) return DISP_E_MEMBERNOTFOUND;
+  if (*expected != parameters->cArgs) return DISP_E_BADPARAMCOUNT;
+  return typeInfo->info->Invoke(static_cast<IReadInfo*>(this), dispid, flags, parameters, result,
+                                exception, argumentError);
 }
-
-namespace {
-
-ReadInfoMethods SystemReadInfoMethods() {
-  return ReadInfoMethods(LaunchPlatform{platform::CurrentUserRegistry(),
-                                        platform::SystemFileSystem(), platform::SystemShell(),
-                                        platform::SystemMessageBoxes()});
-}
-
-// A BSTR as the launch logic takes it: UTF-16 read up to its first zero, null allowed.
-BstrArg Arg(BSTR value) { return reinterpret_cast<BstrArg>(value); }
-
-}  // namespace
 
 STDMETHODIMP ReadInfo::PassReadInfoDirect(BSTR bstrDataWebRoot, BSTR bstrSbkID, LONG lReadType,
                                           LONG lPriorPageNo, BSTR bstrKey, BSTR bstrSbkName) {
-  return SystemReadInfoMethods().PassReadInfoDirect(Arg(bstrDataWebRoot), Arg(bstrSbkID), lReadType,
-                                                    lPriorPageNo, Arg(bstrKey), Arg(bstrSbkName));
+  if (!PageMayUse()) return E_ACCESSDENIED;
+  return methods_.PassReadInfoDirect(Arg(bstrDataWebRoot), Arg(bstrSbkID), lReadType, lPriorPageNo,
+                                     Arg(bstrKey), Arg(bstrSbkName));
 }
 
 STDMETHODIMP ReadInfo::PassEncryptURL(BSTR bstrEncryptURL) {
-  return SystemReadInfoMethods().PassEncryptURL(Arg(bstrEncryptURL));
+  return methods_.PassEncryptURL(Arg(bstrEncryptURL));
 }
 
 STDMETHODIMP ReadInfo::PassReadInfoDirectNew(BSTR bstrDataWebRoot, BSTR bstrSbkID, LONG lReadType,
                                              LONG lPriorPageNo, BSTR bstrKey, BSTR bstrSbkName,
                                              LONG lUserType) {
-  return SystemReadInfoMethods().PassReadInfoDirectNew(Arg(bstrDataWebRoot), Arg(bstrSbkID),
-                                                       lReadType, lPriorPageNo, Arg(bstrKey),
-                                                       Arg(bstrSbkName), lUserType);
+  if (!PageMayUse()) return E_ACCESSDENIED;
+  return methods_.PassReadInfoDirectNew(Arg(bstrDataWebRoot), Arg(bstrSbkID), lReadType,
+                                        lPriorPageNo, Arg(bstrKey), Arg(bstrSbkName), lUserType);
 }
 
 STDMETHODIMP ReadInfo::PassReadInfoDirectNew2(BSTR bstrDataWebRoot, BSTR bstrSbkID, LONG lReadType,
                                               LONG lPriorPageNo, BSTR bstrKey, BSTR bstrSbkName,
                                               LONG lUserType, BSTR bstrFeiPercent, BSTR bstrUserId,
                                               BSTR bstrReadPercent, BSTR bstrPathSbkID) {
-  return SystemReadInfoMethods().PassReadInfoDirectNew2(
+  return methods_.PassReadInfoDirectNew2(
       Arg(bstrDataWebRoot), Arg(bstrSbkID), lReadType, lPriorPageNo, Arg(bstrKey), Arg(bstrSbkName),
       lUserType, Arg(bstrFeiPercent), Arg(bstrUserId), Arg(bstrReadPercent), Arg(bstrPathSbkID));
 }
@@ -169,26 +219,20 @@ STDMETHODIMP ReadInfo::PassReadInfoDirectNew2(BSTR bstrDataWebRoot, BSTR bstrSbk
 STDMETHODIMP ReadInfo::PassReadInfoDirectNew3(BSTR bstrDataWebRoot, BSTR bstrSbkID, LONG lReadType,
                                               LONG lPriorPageNo, BSTR bstrKey, BSTR bstrSbkName,
                                               LONG lUserType, LONG lDownDay) {
-  return SystemReadInfoMethods().PassReadInfoDirectNew3(Arg(bstrDataWebRoot), Arg(bstrSbkID),
-                                                        lReadType, lPriorPageNo, Arg(bstrKey),
-                                                        Arg(bstrSbkName), lUserType, lDownDay);
+  if (!PageMayUse()) return E_ACCESSDENIED;
+  return methods_.PassReadInfoDirectNew3(Arg(bstrDataWebRoot), Arg(bstrSbkID), lReadType,
+                                         lPriorPageNo, Arg(bstrKey), Arg(bstrSbkName), lUserType,
+                                         lDownDay);
 }
 
 STDMETHODIMP ReadInfo::get_GetLocalID(BSTR* pVal) {
   if (pVal == nullptr) return E_POINTER;
   *pVal = nullptr;
-  try {
-    const DriveIdentity identity;
-    const std::string serial = identity.serialNumber;
-    const char* text = serial.c_str();
-    const int length = static_cast<int>(std::char_traits<char>::length(text));
-    const int units = ::MultiByteToWideChar(CP_ACP, 0, text, length, nullptr, 0);
-    BSTR value = ::SysAllocStringLen(nullptr, static_cast<UINT>(units));
-    if (value != nullptr) ::MultiByteToWideChar(CP_ACP, 0, text, length, value, units);
-    *pVal = value;
-  } catch (...) {
-    // The identifier is then empty: automation reads a null BSTR as "".
-  }
+  if (!PageMayUse()) return E_ACCESSDENIED;
+  const std::u16string id = methods_.GetLocalID();
+  // A failed allocation leaves a null BSTR, which automation reads as "".
+  *pVal = ::SysAllocStringLen(reinterpret_cast<const OLECHAR*>(id.data()),
+                              static_cast<UINT>(id.size()));
   return S_OK;
 }
 
@@ -215,7 +259,38 @@ STDMETHODIMP ReadInfo::GetInterfaceSafetyOptions(REFIID iid, DWORD* supported, D
 
 STDMETHODIMP ReadInfo::SetInterfaceSafetyOptions(REFIID iid, DWORD mask, DWORD enabled) {
   if (FAILED(Ask(iid))) return E_NOINTERFACE;
+  if (!PageMayUse()) return E_ACCESSDENIED;
   return safety_.Set(mask, enabled);
+}
+
+STDMETHODIMP ReadInfo::SetSite(IUnknown* site) {
+  // Once a site was set the object is hosted: clearing the site leaves it locked.
+  if (site != nullptr) {
+    site->AddRef();
+    siteWasSet_ = true;
+  }
+  *site_.Receive() = site;
+  return S_OK;
+}
+
+STDMETHODIMP ReadInfo::GetSite(REFIID iid, void** site) {
+  if (site == nullptr) return E_POINTER;
+  *site = nullptr;
+  if (!site_) return E_FAIL;
+  return site_->QueryInterface(iid, site);
+}
+
+bool ReadInfo::PageMayUse() {
+  if (!siteWasSet_) return true;
+  if (!site_) return false;
+  try {
+    std::vector<std::u16string> addresses;
+    AddContainerAddress(*site_.get(), addresses);
+    AddBrowserAddress(*site_.get(), addresses);
+    return IsAllowedPage(addresses, ReadAllowList(platform::LocalMachineRegistry()));
+  } catch (...) {
+    return false;
+  }
 }
 
 }  // namespace pellwick

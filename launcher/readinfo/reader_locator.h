@@ -6,13 +6,14 @@
 #include <string>
 
 #include "platform/file_system.h"
+#include "platform/product.h"
 #include "platform/registry.h"
 
 namespace pellwick {
 
 // Below HKEY_CURRENT_USER; the key's default value is the reader's installation folder.
-inline constexpr char kReaderKey[] = "Software\\Morvane\\Reader";
-inline constexpr char kReaderExecutable[] = "Tavrel.exe";
+using platform::kReaderExecutable;
+using platform::kReaderKey;
 // The registry value is read into, and the executable's path must fit, this many bytes with
 // the terminating zero.
 inline constexpr std::size_t kReaderPathSize = 260;

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "module/hresults.h"
+#include "module/com_rules.h"
 #include "platform/registry.h"
 
 namespace pellwick {

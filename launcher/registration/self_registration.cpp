@@ -6,7 +6,7 @@
 #include <string>
 #include <type_traits>
 
-#include "module/com_ptr.h"
+#include "module/module.h"
 #include "platform/registry.h"
 #include "platform/text.h"
 #include "registration/module_paths.h"
@@ -57,7 +57,7 @@ std::wstring Wide(const std::string& ansi) {
 }
 
 // The type library from the DLL's resource TYPELIB 1, or else from the .tlb file beside it.
-HRESULT LoadTypeLibrary(const std::string& modulePath, com::ComPtr<ITypeLib>& library,
+HRESULT LoadTypeLibrary(const std::string& modulePath, ComPtr<ITypeLib>& library,
                         std::wstring& loadedPath) {
   loadedPath = Wide(modulePath);
   HRESULT result = ::LoadTypeLib(loadedPath.c_str(), library.Receive());
@@ -87,7 +87,7 @@ HRESULT RegisterServer(HINSTANCE instance) noexcept {
     if (FAILED(result)) return result;
     result = RunScript(longPath, RegistrarMode::kRegister);
     if (FAILED(result)) return result;
-    com::ComPtr<ITypeLib> library;
+    ComPtr<ITypeLib> library;
     std::wstring loadedPath;
     result = LoadTypeLibrary(longPath, library, loadedPath);
     if (FAILED(result)) return result;
@@ -105,7 +105,7 @@ HRESULT UnregisterServer(HINSTANCE instance) noexcept {
     std::string longPath;
     if (FAILED(ModulePath(instance, longPath))) return S_OK;
     RunScript(longPath, RegistrarMode::kUnregister);
-    com::ComPtr<ITypeLib> library;
+    ComPtr<ITypeLib> library;
     std::wstring loadedPath;
     if (FAILED(LoadTypeLibrary(longPath, library, loadedPath))) return S_OK;
     TLIBATTR* attributes = nullptr;

@@ -13,4 +13,9 @@ Registry& ClassesRootRegistry() {
   return registry;
 }
 
+Registry& LocalMachineRegistry() {
+  static MemoryRegistry registry;
+  return registry;
+}
+
 }  // namespace platform

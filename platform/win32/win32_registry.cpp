@@ -88,4 +88,9 @@ Registry& ClassesRootRegistry() {
   return registry;
 }
 
+Registry& LocalMachineRegistry() {
+  static Win32Registry registry(HKEY_LOCAL_MACHINE);
+  return registry;
+}
+
 }  // namespace platform

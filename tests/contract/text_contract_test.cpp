@@ -1,5 +1,9 @@
-// ANSI (code page 936) and UTF-16 conversion: iconv natively, the Win32 API under Wine.
+// Conversion between UTF-16 and the ANSI code pages, and their lead bytes: iconv and our tables
+// natively, the Win32 API under Wine.
 #include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
 
 #include "platform/text.h"
 
@@ -29,6 +33,66 @@ TEST(TextContract, RoundTripsBetweenGbkAndUtf16) {
 
 TEST(TextContract, CharactersOutsideTheCodePageBecomeQuestionMarks) {
   EXPECT_EQ(platform::Utf16ToAnsi(u"a\u0e01b"), "a?b");  // a Thai letter
+}
+
+// The lead bytes of each code page, as ranges; every byte outside them is a character of its own.
+struct LeadBytes {
+  uint32_t codePage;
+  std::vector<std::pair<int, int>> ranges;
+};
+
+const LeadBytes kLeadBytes[] = {
+    {platform::kCodePageShiftJis, {{0x81, 0x9F}, {0xE0, 0xFC}}},
+    {platform::kCodePageGbk, {{0x81, 0xFE}}},
+    {949, {{0x81, 0xFE}}},
+    {950, {{0x81, 0xFE}}},
+    {platform::kCodePageUtf8, {}},
+    {1252, {}},
+};
+
+TEST(TextContract, LeadBytesOfEachCodePage) {
+  for (const LeadBytes& page : kLeadBytes) {
+    SCOPED_TRACE(page.codePage);
+    for (int byte = 0; byte < 256; ++byte) {
+      bool lead = false;
+      for (const auto& range : page.ranges) lead |= byte >= range.first && byte <= range.second;
+      EXPECT_EQ(platform::IsLeadByte(page.codePage, static_cast<unsigned char>(byte)), lead)
+          << "byte " << byte;
+    }
+  }
+}
+
+// A character the code page lacks becomes its default character, never a look-alike: a best
+// fit would turn U+00A5 into '\' under 932 and U+FF02 into '"' under 1252.
+TEST(TextContract, ConversionWithoutBestFit) {
+  const struct {
+    uint32_t codePage;
+    std::u16string wide;
+    std::string bytes;
+  } rows[] = {
+      {platform::kCodePageShiftJis, u"\uff71\"", "\xb1\""},
+      {platform::kCodePageShiftJis, u"\u8868\\", "\x95\x5c\\"},
+      {platform::kCodePageShiftJis, u"\uff02\uff3c", "\xfa\x57\x81\x5f"},
+      {platform::kCodePageShiftJis, u"\u00a5\u203e\u0e01", "???"},
+      {platform::kCodePageGbk, u"\uff02\uff3c", "\xa3\xa2\xa3\xdc"},
+      {platform::kCodePageGbk, u"\u00a5\u203e\uff71", "???"},
+      {platform::kCodePageGbk, u"\xd800", "?"},
+      {platform::kCodePageUtf8, u"\uff71\"\u00a5", "\xef\xbd\xb1\"\xc2\xa5"},
+      {platform::kCodePageUtf8, u"\U0001F600", "\xf0\x9f\x98\x80"},
+      {platform::kCodePageUtf8, u"a\xd800z", "a\xef\xbf\xbdz"},
+      {1252, u"\uff02\uff3c\u2216\u00a5", "???\xa5"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::to_string(row.codePage) + ": " + row.bytes);
+    EXPECT_EQ(platform::Utf16ToCodePage(row.wide, row.codePage), row.bytes);
+  }
+}
+
+TEST(TextContract, ReadingBackInTheCodePage) {
+  EXPECT_EQ(platform::CodePageToUtf16("\xb1\"\x95\x5c", platform::kCodePageShiftJis),
+            u"\uff71\"\u8868");
+  EXPECT_EQ(platform::CodePageToUtf16("\xca\xe9\x95\x5c", platform::kCodePageGbk), u"\u4e66\u661e");
+  EXPECT_EQ(platform::CodePageToUtf16("\xe8\xa1\xa8\\", platform::kCodePageUtf8), u"\u8868\\");
 }
 
 }  // namespace

@@ -115,6 +115,35 @@ TEST_F(Dispatch, ArgumentCountMustMatch) {
   }
 }
 
+// The type information lists the members IReadInfo inherits, flagged restricted: a script
+// that reached AddRef or Release through Invoke could free the object under its owner.
+TEST_F(Dispatch, RestrictedMembersCannotBeReached) {
+  ITypeInfo* info = nullptr;
+  ASSERT_EQ(object->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info), S_OK);
+  const struct {
+    const wchar_t* name;
+    UINT count;
+  } rows[] = {
+      {L"QueryInterface", 2},   {L"AddRef", 0},        {L"Release", 0},
+      {L"GetTypeInfoCount", 1}, {L"GetIDsOfNames", 5}, {L"Invoke", 8},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.name, row.name + wcslen(row.name)));
+    std::wstring name = row.name;
+    LPOLESTR names[] = {&name[0]};
+    DISPID dispid = DISPID_UNKNOWN;
+    ASSERT_EQ(info->GetIDsOfNames(names, 1, &dispid), S_OK);
+    std::vector<DISPID> ids;
+    EXPECT_EQ(Ids({row.name}, ids), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(ids, std::vector<DISPID>{DISPID_UNKNOWN});
+    EXPECT_EQ(Call(dispid, row.count), DISP_E_MEMBERNOTFOUND);
+  }
+  info->Release();
+  // Nothing took or dropped a reference on the way.
+  EXPECT_EQ(object->AddRef(), 2u);
+  EXPECT_EQ(object->Release(), 1u);
+}
+
 TEST_F(Dispatch, GetLocalIdIsAStringProperty) {
   VARIANT result;
   ::VariantInit(&result);

@@ -9,18 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "support/resource_reading.h"
+
 namespace {
 
-constexpr WORD kChinesePrc = MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED);  // 0x0804
-
-std::wstring BuildFolder() {
-  wchar_t name[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameW(nullptr, name, MAX_PATH);
-  std::wstring path(name, length);
-  path = path.substr(0, path.find_last_of(L'\\'));  // build\win64\bin
-  path = path.substr(0, path.find_last_of(L'\\'));  // build\win64
-  return path.substr(0, path.find_last_of(L'\\'));  // build
-}
+using testing_support::BuildFolder;
+using testing_support::Resource;
 
 struct Binary {
   const char* preset;
@@ -30,15 +24,6 @@ struct Binary {
 std::vector<Binary> Binaries() {
   return {{"win64", BuildFolder() + L"\\win64\\bin\\Ostrel.exe"},
           {"win32", BuildFolder() + L"\\win32\\bin\\Ostrel.exe"}};
-}
-
-// A resource's bytes in language 0x0804; empty when it is not there.
-std::string Resource(HMODULE module, LPCWSTR type, WORD id) {
-  HRSRC found = FindResourceExW(module, type, MAKEINTRESOURCEW(id), kChinesePrc);
-  if (found == nullptr) return {};
-  HGLOBAL loaded = LoadResource(module, found);
-  const char* data = static_cast<const char*>(LockResource(loaded));
-  return data == nullptr ? std::string() : std::string(data, SizeofResource(module, found));
 }
 
 struct DialogFacts {
@@ -158,14 +143,8 @@ TEST_P(OstrelResources, SidePictureIs138By278With16Bits) {
 }
 
 TEST_P(OstrelResources, String101) {
-  // String 101 is the sixth of block 7 (ids 96 to 111), each string counted, not ended.
-  const std::string block = Resource(module_, MAKEINTRESOURCEW(6) /* RT_STRING */, 101 / 16 + 1);
-  ASSERT_FALSE(block.empty());
-  const auto* words = reinterpret_cast<const WORD*>(block.data());
-  std::size_t at = 0;
-  for (int i = 0; i < 101 % 16; ++i) at += 1 + words[at];
-  const std::wstring text(reinterpret_cast<const wchar_t*>(words + at + 1), words[at]);
-  EXPECT_EQ(text, L"\u5173\u4e8e Ostrel(&A)...");  // 关于 Ostrel(&A)...
+  EXPECT_EQ(testing_support::TableString(module_, 101),
+            L"\u5173\u4e8e Ostrel(&A)...");  // 关于 Ostrel(&A)...
 }
 
 INSTANTIATE_TEST_SUITE_P(Builds, OstrelResources, ::testing::ValuesIn(Binaries()),
@@ -173,10 +152,8 @@ INSTANTIATE_TEST_SUITE_P(Builds, OstrelResources, ::testing::ValuesIn(Binaries()
 
 TEST(OstrelVersion, FixedAndStringInformation) {
   const std::wstring path = Binaries()[0].path;
-  DWORD ignored = 0;
-  std::vector<char> data(GetFileVersionInfoSizeW(path.c_str(), &ignored));
+  std::vector<char> data = testing_support::VersionInformation(path);
   ASSERT_FALSE(data.empty());
-  ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(data.size()), data.data()));
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
   ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
@@ -194,11 +171,8 @@ TEST(OstrelVersion, FixedAndStringInformation) {
       {L"FileVersion", L"1, 0, 0, 1"},
   };
   for (const auto& expected : strings) {
-    wchar_t* value = nullptr;
-    const std::wstring query = std::wstring(L"\\StringFileInfo\\080404B0\\") + expected.name;
-    ASSERT_TRUE(
-        VerQueryValueW(data.data(), query.c_str(), reinterpret_cast<void**>(&value), &length))
-        << "no " << expected.name;
+    const wchar_t* value = testing_support::VersionString(data, L"080404B0", expected.name);
+    ASSERT_NE(value, nullptr) << "no " << expected.name;
     EXPECT_EQ(std::wstring(value), expected.value);
   }
 }

@@ -2,6 +2,8 @@
 // arguments CommandLineToArgvW splits it into in "launch.rec" beside itself, then exits.
 // The record is UTF-16LE: the command line, then each argument, each followed by a zero unit.
 // It is written under another name and renamed, so a reader of the record never sees half.
+// Each start also appends its raw command line and a line feed to "launch.log", so a test can
+// count the starts.
 //
 // Started as "Tavrel.exe --wait [FILE]" it plays a running reader instead: it opens FILE (if
 // given) without sharing, as a reader holds its own files, writes the record, and then runs
@@ -60,6 +62,17 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (!::MoveFileExW(partial.c_str(), (folder + L"launch.rec").c_str(),
                        MOVEFILE_REPLACE_EXISTING)) {
       return 3;
+    }
+    // One write to a file opened for appending only: starts that meet never mix their lines.
+    const platform::win32::UniqueHandle log(
+        ::CreateFileW((folder + L"launch.log").c_str(), FILE_APPEND_DATA,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0, nullptr));
+    const std::wstring entry = std::wstring(line) + L"\n";
+    DWORD written = 0;
+    if (log.get() == INVALID_HANDLE_VALUE ||
+        !::WriteFile(log.get(), entry.data(), static_cast<DWORD>(entry.size() * sizeof(wchar_t)),
+                     &written, nullptr)) {
+      return 5;
     }
     if (waits) ::Sleep(INFINITE);
     return 0;

@@ -5,11 +5,12 @@
 
 #include "log/run_log.h"
 #include "platform/processes.h"
+#include "platform/product.h"
 
 namespace ostrel {
 
 // The reader's executable name, matched whole, byte for byte, letter case significant.
-inline constexpr char kReaderExeName[] = "Tavrel.exe";
+inline constexpr const char* kReaderExeName = platform::kReaderExecutable;
 inline constexpr uint32_t kReaderExitCode = 1;
 
 // Terminates the first process in the list whose executable name is kReaderExeName, with exit

@@ -4,11 +4,12 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/product.h"
 #include "platform/registry.h"
 
 namespace ostrel {
 
-inline constexpr char kReaderKey[] = "Software\\Morvane\\Reader";
+using platform::kReaderKey;
 inline constexpr char kCurrentVersionValue[] = "Current Version";
 
 // Reads a string value of at most 259 bytes. False, with `out` unchanged, when the key cannot

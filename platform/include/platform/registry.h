@@ -1,4 +1,4 @@
-// Access to one registry hive (HKEY_CURRENT_USER for everything Ostrel and Pellwick read).
+// Access to one registry hive (HKEY_CURRENT_USER for nearly everything Ostrel and Pellwick read).
 #pragma once
 
 #include <cstddef>
@@ -61,5 +61,7 @@ RegistryValue DwordValue(uint32_t number);
 Registry& CurrentUserRegistry();
 // HKEY_CLASSES_ROOT of the running system (in-memory off Windows), where COM classes register.
 Registry& ClassesRootRegistry();
+// HKEY_LOCAL_MACHINE of the running system (in-memory off Windows): the administrator's policies.
+Registry& LocalMachineRegistry();
 
 }  // namespace platform

@@ -1,8 +1,15 @@
-#include "module/member_name_cache.h"
+#include "module/com_rules.h"
 
+#include <string_view>
 #include <utility>
 
 namespace pellwick::com {
+
+HResult SafetyOptions::Set(uint32_t mask, uint32_t enabled) {
+  if ((mask & ~kSupportedSafetyOptions) != 0) return kEFail;
+  enabled_ = (enabled_ & ~mask) | (enabled & mask);
+  return kSOk;
+}
 
 void MemberNameCache::Add(std::u16string name, int32_t dispid, uint32_t argumentCount) {
   entries_.push_back(Entry{std::move(name), dispid, argumentCount});
@@ -12,7 +19,7 @@ std::optional<int32_t> MemberNameCache::FindDispid(const char16_t* name) const {
   if (name == nullptr) return std::nullopt;
   const std::u16string_view wanted(name);
   for (auto entry = entries_.rbegin(); entry != entries_.rend(); ++entry) {
-    if (entry->name.size() == wanted.size() && entry->name == wanted) return entry->dispid;
+    if (entry->name == wanted) return entry->dispid;
   }
   return std::nullopt;
 }

@@ -1,0 +1,23 @@
+// The parts of an address that say where it leads, read the way WinInet's InternetCrackUrlA
+// reads them (without decoding %xx): the portable implementation follows the same rules.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+struct UrlParts {
+  std::string scheme;        // as written: the text before the first ':'
+  bool hasUserInfo = false;  // a user name or password before an '@', even an empty one
+  std::string host;          // as written, without the port; empty when the address has none
+};
+
+// The scheme ends at the first ':'. When "//" follows it, the authority runs up to the first
+// '/', '?' or '#' (a backslash does not end it); user information is what comes before the first
+// '@' in it, and the port follows the last ':' after that. Nothing for a text without a ':' or
+// whose scheme holds a character other than a letter, a digit, '+', '-' or '.'.
+std::optional<UrlParts> CrackUrl(std::string_view url);
+
+}  // namespace platform
