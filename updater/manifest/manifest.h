@@ -53,8 +53,10 @@ void RecordFileDone(platform::ProfileStore& profiles, const UpdateFiles& files,
                     const std::string& name);
 
 // The record for the manifest's current version, read once and kept in memory: Contains
-// answers as IsFileDone would, without reading the files again. Add records a file with
-// RecordFileDone at once, so an interruption at any moment loses nothing that was recorded.
+// answers as IsFileDone would, without reading the files again. Add writes what RecordFileDone
+// would (the count, then the entry) at once, so an interruption at any moment loses nothing that
+// was recorded; the version and the count come from memory, as nothing else writes the record
+// during a run.
 class FinishedDownloads {
  public:
   FinishedDownloads(platform::ProfileStore& profiles, UpdateFiles files);
@@ -66,6 +68,7 @@ class FinishedDownloads {
   platform::ProfileStore& profiles_;
   UpdateFiles files_;
   std::string version_;
+  int64_t count_ = 0;                       // oknum as written last
   std::unordered_set<std::string> folded_;  // ASCII letters in lower case, GBK-aware
 };
 
