@@ -62,6 +62,8 @@ TEST(PageWorkerState, WhoseResultCounts) {
     c.steps(state);
     EXPECT_EQ(state.Outcome(), c.outcome);
     EXPECT_EQ(state.CancelFlag().load() != 0, c.cancelRaised);
+    // Nothing is stored once the page was cancelled or has ended.
+    EXPECT_EQ(state.MayStore(), !c.cancelRaised);
   }
 }
 
@@ -154,18 +156,6 @@ TEST(PageWorkerState, EveryWayThePageStopsClosesTheTransfer) {
     c.after(state);
     EXPECT_EQ(closes, c.closes);
   }
-}
-
-TEST(PageWorkerState, NoStoreBeginsOnceThePageHasEndedAndTheEndWaitsForOne) {
-  PageWorkerState state;
-  ASSERT_TRUE(state.BeginStore());
-  state.Detach();
-  EXPECT_FALSE(state.WaitForStores(std::chrono::milliseconds(0)));  // still writing
-  EXPECT_FALSE(state.BeginStore());
-  state.EndStore();
-  EXPECT_TRUE(state.WaitForStores(std::chrono::milliseconds(0)));
-  const StoreScope late(state);
-  EXPECT_FALSE(late);
 }
 
 class ManifestDownload : public ::testing::Test {

@@ -23,6 +23,7 @@ struct Script {
   std::deque<std::optional<std::size_t>> available;  // nullopt: a broken transfer
   std::deque<std::optional<std::size_t>> reads;      // nullopt: a broken transfer
   std::vector<std::size_t> asked;                    // sizes the fetch asked for
+  int waits = 0;                                     // calls of Available
   std::function<void()> onRead;                      // runs before each read
 };
 
@@ -40,6 +41,7 @@ class FakeResource final : public platform::InternetResource {
   int StatusCode() override { return script_.status; }
   std::optional<int64_t> ContentLength() override { return script_.length; }
   std::optional<std::size_t> Available() override {
+    ++script_.waits;
     return Next<std::optional<std::size_t>>(script_.available, std::size_t{1} << 30);
   }
   std::optional<std::size_t> Read(char* buffer, std::size_t size) override {
@@ -112,25 +114,6 @@ class Fetch : public ::testing::Test {
 // "读取 " in GBK
 const std::string kRead = "\xb6\xc1\xc8\xa1 ";
 
-TEST(NextReadSize, WhatHasArrivedAtMost64KiBNeverNothing) {
-  const struct {
-    std::size_t available;
-    std::size_t remaining;
-    std::size_t expected;
-  } rows[] = {
-      {1, 100, 1},               // a slow link: one byte is there, one byte is read
-      {300, 100000, 300},        // only what has arrived
-      {100000, 1 << 20, 65536},  // a fast link: at most 64 KiB
-      {65536, 65537, 65536},
-      {5000, 100, 100},  // never past the announced length
-      {0, 100, 1},       // a platform claiming nothing: still never a read of nothing
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(std::to_string(row.available) + " of " + std::to_string(row.remaining));
-    EXPECT_EQ(ostrel::NextReadSize(row.available, row.remaining), row.expected);
-  }
-}
-
 TEST_F(Fetch, EmptyResourceSucceedsWithAnEmptyBlock) {
   script.length = 0;
   EXPECT_TRUE(Run());
@@ -141,12 +124,16 @@ TEST_F(Fetch, EmptyResourceSucceedsWithAnEmptyBlock) {
   EXPECT_EQ(report.end, FetchEnd::kComplete);
 }
 
+// Each read asks for at most 64 KiB and what is missing, and takes what has arrived; only a
+// read that found nothing waits for data.
 TEST_F(Fetch, EachReadTakesWhatHasArrived) {
   script.length = 70001;
-  script.available = {2048, 1, 200000, 200000};
+  script.reads = {2048, 0, 1, 65536, 2416};
+  script.available = {5};
   EXPECT_TRUE(Run());
   EXPECT_EQ(block.size(), 70001u);
-  EXPECT_EQ(script.asked, (std::vector<std::size_t>{2048, 1, 65536, 2416}));
+  EXPECT_EQ(script.asked, (std::vector<std::size_t>{65536, 65536, 65536, 65536, 2416}));
+  EXPECT_EQ(script.waits, 1);
   EXPECT_EQ(sink.ranges, std::vector<int32_t>{70001});
   EXPECT_EQ(sink.positions, (std::vector<int32_t>{2048, 2049, 67585, 70001}));
   ASSERT_EQ(sink.texts.size(), 4u);  // every read moves the bar and writes the line
@@ -157,7 +144,7 @@ TEST_F(Fetch, EachReadTakesWhatHasArrived) {
 
 TEST_F(Fetch, RateOnlyOnceAWholeSecondHasPassed) {
   script.length = 6144;
-  script.available = {2048, 2048, 2048};
+  script.reads = {2048, 2048, 2048};
   clock.secondsPerReading = {0, 0.4, 0.6, 1.0};  // start, then after each chunk
   EXPECT_TRUE(Run());
   EXPECT_EQ(sink.texts,
@@ -209,25 +196,20 @@ TEST_F(Fetch, Failures) {
       {"no length", [](Script& s) { s.length = std::nullopt; }, 0, FetchEnd::kNoLength},
       {"negative length", [](Script& s) { s.length = -1; }, 0, FetchEnd::kTooLong},
       {"length past 32 bits", [](Script& s) { s.length = 2147483648LL; }, 0, FetchEnd::kTooLong},
-      {"ends early",
+      {"ends early: nothing more, and the wait says the body has ended",
        [](Script& s) {
          s.length = 5000;
          s.reads = {2048, 0};
+         s.available = {0};
        },
        2, FetchEnd::kEndedEarly},
-      {"body ends before the length, seen while waiting",
-       [](Script& s) {
-         s.length = 5000;
-         s.available = {2048, 0};
-       },
-       1, FetchEnd::kEndedEarly},
       {"data said to be there, none read: no endless loop",
        [](Script& s) {
          s.length = 5000;
          s.available = {100, 100, 100};
          s.reads = {0, 0, 0};
        },
-       1, FetchEnd::kEndedEarly},
+       2, FetchEnd::kEndedEarly},
       {"broken transfer",
        [](Script& s) {
          s.length = 5000;
@@ -237,9 +219,10 @@ TEST_F(Fetch, Failures) {
       {"broken while waiting",
        [](Script& s) {
          s.length = 5000;
+         s.reads = {0};
          s.available = {std::nullopt};
        },
-       0, FetchEnd::kBroken},
+       1, FetchEnd::kBroken},
       {"platform claims more than asked",
        [](Script& s) {
          s.length = 10;
@@ -261,7 +244,7 @@ TEST_F(Fetch, Failures) {
 
 TEST_F(Fetch, CancelBetweenReadsStopsWithinOneRead) {
   script.length = 10000;
-  script.available = {2048, 2048, 2048, 2048, 1808};
+  script.reads = {2048, 2048, 2048, 2048, 1808};
   script.onRead = [this] {
     if (script.asked.size() == 2) cancel = 1;
   };

@@ -75,6 +75,26 @@ TEST_F(WinInetFetch, OneSessionManyRequests) {
   }
 }
 
+// A server that sends its headers and then nothing: a wait for the body ends as soon as the
+// session is cancelled from another thread, not when the server gives up (after 60 s).
+TEST_F(WinInetFetch, CancelEndsAWaitOnAStalledServer) {
+  const std::string path = Publish(1000);
+  const auto session = platform::WinInetClient("Ostrel").OpenSession();
+  ASSERT_TRUE(session);
+  const auto resource = session->OpenUrl(server.baseUrl() + "/~stall" + path);
+  ASSERT_TRUE(resource);
+  std::thread canceller([cancel = session->Canceller()] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // while the wait is on
+    cancel();
+  });
+  char buffer[100];
+  const std::optional<std::size_t> read = resource->Read(buffer, sizeof buffer);
+  const std::optional<std::size_t> available = read == 0u ? resource->Available() : read;
+  canceller.join();
+  EXPECT_FALSE(available);
+  EXPECT_EQ(session->LastError(), static_cast<uint32_t>(ERROR_INTERNET_OPERATION_CANCELLED));
+}
+
 // Once the page's canceller has run, the session reaches the network no more: the open request
 // fails as cancelled and no new request is sent.
 TEST_F(WinInetFetch, CancelledSessionMakesNoMoreRequests) {

@@ -73,10 +73,6 @@ const char* InternetErrorName(uint32_t error) {
 
 }  // namespace
 
-std::size_t NextReadSize(std::size_t available, std::size_t remaining) {
-  return std::min({std::max<std::size_t>(available, 1), remaining, kLargestRead});
-}
-
 int32_t ElapsedWholeSeconds(double startDays, double nowDays) {
   const double seconds = (nowDays - startDays) * kSecondsPerDay + kSecondBias;
   if (!(seconds < static_cast<double>(std::numeric_limits<int32_t>::max()))) {
@@ -165,17 +161,24 @@ bool HttpFetcher::Transfer(const std::string& url, std::vector<char>& block, Pro
 
   const double start = clock_.NowInDays();
   int32_t received = 0;
+  bool waited = false;  // the last step waited for data to arrive
   while (cancel.load() == 0 && received < length) {
-    // Waits for the network only until something has arrived, then reads just that much: a
-    // slow link still shows every few hundred bytes, a fast one moves 64 KiB a read.
-    const std::optional<std::size_t> available = resource->Available();
-    if (!available) return failed(FetchEnd::kBroken);
-    if (*available == 0) break;
-    const std::size_t wanted =
-        NextReadSize(*available, static_cast<std::size_t>(length - received));
+    // Each read takes what has arrived, at most 64 KiB and never more than is missing: a slow
+    // link still shows every few hundred bytes, a fast one moves 64 KiB a read.
+    const std::size_t wanted = std::min(static_cast<std::size_t>(length - received), kLargestRead);
     const std::optional<std::size_t> copied = resource->Read(block.data() + received, wanted);
     if (!copied || *copied > wanted) return failed(FetchEnd::kBroken);
-    if (*copied == 0) break;
+    if (*copied == 0) {
+      // Nothing there: wait until something is. Data announced by the wait and then not
+      // delivered ends the transfer instead of a loop of empty reads.
+      if (waited) break;
+      const std::optional<std::size_t> available = resource->Available();
+      if (!available) return failed(FetchEnd::kBroken);
+      if (*available == 0) break;
+      waited = true;
+      continue;
+    }
+    waited = false;
     received += static_cast<int32_t>(*copied);
     report.received = received;
     progress.SetPosition(received);

@@ -25,10 +25,6 @@ class ProgressSink {
 // The largest read: a fast link moves 64 KiB a read, a slow one what has arrived.
 inline constexpr std::size_t kLargestRead = std::size_t{64} * 1024;
 
-// The size of the next read: what has arrived, at most kLargestRead and at most what is still
-// missing. At least 1 while anything is missing, so a read never asks for nothing.
-std::size_t NextReadSize(std::size_t available, std::size_t remaining);
-
 // The status line after each chunk: "读取 %d bytes (%0.1f Kb/s)\n" once a whole second has
 // passed since the transfer began, "读取 %d bytes\n" before.
 std::string TransferStatusLine(int32_t received, int32_t wholeSeconds);

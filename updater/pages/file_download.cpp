@@ -59,8 +59,7 @@ struct FileRun {
     const bool fetched = fetcher.Fetch(url, block, page, page.state().CancelFlag(), report);
     context.log.Write(DescribeFetch(url, report));
     if (!fetched) return false;
-    const StoreScope store(page.state());
-    if (!store) {
+    if (!page.state().MayStore()) {
       context.log.Write("not stored " + entry + ": the page was cancelled or had ended");
       return false;
     }

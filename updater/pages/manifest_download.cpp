@@ -12,8 +12,7 @@ namespace {
 // Stores the fetched manifest unless the page has ended; logs what happened.
 bool StoreManifest(const ManifestDownloadContext& context, PageView& page, const std::string& path,
                    const std::vector<char>& block) {
-  const StoreScope store(page.state());
-  if (!store) {
+  if (!page.state().MayStore()) {
     context.log.Write("manifest not stored: the page was cancelled or had ended");
     return false;
   }

@@ -51,24 +51,9 @@ void PageWorkerState::SetCanceller(const std::function<void()>& canceller) {
   if (canceller) canceller();  // the page was cancelled or ended before the session existed
 }
 
-bool PageWorkerState::BeginStore() {
+bool PageWorkerState::MayStore() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (detached_ || cancel_ != 0) return false;
-  ++stores_;
-  return true;
-}
-
-void PageWorkerState::EndStore() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    --stores_;
-  }
-  storesDone_.notify_all();
-}
-
-bool PageWorkerState::WaitForStores(std::chrono::milliseconds timeout) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  return storesDone_.wait_for(lock, timeout, [this] { return stores_ == 0; });
+  return !detached_ && cancel_ == 0;
 }
 
 namespace {

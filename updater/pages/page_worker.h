@@ -1,12 +1,10 @@
 // What a download page and its worker thread share. The page and the worker each own the
-// state block, so a worker that outlives its page (the page may end while a transfer still
-// waits on the network) touches nothing that is gone; once the page has ended, the worker's
-// results and window calls are dropped and it stores nothing.
+// state block, so a worker that outlives its page (when the page's bounded wait for it runs
+// out) touches nothing that is gone; once the page has ended, the worker's results and window
+// calls are dropped and it stores nothing.
 #pragma once
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -40,41 +38,19 @@ class PageWorkerState {
   // Detach, or at once when one of them came first.
   void SetCanceller(const std::function<void()>& canceller);
 
-  // A store of the worker (a file written and recorded): false once the page was cancelled or
-  // has ended, so nothing is written behind the user's back. Until EndStore the page's end waits
-  // for it, so the program never ends in the middle of a write.
-  bool BeginStore();
-  void EndStore();
-  // Waits until no store is in progress, at most `timeout`; true when none is.
-  bool WaitForStores(std::chrono::milliseconds timeout);
+  // Whether the worker may store what it fetched (write a file, record it): not once the page
+  // was cancelled or has ended, so nothing is written behind the user's back.
+  bool MayStore() const;
 
  private:
   // Raises the flag and takes the canceller to run outside the lock.
   std::function<void()> StopLocked();
 
   mutable std::mutex mutex_;
-  std::condition_variable storesDone_;
   int32_t outcome_ = Pending;
   bool detached_ = false;
-  int stores_ = 0;
   std::function<void()> canceller_;
   std::atomic<int32_t> cancel_{0};
-};
-
-// One store of the worker for as long as it lives; false when it may not begin.
-class StoreScope {
- public:
-  explicit StoreScope(PageWorkerState& state) : state_(state), begun_(state.BeginStore()) {}
-  ~StoreScope() {
-    if (begun_) state_.EndStore();
-  }
-  StoreScope(const StoreScope&) = delete;
-  StoreScope& operator=(const StoreScope&) = delete;
-  explicit operator bool() const { return begun_; }
-
- private:
-  PageWorkerState& state_;
-  bool begun_;
 };
 
 // The page's internet session, whose transfers end when the page is cancelled or ends. When

@@ -10,7 +10,7 @@ namespace {
 
 constexpr UINT_PTR kEndTimer = 100;
 constexpr UINT kEndTimerPeriodMs = 100;
-constexpr std::chrono::milliseconds kEndWait{5000};
+constexpr DWORD kEndWaitMs = 5000;
 // Posted by the worker: SetTimer only works for windows of the calling thread.
 constexpr UINT kStartEndTimerMessage = WM_APP + 1;
 // Posted by the worker when progress waits in the mailbox. A synchronous call per chunk would
@@ -135,9 +135,10 @@ void WorkerPage::ApplyProgress() {
 
 void WorkerPage::End(INT_PTR result) {
   finalOutcome_ = state_->Detach();
-  // The worker no longer waits for this thread (it only posts), so a plain wait cannot block
-  // it; a store in progress is let finish so the program never ends in the middle of a write.
-  state_->WaitForStores(kEndWait);
+  // Detach has cancelled the transfer, so the worker returns from any wait on the network at
+  // once; a store in progress is let finish, so the program never ends in the middle of a
+  // write. The worker only posts to this thread, so a plain wait cannot hold it up.
+  if (worker_) WaitForSingleObject(worker_.get(), kEndWaitMs);
   EndDialog(result);
 }
 

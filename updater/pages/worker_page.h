@@ -1,10 +1,10 @@
 // A wizard page that runs one worker thread: the connect page and the file-list page. The page
 // starts the worker from its initialisation; the worker reports through a PageView (progress
 // and messages by mailbox) and asks the page to end itself through timer 100. Every way the
-// page ends (its own end, the cancel button, Esc, the close box) raises the cancel flag, closes
-// the transfer in progress, detaches the worker and waits, at most 5000 ms, until the worker
-// is not in the middle of storing a file; a worker that still waits on the network may
-// outlive the page but stores nothing more.
+// page ends (its own end, the cancel button, Esc, the close box) the same way: it raises the
+// cancel flag, cancels the transfer in progress (the worker stops waiting on the network at
+// once), detaches the worker and waits for it to end, at most 5000 ms. Once the page was
+// cancelled or has ended the worker stores nothing more.
 #pragma once
 
 #include <functional>

@@ -21,10 +21,12 @@ class InternetResource {
   // announced or it is not a number.
   virtual std::optional<int64_t> ContentLength() = 0;
   // Waits until part of the body has arrived: the number of bytes that can be read now without
-  // waiting (at least 1), 0 once the body has ended, nullopt when the transfer broke.
+  // waiting (at least 1), 0 once the body has ended, nullopt when the transfer broke or the
+  // session was cancelled.
   virtual std::optional<std::size_t> Available() = 0;
-  // Copies up to `size` bytes of the body: the count copied, 0 at its end, nullopt when the
-  // transfer broke. Waits until `size` bytes are there or the body ends.
+  // Copies what has arrived of the body, up to `size` bytes, without waiting for more: the
+  // count copied, 0 when nothing is there (yet, or any more), nullopt when the transfer broke
+  // or the session was cancelled.
   virtual std::optional<std::size_t> Read(char* buffer, std::size_t size) = 0;
 };
 
@@ -38,9 +40,8 @@ class InternetSession {
   // (WinInet's error numbers on Windows); 0 when it did not say.
   virtual uint32_t LastError() { return 0; }
   // Something any thread may call, any number of times, also after the session is gone, to
-  // end the session's transfers: the request in progress is closed (where the platform lets
-  // that end a read that waits for the network, it returns at once) and every later call of
-  // the session and of its resources fails without reaching the network.
+  // end the session's transfers: a call waiting for the network returns at once, failing, and
+  // every later call of the session and of its resources fails without reaching the network.
   virtual std::function<void()> Canceller() {
     return [] {};
   }
