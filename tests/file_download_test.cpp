@@ -377,6 +377,7 @@ TEST(CreateEntryFolders, OneLevelAtATimeAndNeverOutsideUpdate) {
       {"books\\new/deeper\\a.txt", true, {"books", "books\\new", "books\\new/deeper"}},
       // A GBK character whose trail byte is 0x5C is no separator.
       {"\x95\\\\a.txt", true, {"\x95\\"}},
+      {"\x95/a.txt", true, {"\x95"}},         // '/' is no trail byte: a separator
       {"taken\\x\\a.txt", false, {"taken"}},  // stops at the folder that could not be made
       {"..\\evil\\a.txt", false, {}},
       {"books\\..\\..\\evil\\a.txt", false, {}},

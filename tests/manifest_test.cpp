@@ -68,6 +68,13 @@ TEST_F(Manifest, ListReadsOnlyTheCanonicalKeysUpToTheCount) {
   EXPECT_EQ(ListedNames(), (std::vector<std::string>{"first.dll", "third.dll"}));
 }
 
+TEST_F(Manifest, KeyLineWithoutValueHidesTheLaterLinesOfItsKey) {
+  WriteManifest(
+      "[main]\r\nfilenum=3\r\n[list]\r\nfile2\r\nfile1=first.dll\r\nfile2=second.dll\r\n"
+      "file3=third.dll\r\n");
+  EXPECT_EQ(ListedNames(), (std::vector<std::string>{"first.dll", "third.dll"}));
+}
+
 TEST_F(Manifest, ListOfMissingOrBrokenManifestIsEmpty) {
   EXPECT_TRUE(ListedNames().empty());
   WriteManifest("[main]\r\nfilenum=-3\r\n[list]\r\nfile1=setup.exe\r\n");

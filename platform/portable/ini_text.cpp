@@ -98,9 +98,9 @@ std::vector<std::pair<std::string, std::string>> IniText::Entries(
   const std::vector<Section> sections = Parse(content_);
   if (const Section* found = FindSection(sections, section)) {
     for (const KeyLine& key : found->keys) {
-      // Comment lines (';') and lines without '=' are kept in the file but are not listed.
-      if (key.value && !key.name.empty() && key.name.front() != ';') {
-        entries.emplace_back(std::string(key.name), std::string(*key.value));
+      // Comment lines (';') are kept in the file but are not listed.
+      if (!key.name.empty() && key.name.front() != ';') {
+        entries.emplace_back(std::string(key.name), std::string(key.value.value_or("")));
       }
     }
   }

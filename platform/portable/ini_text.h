@@ -19,7 +19,8 @@ class IniText {
   std::optional<std::string> Find(const std::string& section, const std::string& key) const;
 
   // The keys and values of the first section named `section`, in file order, blanks around
-  // them removed (quotes kept), without comment lines and lines that hold no '='.
+  // them removed (quotes kept), without comment lines; a line that holds no '=' is a key with
+  // an empty value, as Find gives it.
   std::vector<std::pair<std::string, std::string>> Entries(const std::string& section) const;
 
   // Replaces the key's line in place, or adds the key at the end of its section, or adds the

@@ -24,10 +24,11 @@ std::string ProfileValueAsRead(std::string_view stored, std::size_t bufferSize) 
 
 std::optional<std::pair<std::string, std::string>> ProfileKeyLine(std::string_view line) {
   const std::size_t equals = line.find('=');  // 0x3D is never a GBK trail byte
-  if (equals == std::string_view::npos) return std::nullopt;
   const std::string_view name = TrimProfileBlanks(line.substr(0, equals));
   if (name.empty() || name.front() == ';') return std::nullopt;
-  return std::make_pair(std::string(name), std::string(TrimProfileBlanks(line.substr(equals + 1))));
+  const std::string_view value =
+      equals == std::string_view::npos ? std::string_view() : line.substr(equals + 1);
+  return std::make_pair(std::string(name), std::string(TrimProfileBlanks(value)));
 }
 
 }  // namespace platform

@@ -18,8 +18,8 @@ std::string_view TrimProfileBlanks(std::string_view text);
 // double quotation marks taken off, cut to bufferSize - 1 bytes.
 std::string ProfileValueAsRead(std::string_view stored, std::size_t bufferSize);
 
-// The key and stored value of a "key=value" line; nullopt for a comment (';'), a line without
-// '=' or one with an empty name.
+// The key and stored value of a "key=value" line, or of a line without '=' (a key whose value
+// reads as empty); nullopt for a comment (';') or an empty name.
 std::optional<std::pair<std::string, std::string>> ProfileKeyLine(std::string_view line);
 
 }  // namespace platform

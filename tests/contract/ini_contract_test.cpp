@@ -60,6 +60,7 @@ const ReadCase kReadCases[] = {
     {"missing section", "[other]\r\nversion=1\r\n", "main", "version", 128, ""},
     {"missing key", "[main]\r\nfilenum=1\r\n", "main", "version", 128, ""},
     {"comment line is no key", "[main]\r\n;version=1\r\n", "main", "version", 128, ""},
+    {"line without '=' is the key, empty", "[main]\r\nv\r\nv=x\r\n", "main", "v", 128, ""},
 };
 
 TEST_F(IniContract, StringReads) {
@@ -115,18 +116,15 @@ TEST_F(IniContract, SectionReadGivesWhatStringReadsGive) {
       "[list]\r\nfile1=a.dll\r\n;file9=note\r\nFILE2 = \"b c.dll\" \r\nnovalue\r\n"
       "  file3 = 'c.dll' \r\nfile1=dup.dll\r\nlong=abcdefghij\r\n[other]\r\nfile4=d\r\n");
   using Entries = std::vector<std::pair<std::string, std::string>>;
-  const Entries expected{{"file1", "a.dll"},
-                         {"FILE2", "b c.dll"},
-                         {"file3", "c.dll"},
-                         {"file1", "dup.dll"},
-                         {"long", "abcd"}};
+  const Entries expected{{"file1", "a.dll"}, {"FILE2", "b c.dll"}, {"novalue", ""},
+                         {"file3", "c.dll"}, {"file1", "dup.dll"}, {"long", "abcd"}};
   EXPECT_EQ(store.ReadSection(file, "list", 5).back(), expected.back());
   const Entries whole = store.ReadSection(file, "LIST", 260);
   ASSERT_EQ(whole.size(), expected.size());
   for (std::size_t i = 0; i + 1 < expected.size(); ++i) {
     EXPECT_EQ(whole[i], expected[i]);
     // The same value a string read of that key gives (the first of duplicates aside).
-    if (i < 3) {
+    if (i < 4) {
       EXPECT_EQ(store.ReadString(file, "list", whole[i].first, "", 260), whole[i].second);
     }
   }

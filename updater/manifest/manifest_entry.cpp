@@ -15,8 +15,13 @@ std::string_view TrimTrailingDotsAndBlanks(std::string_view name) {
   return name;
 }
 
-bool IsOnlyDots(std::string_view component) {
-  return component.find_first_not_of('.') == std::string_view::npos;
+// A lead byte is one character with the next byte only when that is a trail byte. Conversions
+// differ on a lead byte before any other byte (one swallows the '/' or ':' that follows, another
+// reads it on its own); looking at such a byte on its own refuses whatever either would.
+std::size_t CharLength(std::string_view text, std::size_t pos) {
+  const bool pair = pos + 1 < text.size() && platform::IsGbkLeadByte(text[pos]) &&
+                    platform::IsGbkTrailByte(text[pos + 1]);
+  return pair ? 2 : 1;
 }
 
 bool IsDeviceName(std::string_view component) {
@@ -50,15 +55,16 @@ bool IsSafeManifestEntry(std::string_view entry) {
   for (std::size_t pos = 0; pos <= entry.size();) {
     if (pos == entry.size() || entry[pos] == '\\' || entry[pos] == '/') {
       const std::string_view component = entry.substr(start, pos - start);
-      if (IsOnlyDots(component) || IsDeviceName(component)) return false;
+      // Only dots and blanks: "", ".", ".." or ".. ", which is ".." once its blank is dropped.
+      if (TrimTrailingDotsAndBlanks(component).empty() || IsDeviceName(component)) return false;
       if (pos == entry.size()) {
         return !IsManifestFileName(component) && !platform::IsPartialFileName(component);
       }
       start = pos + 1;
-    } else if (entry[pos] == ':') {
+    } else if (entry[pos] == ':' || entry[pos] == '\0') {
       return false;
     }
-    pos += platform::GbkCharLength(entry, pos);
+    pos += CharLength(entry, pos);
   }
   return false;
 }

@@ -12,6 +12,7 @@
 namespace platform {
 
 constexpr bool IsGbkLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+constexpr bool IsGbkTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
 
 // Length in bytes of the character that starts at `pos` (1 or 2; 1 for a lead byte at the end).
 std::size_t GbkCharLength(std::string_view text, std::size_t pos);

@@ -27,8 +27,8 @@ class ProfileStore {
                            const std::string& key, const std::string& value) = 0;
   // The section's keys and values in one read, in file order (duplicates included): names
   // and values as a string read gives them (blanks removed, one enclosing pair of quotes taken
-  // off, values cut to bufferSize - 1 bytes); comment lines and lines without '=' left out.
-  // Empty when the file or section is missing.
+  // off, values cut to bufferSize - 1 bytes; a line without '=' is a key whose value is
+  // empty); comment lines left out. Empty when the file or section is missing.
   virtual std::vector<std::pair<std::string, std::string>> ReadSection(const std::string& file,
                                                                        const std::string& section,
                                                                        std::size_t bufferSize) = 0;
