@@ -255,23 +255,6 @@ TEST_F(Fetch, CancelBetweenReadsStopsWithinOneRead) {
   EXPECT_EQ(report.received, 4096);
 }
 
-TEST(DescribeFetch, SaysWhichUrlFailedAndHow) {
-  ostrel::FetchReport notFound;
-  notFound.status = 404;
-  notFound.announced = 23;
-  notFound.milliseconds = 12;
-  notFound.end = FetchEnd::kBadStatus;
-  ostrel::FetchReport unreachable;
-  unreachable.error = 12029;
-  unreachable.end = FetchEnd::kNotOpened;
-  EXPECT_EQ(ostrel::DescribeFetch("http://a/update.htm", notFound),
-            "GET http://a/update.htm: status 404, length 23, received 0, 12 ms, error 0: "
-            "refused: not a 2xx answer");
-  EXPECT_EQ(ostrel::DescribeFetch("http://b/x.dll", unreachable),
-            "GET http://b/x.dll: status 0, length none, received 0, 0 ms, error 12029 (cannot "
-            "connect): not opened");
-}
-
 TEST(ElapsedWholeSeconds, TruncatesWithTheBias) {
   EXPECT_EQ(ostrel::ElapsedWholeSeconds(46000.0, 46000.0), 0);
   EXPECT_EQ(ostrel::ElapsedWholeSeconds(46000.0, 46000.0 + 0.999 / 86400), 0);

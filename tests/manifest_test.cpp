@@ -194,13 +194,4 @@ TEST_F(Manifest, FinishedDownloadsAnswerAsTheRecordDoes) {
   }
 }
 
-TEST_F(Manifest, FinishedDownloadsWriteEachAddAtOnce) {
-  WriteManifest("[main]\r\nversion=2\r\n");
-  ostrel::FinishedDownloads finished(profiles, files);
-  finished.Add("New.dll");
-  EXPECT_TRUE(finished.Contains("new.dll"));
-  EXPECT_TRUE(ostrel::IsFileDone(profiles, files, "new.dll"));  // on disk already
-  EXPECT_TRUE(ostrel::FinishedDownloads(profiles, files).Contains("NEW.DLL"));
-}
-
 }  // namespace
