@@ -5,13 +5,11 @@
 // the folder of the stand-in reader; each start of the reader adds a line to launch.log there.
 #include <windows.h>
 // The OLE headers need windows.h first.
-#include <activscp.h>
 #include <gtest/gtest.h>
 #include <objsafe.h>
 #include <ocidl.h>
 #include <oleauto.h>
 #include <shellapi.h>
-#include <shlguid.h>
 #include <urlmon.h>
 
 #include <chrono>
@@ -21,63 +19,27 @@
 
 #include "pellwick_idl.h"
 #include "platform/text.h"
+#include "script_page.h"
 #include "support/launch_cases.h"
 
 namespace {
+
+using page_script::FakeBrowser;
+using page_script::ScriptPage;
 
 const CLSID kClsidReadInfo = {
     0xa60848fe, 0x3f33, 0x46ca, {0xbd, 0x67, 0x22, 0x64, 0x92, 0xe1, 0xd9, 0xa3}};
 const IID kIidReadInfo = {
     0x435f54e5, 0x01ac, 0x4a65, {0xa1, 0x04, 0xa7, 0xc4, 0x9b, 0xd2, 0x69, 0xa1}};
-constexpr DISPID kLocationUrl = 211;  // IWebBrowser2's LocationURL
 const wchar_t kUsualParameters[] =
     L" -url root -id A1 -t 2 -g 15 -key \"\" -n \"\u4e66\u540d\" -user 3 -downDay -1";
-
-// The COM objects here live on the stack: their counts do not decide their lifetime.
-#define STACK_OBJECT_COUNTS                            \
-  STDMETHODIMP_(ULONG) AddRef() override { return 2; } \
-  STDMETHODIMP_(ULONG) Release() override { return 1; }
-
-// The browser as a page's site offers it: only its LocationURL property is read.
-class FakeBrowser final : public IDispatch {
- public:
-  explicit FakeBrowser(std::wstring location) : location_(std::move(location)) {}
-  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-    *object = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ? this : nullptr;
-    return *object != nullptr ? S_OK : E_NOINTERFACE;
-  }
-  STACK_OBJECT_COUNTS
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-    *count = 0;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  STDMETHODIMP Invoke(DISPID dispid, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result,
-                      EXCEPINFO*, UINT*) override {
-    if (dispid != kLocationUrl || !(flags & DISPATCH_PROPERTYGET) || result == nullptr) {
-      return DISP_E_MEMBERNOTFOUND;
-    }
-    result->vt = VT_BSTR;
-    result->bstrVal = ::SysAllocString(location_.c_str());
-    return S_OK;
-  }
-  // The browser's service, when it has a location to give.
-  HRESULT QueryService(REFGUID service, REFIID iid, void** object) {
-    *object = nullptr;
-    if (location_.empty() || !IsEqualGUID(service, SID_SWebBrowserApp)) return E_NOINTERFACE;
-    return QueryInterface(iid, object);
-  }
-
- private:
-  std::wstring location_;
-};
 
 // A container's site: the page's address through the container's moniker, and the browser's
 // location through its services; either may be missing (empty).
 class PageSite final : public IOleClientSite, public IServiceProvider {
  public:
-  PageSite(std::wstring page, std::wstring location) : page_(std::move(page)), browser_(location) {}
+  PageSite(std::wstring page, std::wstring location)
+      : page_(std::move(page)), browser_(std::move(location)) {}
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
     if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IOleClientSite)) {
       *object = static_cast<IOleClientSite*>(this);
@@ -319,82 +281,6 @@ TEST_F(SiteLock, OnlyTheAdministratorsPolicyExtendsTheList) {
   SetPolicy(HKEY_LOCAL_MACHINE, nullptr);
   control->Release();
 }
-
-// A page's script engine, as a browser runs it: JScript, whose objects get the engine's site,
-// which passes service requests on to this host and so finds the browser's location.
-class ScriptPage final : public IActiveScriptSite, public IServiceProvider {
- public:
-  explicit ScriptPage(const wchar_t* location) : browser_(location) {}
-
-  // Runs `script`; the error code the script ended with, S_OK when none.
-  HRESULT Run(const std::wstring& script) {
-    error_ = S_OK;
-    CLSID jscript = {};
-    IActiveScript* engine = nullptr;
-    IActiveScriptParse64* parser = nullptr;
-    HRESULT result = ::CLSIDFromProgID(L"JScript", &jscript);
-    if (SUCCEEDED(result)) {
-      result = ::CoCreateInstance(jscript, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript,
-                                  reinterpret_cast<void**>(&engine));
-    }
-    if (SUCCEEDED(result)) {
-      result =
-          engine->QueryInterface(__uuidof(IActiveScriptParse64), reinterpret_cast<void**>(&parser));
-    }
-    if (SUCCEEDED(result)) result = parser->InitNew();
-    if (SUCCEEDED(result)) result = engine->SetScriptSite(this);
-    if (SUCCEEDED(result)) result = engine->SetScriptState(SCRIPTSTATE_STARTED);
-    if (SUCCEEDED(result)) {
-      result = parser->ParseScriptText(script.c_str(), nullptr, nullptr, nullptr, 0, 0,
-                                       SCRIPTTEXT_ISVISIBLE, nullptr, nullptr);
-    }
-    if (parser != nullptr) parser->Release();
-    if (engine != nullptr) {
-      engine->Close();
-      engine->Release();
-    }
-    return FAILED(error_) ? error_ : result;
-  }
-
-  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IActiveScriptSite)) {
-      *object = static_cast<IActiveScriptSite*>(this);
-    } else {
-      *object =
-          IsEqualIID(iid, IID_IServiceProvider) ? static_cast<IServiceProvider*>(this) : nullptr;
-    }
-    return *object != nullptr ? S_OK : E_NOINTERFACE;
-  }
-  STACK_OBJECT_COUNTS
-  STDMETHODIMP GetLCID(LCID* lcid) override {
-    *lcid = LOCALE_USER_DEFAULT;
-    return S_OK;
-  }
-  STDMETHODIMP GetItemInfo(LPCOLESTR, DWORD, IUnknown**, ITypeInfo**) override {
-    return TYPE_E_ELEMENTNOTFOUND;
-  }
-  STDMETHODIMP GetDocVersionString(BSTR*) override { return E_NOTIMPL; }
-  STDMETHODIMP OnScriptTerminate(const VARIANT*, const EXCEPINFO*) override { return S_OK; }
-  STDMETHODIMP OnStateChange(SCRIPTSTATE) override { return S_OK; }
-  STDMETHODIMP OnScriptError(IActiveScriptError* error) override {
-    EXCEPINFO exception = {};
-    error->GetExceptionInfo(&exception);
-    error_ = exception.scode != S_OK ? exception.scode : E_FAIL;
-    ::SysFreeString(exception.bstrSource);
-    ::SysFreeString(exception.bstrDescription);
-    ::SysFreeString(exception.bstrHelpFile);
-    return S_OK;
-  }
-  STDMETHODIMP OnEnterScript() override { return S_OK; }
-  STDMETHODIMP OnLeaveScript() override { return S_OK; }
-  STDMETHODIMP QueryService(REFGUID service, REFIID iid, void** object) override {
-    return browser_.QueryService(service, iid, object);
-  }
-
- private:
-  FakeBrowser browser_;
-  HRESULT error_ = S_OK;
-};
 
 // `value` as a JScript string literal, every character escaped.
 std::wstring ScriptString(const std::u16string& value) {
