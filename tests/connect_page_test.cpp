@@ -10,6 +10,7 @@
 #include "platform/memory_registry.h"
 #include "settings/server_list.h"
 #include "support/fake_server.h"
+#include "support/fake_signatures.h"
 #include "support/log_capture.h"
 #include "support/program_files.h"
 #include "support/temp_folder.h"
@@ -160,7 +161,7 @@ TEST(PageWorkerState, EveryWayThePageStopsClosesTheTransfer) {
 
 class ManifestDownload : public ::testing::Test {
  protected:
-  void Run() { ManifestDownloadWorker({registry, files, client, clock, log}, view); }
+  void Run() { ManifestDownloadWorker({registry, files, client, clock, log, trust}, view); }
   // The log, its milliseconds (not the clock's to choose) written as "_".
   std::string Log() {
     return testing_support::MaskMilliseconds(ReadFileBytes(program.Child("update\\ostrel.log")));
@@ -175,6 +176,7 @@ class ManifestDownload : public ::testing::Test {
   RunLog log{files, program.Child("update\\"), [] { return std::string("T"); }};
   std::shared_ptr<PageWorkerState> state = std::make_shared<PageWorkerState>();
   RecordingView view{state};
+  const TrustContext* trust = nullptr;
 };
 
 TEST_F(ManifestDownload, StoresTheManifestAndEndsThePage) {
@@ -245,6 +247,42 @@ TEST_F(ManifestDownload, CancelDuringTheFetchIsNotTurnedIntoSuccess) {
   Run();
   EXPECT_EQ(state->Outcome(), Cancelled);
   EXPECT_FALSE(files.Exists(program.Child("update\\update.ini")));
+}
+
+TEST_F(ManifestDownload, RefusedManifestsAreNotStoredASignedOneIsAndLeavesItsMark) {
+  testing_support::FakeSignatures crypto;
+  const TrustSettings settings{{testing_support::kKeyA}};
+  std::vector<std::string> verdicts;
+  const TrustContext context{settings, crypto, registry,
+                             [&verdicts](const std::string& line) { verdicts.push_back(line); }};
+  trust = &context;
+  const std::string body = "[main]\r\nversion=1.0.0.2\r\n";
+  const std::string good = crypto.Signed(testing_support::kKeyA, body);
+  testing_support::MakeFolder(program.Child("update"));
+  WriteFileBytes(program.Child("update\\update.ini"), "old");
+  for (const std::string& refused : {crypto.Signed(testing_support::kKeyB, body), "x" + good}) {
+    SCOPED_TRACE(refused);
+    client.bodies["/update.htm"] = refused;
+    Run();
+    EXPECT_EQ(view.calls.back(), std::string("message ") + kConnectFailedText);
+    EXPECT_EQ(Manifest(), "old");
+    EXPECT_FALSE(ReadSignedVersionMark(registry));
+  }
+  EXPECT_EQ(
+      verdicts,
+      (std::vector<std::string>{
+          "fetched manifest: refused: signed by an unknown key, key " +
+              KeyIdOf(crypto, testing_support::kKeyB) + "; not stored, the stored one is kept",
+          "fetched manifest: refused: bad signature, key " +
+              KeyIdOf(crypto, testing_support::kKeyA) + "; not stored, the stored one is kept"}));
+  EXPECT_EQ(state->Outcome(), Failed);
+  state = std::make_shared<PageWorkerState>();
+  RecordingView fresh(state);
+  client.bodies["/update.htm"] = good;
+  ManifestDownloadWorker({registry, files, client, clock, log, trust}, fresh);
+  EXPECT_EQ(state->Outcome(), Succeeded);
+  EXPECT_EQ(Manifest(), good);
+  EXPECT_EQ(ReadSignedVersionMark(registry), "1.0.0.2");
 }
 
 TEST(ServerChoice, ClampsAndCommits) {

@@ -9,8 +9,10 @@
 
 #include "pages/manifest_download.h"
 #include "platform/memory_registry.h"
+#include "settings/registry_values.h"
 #include "settings/server_list.h"
 #include "support/fake_server.h"
+#include "support/fake_signatures.h"
 #include "support/log_capture.h"
 #include "support/program_files.h"
 #include "support/temp_folder.h"
@@ -84,7 +86,7 @@ class FileDownload : public ::testing::Test {
   void RunOver(const std::vector<std::string>& entries) {
     state = std::make_shared<PageWorkerState>();
     view = std::make_unique<ListView>(state);
-    FileDownloadWorker({registry, files, profiles, server, clock, log}, entries, *view);
+    FileDownloadWorker({registry, files, profiles, server, clock, log, trust}, entries, *view);
   }
   // The log, its milliseconds (not the clock's to choose) written as "_".
   std::string Log() {
@@ -113,6 +115,7 @@ class FileDownload : public ::testing::Test {
   RunLog log{files, program.Child("update\\"), [] { return std::string("T"); }};
   std::shared_ptr<PageWorkerState> state;
   std::unique_ptr<ListView> view;
+  const TrustContext* trust = nullptr;
 };
 
 TEST_F(FileDownload, FetchesOnlyWhatIsNotRecorded) {
@@ -523,6 +526,34 @@ TEST(UnknownProgramFolder, PagesFailWithoutTouchingAnything) {
   EXPECT_EQ(listState->Outcome(), Failed);
   EXPECT_EQ(listView.messages, std::vector<std::string>{DownloadFailedText("setup.exe")});
   EXPECT_TRUE(server.urls.empty());
+}
+
+TEST_F(FileDownload, WithASignedManifestOnlyThePromisedBytesAreStored) {
+  testing_support::FakeSignatures crypto;
+  const TrustSettings settings{{testing_support::kKeyA}};
+  std::vector<std::string> refusals;
+  const TrustContext context{settings, crypto, registry,
+                             [&refusals](const std::string& line) { refusals.push_back(line); }};
+  trust = &context;
+  WriteFileBytes(
+      program.Child("update\\update.ini"),
+      testing_support::ManifestWithPromises(
+          crypto, testing_support::kKeyA, "1.0.0.2",
+          {{"setup.exe", "MZ setup"}, {"core.dll", "MZ core"}, {"readme.txt", "read me"}}));
+  Publish("setup.exe", "MZ setup");
+  Publish("core.dll", "MZ c0re");     // one byte changed
+  Publish("readme.txt", "read me!");  // one byte more
+  Run();
+  EXPECT_EQ(ListFiles(program.Child("update")),
+            (std::vector<std::string>{"ostrel.log", "setup.exe", "update.ini", "updateok.ini"}));
+  EXPECT_EQ(Recorded("1.0.0.2"), std::vector<std::string>{"setup.exe"});
+  EXPECT_EQ(refusals, (std::vector<std::string>{
+                          "fetched file core.dll not stored: its SHA-256 is not the one the "
+                          "signed manifest promises",
+                          "fetched file readme.txt not stored: 8 bytes, the signed manifest "
+                          "promises 7"}));
+  EXPECT_EQ(view->messages.back(), DownloadFailedText("readme.txt"));
+  EXPECT_EQ(state->Outcome(), Failed);
 }
 
 }  // namespace

@@ -412,6 +412,25 @@ TEST(MoveUpdateTree, SubfoldersAreWalkedWithTheirBackslash) {
   EXPECT_EQ(disk.created, (Strings{"C:\\Reader\\sub", "C:\\Reader\\sub\\deeper"}));
 }
 
+TEST(MoveUpdateTree, EntriesTheFilterDoesNotTakeStayWhereTheyAre) {
+  FakeDisk disk;
+  for (const char* file :
+       {"setup.exe", "planted.exe", "sub\\b.dll", "sub\\c.dll", "stray\\x.dll", "update.ini"}) {
+    disk.AddFile(std::string("C:\\Reader\\update\\") + file);
+  }
+  ostrel::InstallFolders folders = kFolders;
+  folders.installs = [](const std::string& relative, bool isFolder) {
+    return isFolder ? relative == "sub" : relative == "setup.exe" || relative == "sub\\b.dll";
+  };
+  ostrel::MoveUpdateTree(disk, disk, folders, folders.updateFolder, noLog);
+  Strings program = disk.Below("C:\\Reader");
+  std::sort(program.begin(), program.end());
+  EXPECT_EQ(program,
+            (Strings{"setup.exe=new", "sub\\", "sub\\b.dll=new", "update\\",
+                     "update\\planted.exe=new", "update\\stray\\", "update\\stray\\x.dll=new",
+                     "update\\sub\\", "update\\sub\\c.dll=new"}));
+}
+
 TEST(MoveUpdateTree, FolderOutsideTheUpdateTreeIsLeftAlone) {
   FakeDisk disk;
   disk.AddFile("C:\\Other\\a.txt");

@@ -108,6 +108,18 @@ TEST_F(Manifest, RecordUnderTheManifestVersion) {
   EXPECT_EQ(profiles.ReadString(files.record, "1.0.0.2", "ok2", "", 260), "Sub\\B.dll");
 }
 
+TEST_F(Manifest, ForgottenFilesAreFetchedAgainAndOthersStayDone) {
+  WriteManifest("[main]\r\nversion=1.0.0.2\r\n");
+  for (const char* name : {"a.dll", "b.dll", "A.DLL"})
+    ostrel::RecordFileDone(profiles, files, name);
+  ostrel::ForgetFileDone(profiles, files, "a.dll");
+  EXPECT_FALSE(ostrel::IsFileDone(profiles, files, "a.dll"));  // both records of it
+  EXPECT_TRUE(ostrel::IsFileDone(profiles, files, "b.dll"));
+  ostrel::RecordFileDone(profiles, files, "a.dll");  // fetched again: recorded after the rest
+  EXPECT_TRUE(ostrel::IsFileDone(profiles, files, "a.dll"));
+  EXPECT_EQ(profiles.ReadString(files.record, "1.0.0.2", "ok4", "", 260), "a.dll");
+}
+
 TEST_F(Manifest, DoubleByteCharactersCompareExactly) {
   WriteManifest("[main]\r\nversion=1\r\n");
   ostrel::RecordFileDone(profiles, files, "\x81\x41.dll");

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# The main job: a whole update under Wine. Starts the local update server with the sample
-# update of tools/demo-update (plus the stand-in installer as setup.exe), sets up a demo reader
-# folder (build/demo/reader) with Ostrel.exe and a running stand-in Tavrel.exe, writes the
-# reader's registry values and runs the wizard from server choice to installer start.
+# The main job: a whole update under Wine. Publishes the sample update of tools/demo-update
+# (plus the stand-in installer as setup.exe) with ostrel-publish, signed with the build's key
+# (build/update-keys), starts the local update server with it, sets up a demo reader folder
+# (build/demo/reader) with Ostrel.exe and a running stand-in Tavrel.exe, writes the reader's
+# registry values and runs the wizard from server choice to installer start. Ostrel checks the
+# signature of the manifest and of every file before it stores and before it installs them.
 #
 # Under the Xvfb that ./dev starts when there is no display (or with --auto), the UI driver
 # works the wizard and a screenshot of every page lands in build/demo/; on a display of your
@@ -23,8 +25,11 @@ rm -rf "$out"
 mkdir -p "$reader" "$server/root"
 cp "$bin/Ostrel.exe" "$bin/reader_stub/Tavrel.exe" "$reader/"
 printf 'Tavrel 1.0.0.1\r\n' > "$reader/readme.txt"
-cp -r tools/demo-update "$server/root/sample"
-cp "$bin/installer_stub/setup.exe" "$server/root/sample/"
+cp -r tools/demo-update "$out/release"
+cp "$bin/installer_stub/setup.exe" "$out/release/"
+echo "== publishing the sample update 1.0.0.2 with ostrel-publish and the build's key"
+build/native/bin/ostrel-publish publish "$out/release" "$server/root/sample" --version 1.0.0.2 \
+  --key build/update-keys/update-key.pem | sed 's/^/  /'
 
 port="$(python3 tools/update_server.py start --root "$server/root" --state-dir "$server")"
 key='HKCU\Software\Morvane\Reader'
@@ -82,8 +87,10 @@ if [ "$auto" -eq 1 ]; then
   screenshot connect
   driver dialog "$wizard" 1066 repaint
   screenshot file-list
-  # The file-list page ends by itself once every file is stored and recorded.
-  driver dialog "$wizard" 1000 expect-text 1000 "下载更新文件完毕！" repaint
+  # The file-list page ends by itself once every file is stored and recorded; the finish page
+  # says that the publisher's signature was verified.
+  driver dialog "$wizard" 1000 expect-text 1000 "下载更新文件完毕！" \
+    expect-text 1001 "已验证发布者对本次更新的签名" repaint
   screenshot finish
   driver dialog "$wizard" 1000 click 1061 gone
   driver window Ostrel repaint
@@ -99,6 +106,11 @@ ostrel=""
 sed 's/^/  /' "$out/ostrel.log"
 
 echo "== what happened"
+if grep -q "update verified before install" "$out/ostrel.log"; then
+  echo "  the update was verified: $(grep -o 'update verified before install.*' "$out/ostrel.log")"
+else
+  echo "  the update was NOT verified (see the lines of Ostrel above)"
+fi
 if wait "$watcher"; then
   echo "  the reader was terminated with exit code 1"
 else

@@ -29,4 +29,14 @@ std::size_t CharLength(uint32_t codePage, std::string_view text, std::size_t pos
   return IsLeadByte(codePage, lead) && pos + 1 < text.size() ? 2 : 1;
 }
 
+std::optional<std::string> Utf8ToCodePage(std::string_view utf8, uint32_t codePage) {
+  // Either conversion puts a default character where it cannot convert, so a way back that
+  // does not give the same text shows it.
+  const std::u16string wide = CodePageToUtf16(utf8, kCodePageUtf8);
+  if (Utf16ToCodePage(wide, kCodePageUtf8) != utf8) return std::nullopt;
+  std::string text = Utf16ToCodePage(wide, codePage);
+  if (CodePageToUtf16(text, codePage) != wide) return std::nullopt;
+  return text;
+}
+
 }  // namespace platform

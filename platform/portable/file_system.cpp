@@ -20,6 +20,22 @@ bool FileSystem::RenameReplacing(const std::string& /*from*/, const std::string&
 
 uint32_t FileSystem::LastError() { return 0; }
 
+bool FileSystem::ReadFileInPieces(const std::string& /*path*/,
+                                  const std::function<bool(std::string_view)>& /*consume*/) {
+  return false;
+}
+
+std::optional<std::string> ReadWholeFile(FileSystem& files, const std::string& path) {
+  std::string content;
+  if (!files.ReadFileInPieces(path, [&content](std::string_view piece) {
+        content.append(piece);
+        return true;
+      })) {
+    return std::nullopt;
+  }
+  return content;
+}
+
 std::string PartialFileName(const std::string& path) { return path + ".partial"; }
 
 bool IsPartialFileName(std::string_view name) {

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "platform/gbk.h"
+#include "platform/profile_store.h"
 #include "profile_text.h"
 
 namespace platform {
@@ -127,6 +128,12 @@ void IniText::Set(const std::string& section, const std::string& key, const std:
   std::string added = keyName + "=" + value + "\r\n";
   if (insertAt > 0 && content_[insertAt - 1] != '\n') added.insert(0, "\r\n");
   content_.insert(insertAt, added);
+}
+
+std::string ReadProfileStringFromText(std::string_view content, const std::string& section,
+                                      const std::string& key, std::size_t bufferSize) {
+  const std::optional<std::string> value = IniText(std::string(content)).Find(section, key);
+  return value ? ProfileValueAsRead(*value, bufferSize) : std::string();
 }
 
 }  // namespace platform

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "host_path.h"
@@ -72,6 +73,25 @@ class PosixFileSystem final : public FileSystem {
   }
 
   uint32_t LastError() override { return static_cast<uint32_t>(errno); }
+
+  bool ReadFileInPieces(const std::string& path,
+                        const std::function<bool(std::string_view)>& consume) override {
+    const int file = ::open(ToHostPath(path).c_str(), O_RDONLY);
+    if (file < 0) return false;
+    // Not zeroed: a small file touches only the pages it fills.
+    const std::unique_ptr<char[]> piece(new char[kReadPieceSize]);
+    bool whole = true;
+    for (;;) {
+      const ssize_t count = ::read(file, piece.get(), kReadPieceSize);
+      if (count < 0 && errno == EINTR) continue;
+      whole =
+          count >= 0 &&
+          (count == 0 || consume(std::string_view(piece.get(), static_cast<std::size_t>(count))));
+      if (!whole || count == 0) break;
+    }
+    ::close(file);
+    return whole;
+  }
 
   std::size_t ModuleFileName(char* buffer, std::size_t size) override {
     if (size == 0) return 0;

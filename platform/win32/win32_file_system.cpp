@@ -1,6 +1,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <memory>
+#include <vector>
 
 #include "handles.h"
 #include "platform/file_system.h"
@@ -74,6 +76,25 @@ class Win32FileSystem final : public FileSystem {
   }
 
   uint32_t LastError() override { return ::GetLastError(); }
+
+  bool ReadFileInPieces(const std::string& path,
+                        const std::function<bool(std::string_view)>& consume) override {
+    const win32::UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                                 nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) return false;
+    // Not zeroed: a small file touches only the pages it fills.
+    const std::unique_ptr<char[]> piece(new char[kReadPieceSize]);
+    for (;;) {
+      DWORD count = 0;
+      if (!::ReadFile(file.get(), piece.get(), static_cast<DWORD>(kReadPieceSize), &count,
+                      nullptr)) {
+        return false;
+      }
+      if (count == 0) return true;
+      if (!consume(std::string_view(piece.get(), count))) return false;
+    }
+  }
 
   std::size_t ModuleFileName(char* buffer, std::size_t size) override {
     return ::GetModuleFileNameA(nullptr, buffer, static_cast<DWORD>(size));

@@ -108,4 +108,37 @@ TEST(FileSystemContract, AppendSizeAndRenameForTheLog) {
   EXPECT_NE(files.LastError(), 0u);  // the store's error, not the clean-up's
 }
 
+TEST(FileSystemContract, ReadsAFileInPiecesInOrder) {
+  platform::FileSystem& files = platform::SystemFileSystem();
+  TempFolder folder;
+  std::string content(platform::kReadPieceSize * 2 + 3, '\0');
+  for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 7 % 251);
+  testing_support::WriteFileBytes(folder.Child("big.bin"), content);
+  std::string read;
+  std::size_t pieces = 0;
+  ASSERT_TRUE(files.ReadFileInPieces(folder.Child("big.bin"), [&](std::string_view piece) {
+    EXPECT_LE(piece.size(), platform::kReadPieceSize);
+    read.append(piece);
+    ++pieces;
+    return true;
+  }));
+  EXPECT_EQ(read, content);
+  EXPECT_GE(pieces, 3u);
+  EXPECT_EQ(platform::ReadWholeFile(files, folder.Child("BIG.bin")), content);
+}
+
+TEST(FileSystemContract, ReadingStopsAndFails) {
+  platform::FileSystem& files = platform::SystemFileSystem();
+  TempFolder folder;
+  testing_support::WriteFileBytes(folder.Child("a.txt"), "abc");
+  testing_support::WriteFileBytes(folder.Child("empty.txt"), "");
+  const auto all = [](std::string_view) { return true; };
+  EXPECT_EQ(platform::ReadWholeFile(files, folder.Child("empty.txt")), "");
+  EXPECT_FALSE(files.ReadFileInPieces(folder.Child("missing.txt"), all));
+  EXPECT_FALSE(files.ReadFileInPieces(folder.path(), all)) << "a folder";
+  EXPECT_FALSE(files.ReadFileInPieces(folder.Child("a.txt"), [](std::string_view) {
+    return false;
+  })) << "the reader stopped";
+}
+
 }  // namespace

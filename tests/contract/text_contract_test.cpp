@@ -2,6 +2,7 @@
 // natively, the Win32 API under Wine.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -93,6 +94,32 @@ TEST(TextContract, ReadingBackInTheCodePage) {
             u"\uff71\"\u8868");
   EXPECT_EQ(platform::CodePageToUtf16("\xca\xe9\x95\x5c", platform::kCodePageGbk), u"\u4e66\u661e");
   EXPECT_EQ(platform::CodePageToUtf16("\xe8\xa1\xa8\\", platform::kCodePageUtf8), u"\u8868\\");
+}
+
+TEST(TextContract, Utf8ToGbkOnlyWhenEveryCharacterConverts) {
+  const struct {
+    const char* what;
+    std::string utf8;
+    std::optional<std::string> ansi;
+  } cases[] = {
+      {"empty", "", ""},
+      {"ASCII", "bin/setup.exe", "bin/setup.exe"},
+      {"Chinese", "\xe5\xb8\xae\xe5\x8a\xa9.txt", "\xb0\xef\xd6\xfa.txt"},  // 帮助
+      {"a character GBK lacks",
+       "a\xe0\xb8\x81"
+       "b",
+       std::nullopt},                                        // Thai
+      {"no best-fit look-alike", "\xc3\x85", std::nullopt},  // Å, which Windows would fit to A
+      {"not UTF-8",
+       "a\xff"
+       "b",
+       std::nullopt},
+      {"cut UTF-8 sequence", "a\xe5\xb8", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(platform::Utf8ToCodePage(c.utf8, platform::kCodePageGbk), c.ansi);
+  }
 }
 
 }  // namespace

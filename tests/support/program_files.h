@@ -32,6 +32,10 @@ class ProgramFiles final : public platform::FileSystem {
     return system_.RenameReplacing(from, to);
   }
   uint32_t LastError() override { return system_.LastError(); }
+  bool ReadFileInPieces(const std::string& path,
+                        const std::function<bool(std::string_view)>& consume) override {
+    return system_.ReadFileInPieces(path, consume);
+  }
 
  private:
   platform::FileSystem& system_ = platform::SystemFileSystem();

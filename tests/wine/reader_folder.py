@@ -15,6 +15,12 @@ tests using it take the CTest resource lock "reader_key".
     --mkdir REL            create a folder
     --publish REL=TEXT     put a file in the update server's folder
     --publish-copy REL=FILE  copy a file into the update server's folder
+    --publish-signed DIR=VERSION
+                           publish the files put in the server's folder DIR so far with
+                           ostrel-publish (--publish-tool, signing with --publish-key): they
+                           become the release, DIR the published tree with setup.exe first
+    --server-edit REL=OLD>>NEW  after publishing, replace OLD by NEW in a server file
+    --server-strip REL     after publishing, remove the signature line of a server manifest
     --running-reader EXE   copy the stand-in reader into the folder as Tavrel.exe and start it
                            as a running reader ("--wait") before the UI driver
     --server-state DIR     the update server's state folder (for @SERVER@ and --publish)
@@ -32,12 +38,16 @@ tests using it take the CTest resource lock "reader_key".
                            ... (paths below it with "/", at any depth; none for an empty list)
     --expect-missing REL   after the run the file does not exist
     --expect-requests PREFIX=A,B...
-                           (split at the last "=") the update server was asked, during the test, for exactly PREFIX+A,
-                           PREFIX+B ... among the paths that start with PREFIX, in that order
+                           (split at the last "=") the update server was asked, during the
+                           test, for exactly PREFIX+A, PREFIX+B ... among the paths that
+                           start with PREFIX, in that order
     --then-reg NAME=VALUE  a string value written after the first run, before the second
+    --then-file REL=TEXT   a file written in the folder after the first run, before the second
 The steps may hold the word "then-run": the driver runs the steps before it, the values of
 --then-reg are written, and a second driver run takes the steps after it.
     --expect-reg-dword NAME=N  after the run the value holds N
+    --expect-reg NAME=TEXT after the run the string value holds TEXT (--expect-reg-missing
+                           NAME: there is no such value)
 """
 import argparse
 import pathlib
@@ -45,6 +55,7 @@ import re
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
 READER_KEY = r"HKCU\Software\Morvane\Reader"
@@ -72,8 +83,11 @@ def main():
     for option in ("--copy", "--copy-as", "--file", "--mkdir", "--publish", "--publish-copy", "--reg",
                    "--reg-dword", "--expect-file", "--expect-file-soon", "--expect-missing",
                    "--expect-reg-dword", "--expect-has", "--expect-lacks", "--expect-requests",
-                   "--expect-listing", "--then-reg"):
+                   "--expect-listing", "--then-reg", "--publish-signed", "--server-edit",
+                   "--server-strip", "--then-file", "--expect-reg", "--expect-reg-missing"):
         parser.add_argument(option, action="append", default=[])
+    parser.add_argument("--publish-tool")
+    parser.add_argument("--publish-key")
     parser.add_argument("--running-reader")
     parser.add_argument("--expect-reader-exit", type=int)
     parser.add_argument("steps", nargs=argparse.REMAINDER)
@@ -103,6 +117,8 @@ def main():
         server = "http://127.0.0.1:" + (state / "port").read_text().strip()
         requests_log = state / "requests.log"
         requests_seen = requests_log.stat().st_size if requests_log.exists() else 0
+        for item in args.publish_signed:  # a tree published by an earlier run goes
+            shutil.rmtree(state / "root" / split_pair(item)[0], ignore_errors=True)
         for item in args.publish:
             relative, text = split_pair(item)
             (state / "root" / relative).parent.mkdir(parents=True, exist_ok=True)
@@ -111,6 +127,32 @@ def main():
             relative, source = split_pair(item)
             (state / "root" / relative).parent.mkdir(parents=True, exist_ok=True)
             shutil.copy(source, state / "root" / relative)
+        for item in args.publish_signed:
+            relative, version = split_pair(item)
+            published = state / "root" / relative
+            with tempfile.TemporaryDirectory() as release:
+                shutil.rmtree(release)
+                shutil.move(str(published), release)
+                done = subprocess.run([args.publish_tool, "publish", release, str(published),
+                                       "--version", version, "--key", args.publish_key],
+                                      stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+                if done.returncode != 0:
+                    sys.exit("reader_folder: ostrel-publish failed:\n" + done.stdout)
+        for item in args.server_edit:
+            relative, change = split_pair(item)
+            old, _, new = change.partition(">>")
+            path = state / "root" / relative
+            content = path.read_bytes()
+            if unescape(old).encode("gbk") not in content:
+                sys.exit(f"reader_folder: {relative} does not hold {old!r}")
+            path.write_bytes(content.replace(unescape(old).encode("gbk"),
+                                             unescape(new).encode("gbk"), 1))
+        for relative in args.server_strip:
+            path = state / "root" / relative
+            lines = path.read_bytes().splitlines(keepends=True)
+            if not lines or not lines[-1].startswith(b";ostrel-signature "):
+                sys.exit(f"reader_folder: {relative} has no signature line to strip")
+            path.write_bytes(b"".join(lines[:-1]))
 
     def wine(*command, check=True):
         return subprocess.run([args.wine_run, *command], check=check,
@@ -165,6 +207,9 @@ def main():
                 for item in args.then_reg:
                     name, value = split_pair(item)
                     wine("reg", "add", READER_KEY, "/v", name, "/d", substitute(value), "/f")
+                for item in args.then_file:
+                    relative, text = split_pair(item)
+                    (folder / relative).write_bytes(unescape(text).encode("gbk"))
             driver = subprocess.run([args.wine_run, args.uidriver, *map(substitute, run)])
             if driver.returncode != 0:
                 failures.append(f"the UI driver failed in run {number + 1}")
@@ -227,6 +272,17 @@ def main():
             found = words[words.index("REG_DWORD") + 1] if "REG_DWORD" in words else None
             if found is None or int(found, 16) != int(value) % (1 << 32):
                 failures.append(f"{name} is {found}, not {value}")
+        expected_strings = [split_pair(item) for item in args.expect_reg]
+        expected_strings += [(name, None) for name in args.expect_reg_missing]
+        for name, wanted in expected_strings:
+            query = wine("reg", "query", READER_KEY, "/v", name, check=False).stdout
+            found = None
+            for line in query.splitlines():
+                before, kind, after = line.partition("REG_SZ")
+                if kind and before.strip() == name:
+                    found = after.strip()
+            if found != wanted:
+                failures.append(f"{name} is {found!r}, not {wanted!r}")
         for failure in failures:
             print("reader_folder:", failure, file=sys.stderr)
         sys.exit(1 if failures else 0)

@@ -6,6 +6,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -145,6 +148,15 @@ TEST_P(OstrelResources, SidePictureIs138By278With16Bits) {
 TEST_P(OstrelResources, String101) {
   EXPECT_EQ(testing_support::TableString(module_, 101),
             L"\u5173\u4e8e Ostrel(&A)...");  // 关于 Ostrel(&A)...
+}
+
+TEST_P(OstrelResources, TheUpdateKeyItsBuildWasGivenAndNoOther) {
+  // CMake writes the key it embeds beside the build's resources; a build without keys has none.
+  const std::wstring build = GetParam().path.substr(0, GetParam().path.rfind(L"\\bin\\"));
+  std::ifstream der(std::filesystem::path(build + L"\\updater\\update_key.der"), std::ios::binary);
+  const std::string expected{std::istreambuf_iterator<char>(der), std::istreambuf_iterator<char>()};
+  EXPECT_EQ(Resource(module_, MAKEINTRESOURCEW(10) /* RT_RCDATA */, 300), expected);
+  EXPECT_EQ(Resource(module_, MAKEINTRESOURCEW(10), 301), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Builds, OstrelResources, ::testing::ValuesIn(Binaries()),

@@ -49,9 +49,14 @@ void MoveUpdateTree(platform::FileSystem& files, platform::FileTree& tree,
   const bool topLevel = base == folders.updateFolder;
   for (const platform::FolderEntry& entry : tree.ListFolder(base)) {
     const std::string path = base + entry.name;
-    const std::string target = folders.programFolder + path.substr(folders.updateFolder.size());
+    const std::string relative = path.substr(folders.updateFolder.size());
+    const std::string target = folders.programFolder + relative;
     if (entry.isFolder) {
       if (entry.name == "." || entry.name == "..") continue;
+      if (folders.installs && !folders.installs(relative, true)) {
+        log.Write("install: folder " + path + " kept, no file of the signed manifest is in it");
+        continue;
+      }
       if (!FileExists(files, target) &&
           files.CreateFolder(target) == platform::CreateFolderResult::kFailed) {
         log.Write(WithError("install: folder " + target + " not created", files.LastError()));
@@ -61,6 +66,8 @@ void MoveUpdateTree(platform::FileSystem& files, platform::FileTree& tree,
       continue;  // the log outlives the install: it tells how the install went
     } else if (IsManifestFileName(entry.name) || platform::IsPartialFileName(entry.name)) {
       RemoveFile(tree, path, log);
+    } else if (folders.installs && !folders.installs(relative, false)) {
+      log.Write("install: " + path + " kept, not a file of the signed manifest");
     } else {
       MoveFile(tree, path, target, log);
     }
@@ -99,7 +106,8 @@ bool StartInstaller(platform::Processes& processes, const std::string& installer
 }
 
 InstallReport InstallUpdate(const InstallPlatform& platform,
-                            const std::function<void()>& showInstalling) {
+                            const std::function<void()>& showInstalling,
+                            const InstallFilter& installs) {
   InstallReport report;
   RunLog& log = platform.log;
   report.readerTerminated = CloseRunningReader(platform.processes, log);
@@ -110,7 +118,7 @@ InstallReport InstallUpdate(const InstallPlatform& platform,
     return report;
   }
   AppendBackslash(programFolder);
-  const InstallFolders folders{programFolder, programFolder + kUpdateFolder + "\\"};
+  const InstallFolders folders{programFolder, programFolder + kUpdateFolder + "\\", installs};
 
   const std::string installer =
       ReadInstallerEntry(platform.profiles, programFolder + kManifestRelativePath);

@@ -27,10 +27,15 @@ struct InstallPlatform {
   RunLog& log;
 };
 
+// Which entries of the update tree a move takes, by their path below the update folder (for a
+// folder: whether it holds any that it takes); when empty, every entry.
+using InstallFilter = std::function<bool(const std::string& relative, bool isFolder)>;
+
 // The two folders of a move, each with its trailing backslash.
 struct InstallFolders {
-  std::string programFolder;  // the target
-  std::string updateFolder;   // programFolder + "update\", the source
+  std::string programFolder;    // the target
+  std::string updateFolder;     // programFolder + "update\", the source
+  InstallFilter installs = {};  // entries it does not take stay where they are
 };
 
 // Moves the contents of `folder` (a folder of the update tree, given as a full path below
@@ -39,9 +44,10 @@ struct InstallFolders {
 // walked the same way. update.ini and updateok.ini (any letter case) and leftover temporary
 // files (*.partial) are deleted wherever they occur, never moved. The log (ostrel.log and
 // ostrel.log.1 directly in the update folder) stays where it is, and with it the update
-// folder. A file that cannot be moved now replaces its target at the next restart of the
-// system; it stays in the update tree until then, and so do its folders. Every step is logged
-// with the platform's error when it failed.
+// folder. Entries that folders.installs does not take stay in the update tree. A file that
+// cannot be moved now replaces its target at the next restart of the system; it stays in the
+// update tree until then, and so do its folders. Every step is logged with the platform's error
+// when it failed.
 void MoveUpdateTree(platform::FileSystem& files, platform::FileTree& tree,
                     const InstallFolders& folders, const std::string& folder, RunLog& log);
 
@@ -69,8 +75,9 @@ struct InstallReport {
 // `showInstalling`, copies the installer from update\ into the program folder unless one is
 // there, moves the update tree over the program folder and starts the installer. Does
 // nothing but close the reader when the program folder is unknown (its path was too long),
-// since the paths would then name the root of the current drive.
+// since the paths would then name the root of the current drive. `installs` limits the move.
 InstallReport InstallUpdate(const InstallPlatform& platform,
-                            const std::function<void()>& showInstalling);
+                            const std::function<void()>& showInstalling,
+                            const InstallFilter& installs = {});
 
 }  // namespace ostrel

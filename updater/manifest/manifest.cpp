@@ -12,11 +12,11 @@ namespace {
 constexpr char kMainSection[] = "main";
 constexpr char kListSection[] = "list";
 
-// The values of the keys named prefix + "%d" of n (in any letter case) for n in 1..limit, in
-// ascending order of n, the first of duplicate keys winning: what reading every key from 1 to
-// `limit` one by one gives, since a missing key reads as empty, but in one read of the section
-// instead of one read a key, and without looping two billion times when a server announces a
-// huge count.
+}  // namespace
+
+// What reading every key from 1 to `limit` one by one gives, since a missing key reads as
+// empty, but in one read of the section instead of one read a key, and without looping two
+// billion times when a server announces a huge count.
 std::vector<std::pair<int32_t, std::string>> NumberedValues(platform::ProfileStore& profiles,
                                                             const std::string& file,
                                                             const std::string& section,
@@ -44,6 +44,8 @@ std::vector<std::pair<int32_t, std::string>> NumberedValues(platform::ProfileSto
   return numbered;
 }
 
+namespace {
+
 // oknum under `version`. A count that is not positive counts as none. Kept wide, so the next
 // number after a count of 2^31 - 1 does not wrap to a negative key.
 int64_t RecordCount(platform::ProfileStore& profiles, const UpdateFiles& files,
@@ -61,6 +63,13 @@ std::vector<std::string> RecordedEntries(platform::ProfileStore& profiles, const
     if (!numbered.second.empty()) entries.push_back(std::move(numbered.second));
   }
   return entries;
+}
+
+// The count first, then the entry.
+void WriteRecordEntry(platform::ProfileStore& profiles, const UpdateFiles& files,
+                      const std::string& version, int64_t number, const std::string& name) {
+  profiles.WriteString(files.record, version, "oknum", std::to_string(number));
+  profiles.WriteString(files.record, version, "ok" + std::to_string(number), name);
 }
 
 }  // namespace
@@ -99,16 +108,17 @@ bool IsFileDone(platform::ProfileStore& profiles, const UpdateFiles& files,
   });
 }
 
-namespace {
-
-// The count first, then the entry.
-void WriteRecordEntry(platform::ProfileStore& profiles, const UpdateFiles& files,
-                      const std::string& version, int64_t number, const std::string& name) {
-  profiles.WriteString(files.record, version, "oknum", std::to_string(number));
-  profiles.WriteString(files.record, version, "ok" + std::to_string(number), name);
+void ForgetFileDone(platform::ProfileStore& profiles, const UpdateFiles& files,
+                    const std::string& name) {
+  const std::string version = ReadManifestVersionAt(profiles, files);
+  const int32_t count = profiles.ReadInt(files.record, version, "oknum", 0);
+  if (count <= 0) return;
+  for (const auto& [number, entry] : NumberedValues(profiles, files.record, version, "ok", count)) {
+    if (!entry.empty() && platform::EqualsIgnoringAsciiCase(entry, name)) {
+      profiles.WriteString(files.record, version, "ok" + std::to_string(number), "");
+    }
+  }
 }
-
-}  // namespace
 
 void RecordFileDone(platform::ProfileStore& profiles, const UpdateFiles& files,
                     const std::string& name) {

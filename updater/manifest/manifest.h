@@ -35,6 +35,14 @@ struct ManifestEntry {
   std::string name;  // the entry as read, used verbatim
 };
 
+// The values of the keys named prefix + "%d" of n (in any letter case) for n in 1..limit, in
+// ascending order of n, the first of duplicate keys winning, from one read of the section.
+std::vector<std::pair<int32_t, std::string>> NumberedValues(platform::ProfileStore& profiles,
+                                                            const std::string& file,
+                                                            const std::string& section,
+                                                            const std::string& prefix,
+                                                            int32_t limit);
+
 // main/version as read (cut to 127 bytes); empty when missing.
 std::string ReadManifestVersionAt(platform::ProfileStore& profiles, const UpdateFiles& files);
 
@@ -46,6 +54,11 @@ std::vector<ManifestEntry> ReadManifestFileList(platform::ProfileStore& profiles
 // version. Always false while the manifest names no version.
 bool IsFileDone(platform::ProfileStore& profiles, const UpdateFiles& files,
                 const std::string& name);
+
+// Empties every record entry of `name` under the manifest's current version, so that the file
+// no longer counts as finished (a file found changed before the install). The count stays.
+void ForgetFileDone(platform::ProfileStore& profiles, const UpdateFiles& files,
+                    const std::string& name);
 
 // Appends `name` to the record under the manifest's current version: the count first, then
 // the entry. Failures are not reported (the file then simply does not count as finished).

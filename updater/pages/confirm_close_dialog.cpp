@@ -5,6 +5,8 @@
 
 #include "pages/about_dialog.h"
 #include "res/resource.h"
+#include "trust/file_checks.h"
+#include "trust/program_trust.h"
 
 namespace ostrel {
 
@@ -12,6 +14,14 @@ namespace {
 
 // "正在启动安装程序"
 constexpr char kInstalling[] = "\xd5\xfd\xd4\xda\xc6\xf4\xb6\xaf\xb0\xb2\xd7\xb0\xb3\xcc\xd0\xf2";
+// "更新文件校验失败，没有安装任何文件。请重新运行在线升级。"
+constexpr char kVerificationFailed[] =
+    "\xb8\xfc\xd0\xc2\xce\xc4\xbc\xfe\xd0\xa3\xd1\xe9\xca\xa7\xb0\xdc\xa3\xac\xc3\xbb\xd3\xd0"
+    "\xb0\xb2\xd7\xb0\xc8\xce\xba\xce\xce\xc4\xbc\xfe\xa1\xa3\xc7\xeb\xd6\xd8\xd0\xc2\xd4\xcb"
+    "\xd0\xd0\xd4\xda\xcf\xdf\xc9\xfd\xbc\xb6\xa1\xa3";
+
+// The message is the template's first control; it has no id of its own.
+HWND MessageControl(HWND dialog) { return GetWindow(dialog, GW_CHILD); }
 
 void AddAboutEntry(HWND window) {
   HMENU systemMenu = GetSystemMenu(window, FALSE);
@@ -47,23 +57,34 @@ bool ConfirmCloseDialog::OnInitDialog() {
 
 bool ConfirmCloseDialog::OnCommand(int id, int notifyCode) {
   if (id == IDOK) {
-    InstallUpdate();
-    EndDialog(kOk);
+    if (InstallUpdate()) EndDialog(kOk);
     return true;
   }
   return Dialog::OnCommand(id, notifyCode);
 }
 
-void ConfirmCloseDialog::InstallUpdate() {
-  const InstallReport report = ostrel::InstallUpdate(platform_, [this] {
-    // The message is the template's first control; it has no id of its own. The install
-    // runs on this thread, so the new text is drawn now or not at all.
-    SetWindowTextA(GetWindow(Window(), GW_CHILD), kInstalling);
-    UpdateWindow(Window());
-  });
+bool ConfirmCloseDialog::InstallUpdate() {
+  // Checked before the reader is closed: a refused update must leave everything as it is.
+  const InstallCheck check = CheckUpdateBeforeInstall(&ProgramTrust(), platform_.files,
+                                                      platform_.tree, platform_.profiles);
+  if (!check.allowed) {
+    SetWindowTextA(MessageControl(Window()), kVerificationFailed);
+    EnableControl(IDOK, false);
+    SetFocus(Control(IDCANCEL));
+    return false;
+  }
+  const InstallReport report = ostrel::InstallUpdate(
+      platform_,
+      [this] {
+        // The install runs on this thread, so the new text is drawn now or not at all.
+        SetWindowTextA(MessageControl(Window()), kInstalling);
+        UpdateWindow(Window());
+      },
+      check.installs);
   std::fprintf(stderr, "Ostrel: reader %s; installer %s: \"%s\"\n",
                report.readerTerminated ? "terminated" : "not running or not terminated",
                report.installerStarted ? "started" : "not started", report.installerPath.c_str());
+  return true;
 }
 
 bool ConfirmCloseDialog::OnSysCommand(WPARAM command, LPARAM /*position*/) {

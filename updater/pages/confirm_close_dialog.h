@@ -1,6 +1,8 @@
 // Asks the user to let Ostrel close the reader before the update is installed (dialog 102).
-// Continue closes the reader and installs the update, then the dialog closes with OK; Cancel
-// leaves everything as it is. Its system menu carries the About entry.
+// Continue checks the stored update, closes the reader and installs it, then the dialog closes
+// with OK; an update that fails its check is not installed: the dialog says so and stays open
+// with Continue disabled. Cancel leaves everything as it is. Its system menu carries the About
+// entry.
 #pragma once
 
 #include "install/install.h"
@@ -18,7 +20,8 @@ class ConfirmCloseDialog : public Dialog {
   bool OnSysCommand(WPARAM command, LPARAM position) override;
 
  private:
-  void InstallUpdate();
+  // False when the update failed its check and nothing was done.
+  bool InstallUpdate();
 
   InstallPlatform platform_;
 };

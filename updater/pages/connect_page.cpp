@@ -7,16 +7,17 @@
 #include "platform/internet.h"
 #include "platform/registry.h"
 #include "res/resource.h"
+#include "trust/program_trust.h"
 
 namespace ostrel {
 
 namespace {
 
 void ManifestDownloadWork(PageView& page) {
-  ManifestDownloadWorker(
-      {platform::CurrentUserRegistry(), platform::SystemFileSystem(),
-       platform::WinInetClient("Ostrel"), platform::SystemDayClock(), ProgramLog()},
-      page);
+  ManifestDownloadWorker({platform::CurrentUserRegistry(), platform::SystemFileSystem(),
+                          platform::WinInetClient("Ostrel"), platform::SystemDayClock(),
+                          ProgramLog(), &ProgramTrust()},
+                         page);
 }
 
 }  // namespace

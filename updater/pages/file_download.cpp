@@ -5,6 +5,7 @@
 #include "platform/gbk.h"
 #include "settings/paths.h"
 #include "settings/server_list.h"
+#include "trust/file_checks.h"
 
 namespace ostrel {
 
@@ -54,6 +55,7 @@ struct FileRun {
   std::string updateFolder;
   FinishedDownloads& finished;
   HttpFetcher& fetcher;
+  const DownloadGate& gate;
 
   // Fetches, stores and records one entry; false when it failed.
   bool Download(const std::string& entry) {
@@ -69,9 +71,10 @@ struct FileRun {
       context.log.Write("not stored " + entry + ": the page was cancelled or had ended");
       return false;
     }
+    const std::string_view bytes(block.data(), block.size());
+    if (!gate.Admits(entry, bytes)) return false;  // logged with why
     if (!CreateEntryFolders(context.files, updateFolder, entry, context.log)) return false;
-    if (!context.files.WriteWholeFile(updateFolder + entry,
-                                      std::string_view(block.data(), block.size()))) {
+    if (!context.files.WriteWholeFile(updateFolder + entry, bytes)) {
       context.log.Write("not stored " + entry + ": write failed, error " +
                         std::to_string(context.files.LastError()));
       return false;
@@ -109,11 +112,14 @@ void FileDownloadWorker(const FileDownloadContext& context, const std::vector<st
     return;
   }
   AppendBackslash(programFolder);
-  FinishedDownloads finished(context.profiles, UpdateFiles::In(programFolder));
+  const UpdateFiles update = UpdateFiles::In(programFolder);
+  FinishedDownloads finished(context.profiles, update);
+  const DownloadGate gate =
+      DownloadGate::ForStoredManifest(context.trust, context.files, update, context.profiles);
   const std::unique_ptr<platform::InternetSession> session =
       OpenPageSession(context.client, page.state());
   HttpFetcher fetcher(*session, context.clock);
-  FileRun run{context, page, programFolder + kDownloadFolder, finished, fetcher};
+  FileRun run{context, page, programFolder + kDownloadFolder, finished, fetcher, gate};
 
   std::size_t skipped = 0;
   std::size_t failed = 0;

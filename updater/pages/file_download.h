@@ -16,6 +16,7 @@
 #include "platform/internet.h"
 #include "platform/profile_store.h"
 #include "platform/registry.h"
+#include "trust/update_trust.h"
 
 namespace ostrel {
 
@@ -56,11 +57,14 @@ struct FileDownloadContext {
   platform::InternetClient& client;
   platform::DayClock& clock;
   RunLog& log;
+  // The trust rules that decide which fetched files may be stored; none: every file.
+  const TrustContext* trust = nullptr;
 };
 
 // The worker's whole run over the entries the page lists, in order, through one internet
 // session. The record is read once; an entry already recorded for the manifest's version is
 // skipped. An entry that IsSafeManifestEntry refuses fails without a request. A fetched file
+// that a signed manifest does not promise byte for byte fails like a failed fetch; any other
 // gets its folders below update\, is stored whole (temporary name, then renamed) and only then
 // recorded in updateok.ini; one that cannot be stored fails like a failed fetch. Every entry
 // is tried; any failure, or no entries, ends in Failed with the last message kept; otherwise

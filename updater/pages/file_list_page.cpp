@@ -8,6 +8,7 @@
 #include "platform/profile_store.h"
 #include "platform/registry.h"
 #include "res/resource.h"
+#include "trust/program_trust.h"
 
 namespace ostrel {
 
@@ -30,7 +31,7 @@ bool FileListPage::OnInitDialog() {
   SetWork([entries = std::move(entries)](PageView& page) {
     FileDownloadWorker({platform::CurrentUserRegistry(), platform::SystemFileSystem(),
                         platform::SystemProfileStore(), platform::WinInetClient("Ostrel"),
-                        platform::SystemDayClock(), ProgramLog()},
+                        platform::SystemDayClock(), ProgramLog(), &ProgramTrust()},
                        entries, page);
   });
   return WorkerPage::OnInitDialog();

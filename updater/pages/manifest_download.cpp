@@ -1,5 +1,6 @@
 #include "pages/manifest_download.h"
 
+#include <optional>
 #include <vector>
 
 #include "settings/paths.h"
@@ -9,6 +10,10 @@ namespace ostrel {
 
 namespace {
 
+std::string_view AsText(const std::vector<char>& block) {
+  return std::string_view(block.data(), block.size());
+}
+
 // Stores the fetched manifest unless the page has ended; logs what happened.
 bool StoreManifest(const ManifestDownloadContext& context, PageView& page, const std::string& path,
                    const std::vector<char>& block) {
@@ -16,13 +21,25 @@ bool StoreManifest(const ManifestDownloadContext& context, PageView& page, const
     context.log.Write("manifest not stored: the page was cancelled or had ended");
     return false;
   }
-  if (!context.files.WriteWholeFile(path, std::string_view(block.data(), block.size()))) {
+  if (!context.files.WriteWholeFile(path, AsText(block))) {
     context.log.Write("manifest not stored: write failed, error " +
                       std::to_string(context.files.LastError()));
     return false;
   }
   context.log.Write("stored update.ini, " + std::to_string(block.size()) + " bytes");
   return true;
+}
+
+// Whether the trust rules let the manifest be stored; their verdict is logged when the build
+// checks signatures.
+bool Admitted(const ManifestDownloadContext& context,
+              const std::optional<ManifestJudgement>& judged) {
+  if (!judged) return true;
+  if (!context.trust->settings.keys.empty()) {
+    context.trust->Log("fetched manifest: " + Describe(*judged) +
+                       (judged->Accepted() ? "" : "; not stored, the stored one is kept"));
+  }
+  return judged->Accepted();
 }
 
 }  // namespace
@@ -33,6 +50,7 @@ void ManifestDownloadWorker(const ManifestDownloadContext& context, PageView& pa
   // Without a known program folder the paths would name the root of the current drive.
   bool stored = !programFolder.empty();
   AppendBackslash(programFolder);
+  std::optional<ManifestJudgement> judged;
   if (stored) {
     // An existing folder is fine; any other failure shows when the manifest cannot be stored.
     EnsureDirectory(context.files, programFolder + kUpdateFolder);
@@ -43,13 +61,16 @@ void ManifestDownloadWorker(const ManifestDownloadContext& context, PageView& pa
     FetchReport report;
     stored = fetcher.Fetch(url, block, page, page.state().CancelFlag(), report);
     context.log.Write(DescribeFetch(url, report));
-    stored = stored && StoreManifest(context, page, programFolder + kManifestRelativePath, block);
+    if (stored && context.trust) judged = JudgeManifest(*context.trust, AsText(block));
+    stored = stored && Admitted(context, judged) &&
+             StoreManifest(context, page, programFolder + kManifestRelativePath, block);
   }
   if (!stored) {
     page.SetMessageText(kConnectFailedText);
     page.state().Finish(Failed);
     return;
   }
+  if (judged) RememberSignedManifest(*context.trust, *judged);
   page.SetMessageText(kManifestDownloadedText);
   if (page.state().Finish(Succeeded)) page.RequestEndTimer();
 }

@@ -8,6 +8,7 @@
 #include "platform/file_system.h"
 #include "platform/internet.h"
 #include "platform/registry.h"
+#include "trust/update_trust.h"
 
 namespace ostrel {
 
@@ -28,12 +29,15 @@ struct ManifestDownloadContext {
   platform::InternetClient& client;
   platform::DayClock& clock;
   RunLog& log;
+  // The trust rules the fetched manifest must pass before it is stored; none: any manifest.
+  const TrustContext* trust = nullptr;
 };
 
-// The worker's whole run. The manifest is stored whole or not at all: a failed fetch or a
-// failed write shows the failure text, sets Failed and leaves an older manifest as it was. On
-// success it shows the success text, sets Succeeded and asks the page to end itself. The
-// request and the store are logged.
+// The worker's whole run. The manifest is stored whole or not at all: a failed fetch, a
+// manifest the trust rules refuse or a failed write shows the failure text, sets Failed and
+// leaves an older manifest as it was. On success it shows the success text, sets Succeeded and
+// asks the page to end itself; a signed manifest then leaves its mark. The request, the trust
+// rules' verdict and the store are logged.
 void ManifestDownloadWorker(const ManifestDownloadContext& context, PageView& page);
 
 }  // namespace ostrel

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,7 +36,17 @@ class FileSystem {
   // on Windows, errno elsewhere); read it right after the call that failed. 0 when the
   // platform does not say.
   virtual uint32_t LastError();
+  // Hands the file's bytes to `consume` in order, in pieces of at most kReadPieceSize bytes.
+  // False when the file cannot be opened or read to its end, or `consume` answered false.
+  // (Not supported: false.)
+  virtual bool ReadFileInPieces(const std::string& path,
+                                const std::function<bool(std::string_view)>& consume);
 };
+
+inline constexpr std::size_t kReadPieceSize = 1 << 16;
+
+// The whole content of a file; nullopt when it cannot be read.
+std::optional<std::string> ReadWholeFile(FileSystem& files, const std::string& path);
 
 // The temporary name WriteWholeFile writes under: the name with ".partial" appended.
 std::string PartialFileName(const std::string& path);

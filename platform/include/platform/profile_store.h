@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -33,6 +34,11 @@ class ProfileStore {
                                                                        const std::string& section,
                                                                        std::size_t bufferSize) = 0;
 };
+
+// A string read from INI text held in memory, as ReadString gives it from a file holding that
+// text (missing: empty): for looking into a file before it is stored.
+std::string ReadProfileStringFromText(std::string_view content, const std::string& section,
+                                      const std::string& key, std::size_t bufferSize);
 
 // The running system's profile routines: the Win32 ones on Windows, the portable INI engine
 // over the host's files elsewhere.

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,10 @@ std::u16string CodePageToUtf16(std::string_view text, uint32_t codePage);
 // such as '\' for U+00A5 under 932 or '"' for U+FF02 under 1252. Each unit of a surrogate pair
 // the code page lacks becomes one default character.
 std::string Utf16ToCodePage(std::u16string_view wide, uint32_t codePage);
+
+// UTF-8 text (a file name from a POSIX system) in `codePage`, when every character converts
+// exactly; nullopt when the text is not valid UTF-8 or holds a character the code page lacks.
+std::optional<std::string> Utf8ToCodePage(std::string_view utf8, uint32_t codePage);
 
 // True when `byte` starts a two-byte character in `codePage`, like IsDBCSLeadByteEx: 0x81-0xFE
 // in 936, 949 and 950; 0x81-0x9F and 0xE0-0xFC in 932; never in UTF-8 or a single-byte page.

@@ -1,0 +1,196 @@
+#include "trust/file_checks.h"
+
+#include <algorithm>
+#include <set>
+
+#include "install/install.h"
+#include "manifest/manifest_entry.h"
+#include "platform/gbk.h"
+#include "settings/paths.h"
+
+namespace ostrel {
+
+namespace {
+
+// A name as the file system compares it: ASCII letters folded, '/' as '\' (0x2F is never a
+// GBK trail byte, so it can be replaced byte by byte).
+std::string NameKey(const std::string& name) {
+  std::string key = platform::ToLowerAscii(name);
+  std::replace(key.begin(), key.end(), '/', '\\');
+  return key;
+}
+
+bool SameDigest(const std::optional<platform::Sha256Digest>& digest, const std::string& hex) {
+  return digest && platform::ToHex(std::string_view(reinterpret_cast<const char*>(digest->data()),
+                                                    digest->size())) == hex;
+}
+
+std::function<bool(const std::string&, bool)> Covering(const std::vector<std::string>& listed) {
+  std::set<std::string> names;
+  for (const std::string& entry : listed) names.insert(NameKey(entry));
+  return [names = std::move(names)](const std::string& relative, bool isFolder) {
+    const std::string key = NameKey(relative);
+    if (!isFolder) return names.count(key) > 0;
+    const std::string prefix = key + "\\";
+    const auto below = names.lower_bound(prefix);
+    return below != names.end() && below->compare(0, prefix.size(), prefix) == 0;
+  };
+}
+
+}  // namespace
+
+FilePromises FilePromises::Read(platform::ProfileStore& profiles, const std::string& manifest) {
+  FilePromises promises;
+  std::map<int32_t, std::string> texts;
+  for (auto& [number, text] :
+       NumberedValues(profiles, manifest, kFilesSection, "file", INT32_MAX)) {
+    texts.emplace(number, std::move(text));
+  }
+  const UpdateFiles update{manifest, std::string()};
+  for (ManifestEntry& entry : ReadManifestFileList(profiles, update)) {
+    const auto text = texts.find(entry.number);
+    std::optional<FilePromise> promise;
+    if (text != texts.end()) promise = ParseFilePromise(text->second);
+    const auto [found, inserted] = promises.byName_.emplace(NameKey(entry.name), promise);
+    if (!inserted && found->second &&
+        (!promise || promise->size != found->second->size ||
+         promise->sha256 != found->second->sha256)) {
+      found->second.reset();  // one name, two different files: neither can be checked
+    }
+    promises.listed_.push_back(std::move(entry.name));
+  }
+  return promises;
+}
+
+const FilePromise* FilePromises::Find(const std::string& entry) const {
+  const auto found = byName_.find(NameKey(entry));
+  return found == byName_.end() || !found->second ? nullptr : &*found->second;
+}
+
+bool Keeps(platform::Crypto& crypto, const FilePromise& promise, std::string_view bytes) {
+  return static_cast<int64_t>(bytes.size()) == promise.size &&
+         SameDigest(platform::Sha256Of(crypto, bytes), promise.sha256);
+}
+
+StoredFile CheckStoredFile(platform::Crypto& crypto, platform::FileSystem& files,
+                           const std::string& path, const FilePromise& promise) {
+  const std::unique_ptr<platform::Sha256Hash> hash = crypto.NewSha256();
+  if (!hash) return StoredFile::kUnreadable;
+  int64_t size = 0;
+  bool hashed = true;
+  // Reading stops once the file is longer than promised.
+  const bool read = files.ReadFileInPieces(path, [&](std::string_view piece) {
+    size += static_cast<int64_t>(piece.size());
+    hashed = hashed && hash->Add(piece);
+    return size <= promise.size;
+  });
+  if (size > promise.size || (read && size != promise.size)) return StoredFile::kOtherSize;
+  if (!read) return StoredFile::kUnreadable;
+  return hashed && SameDigest(hash->Finish(), promise.sha256) ? StoredFile::kKept
+                                                              : StoredFile::kOtherContent;
+}
+
+DownloadGate DownloadGate::ForStoredManifest(const TrustContext* trust, platform::FileSystem& files,
+                                             const UpdateFiles& update,
+                                             platform::ProfileStore& profiles) {
+  if (trust == nullptr || trust->settings.keys.empty()) return DownloadGate(Mode::kAll, trust);
+  const ManifestJudgement judgement =
+      JudgeManifest(*trust, platform::ReadWholeFile(files, update.manifest).value_or(""));
+  if (!judgement.Accepted()) {
+    trust->Log(std::string("stored manifest ") + VerdictName(judgement.verdict) +
+               ": no file is stored");
+    return DownloadGate(Mode::kNone, trust);
+  }
+  if (!judgement.Signed()) return DownloadGate(Mode::kAll, trust);
+  DownloadGate gate(Mode::kPromised, trust);
+  gate.promises_ = FilePromises::Read(profiles, update.manifest);
+  return gate;
+}
+
+bool DownloadGate::Admits(const std::string& entry, std::string_view bytes) const {
+  if (mode_ != Mode::kPromised) return mode_ == Mode::kAll;
+  const FilePromise* promise = promises_.Find(entry);
+  std::string why;
+  if (promise == nullptr) {
+    why = "the signed manifest gives no size and SHA-256 for it";
+  } else if (static_cast<int64_t>(bytes.size()) != promise->size) {
+    why = std::to_string(bytes.size()) + " bytes, the signed manifest promises " +
+          std::to_string(promise->size);
+  } else if (!Keeps(trust_->crypto, *promise, bytes)) {
+    why = "its SHA-256 is not the one the signed manifest promises";
+  } else {
+    return true;
+  }
+  trust_->Log("fetched file " + entry + " not stored: " + why);
+  return false;
+}
+
+InstallCheck CheckUpdateBeforeInstall(const TrustContext* trust, platform::FileSystem& files,
+                                      platform::FileTree& tree, platform::ProfileStore& profiles) {
+  InstallCheck check;
+  std::string programFolder = GetProgramFolder(files);
+  if (trust == nullptr || trust->settings.keys.empty() || programFolder.empty()) return check;
+  AppendBackslash(programFolder);
+  const UpdateFiles update = UpdateFiles::In(programFolder);
+  check.judgement =
+      JudgeManifest(*trust, platform::ReadWholeFile(files, update.manifest).value_or(""));
+  if (!check.judgement.Accepted()) {
+    check.allowed = false;
+    tree.RemoveFile(update.manifest);
+    trust->Log("install refused: stored manifest " + Describe(check.judgement) +
+               "; it was removed");
+    return check;
+  }
+  if (!check.judgement.Signed()) return check;
+
+  const std::string updateFolder = programFolder + kUpdateFolder + "\\";
+  const FilePromises promises = FilePromises::Read(profiles, update.manifest);
+  for (const std::string& entry : promises.Listed()) {
+    const bool safe = IsSafeManifestEntry(entry);
+    const FilePromise* promise = promises.Find(entry);
+    const char* why = "refused by the entry rule";
+    if (safe && promise == nullptr) {
+      why = "the signed manifest gives no size and SHA-256 for it";
+    } else if (safe) {
+      switch (CheckStoredFile(trust->crypto, files, updateFolder + entry, *promise)) {
+        case StoredFile::kKept:
+          continue;
+        case StoredFile::kUnreadable:
+          why = "missing or unreadable";
+          break;
+        case StoredFile::kOtherSize:
+          why = "not the size the signed manifest promises";
+          break;
+        case StoredFile::kOtherContent:
+          why = "its SHA-256 is not the one the signed manifest promises";
+          break;
+      }
+    }
+    check.refused.push_back(entry);
+    trust->Log("install refused: " + entry + ": " + why +
+               (safe ? "; removed from update\\ and the record, fetched again next run" : ""));
+    if (safe) {
+      tree.RemoveFile(updateFolder + entry);
+      ForgetFileDone(profiles, update, entry);
+    }
+  }
+  // The installer is started: it must be one of the checked files (an entry of 4 bytes or
+  // less is never listed, so never fetched or checked).
+  auto installs = Covering(promises.Listed());
+  const std::string installer = ReadInstallerEntry(profiles, update.manifest);
+  if (!installer.empty() && !installs(installer, false)) {
+    check.refused.push_back(installer);
+    trust->Log("install refused: the installer " + installer +
+               " is not a file of the signed manifest");
+  }
+
+  check.allowed = check.refused.empty();
+  if (check.allowed) {
+    check.installs = std::move(installs);
+    trust->Log("update verified before install: " + std::to_string(promises.Listed().size()) +
+               " files match the manifest (" + Describe(check.judgement) + ")");
+  }
+  return check;
+}
+
+}  // namespace ostrel

@@ -1,0 +1,58 @@
+#include "trust/program_trust.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <optional>
+
+#include "log/run_log.h"
+#include "platform/crypto.h"
+#include "platform/registry.h"
+#include "res/resource.h"
+
+#ifndef OSTREL_REQUIRE_SIGNED_UPDATES
+#define OSTREL_REQUIRE_SIGNED_UPDATES 0
+#endif
+
+namespace ostrel {
+
+namespace {
+
+// The bytes of one of this program's RCDATA resources; nullopt when it has none of that id.
+std::optional<std::string> ProgramResource(int id) {
+  HMODULE program = ::GetModuleHandleA(nullptr);
+  HRSRC found = ::FindResourceA(program, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10));  // RT_RCDATA
+  if (found == nullptr) return std::nullopt;
+  const char* data = static_cast<const char*>(::LockResource(::LoadResource(program, found)));
+  if (data == nullptr) return std::nullopt;
+  return std::string(data, ::SizeofResource(program, found));
+}
+
+TrustSettings BuiltInSettings() {
+  TrustSettings settings;
+  settings.requireSigned = OSTREL_REQUIRE_SIGNED_UPDATES != 0;
+  for (const int id : {IDR_UPDATE_KEY, IDR_UPDATE_KEY_NEXT}) {
+    const std::optional<std::string> info = ProgramResource(id);
+    if (!info) continue;
+    // A key resource that is not a P-256 key still counts as a key, one that matches nothing:
+    // a build meant to check signatures must never fall back to trusting every manifest.
+    settings.keys.push_back(platform::P256PointFromPublicKeyInfo(*info).value_or(""));
+  }
+  return settings;
+}
+
+}  // namespace
+
+const TrustContext& ProgramTrust() {
+  // Never destroyed: a page's worker may still be on its way out while the program ends.
+  static const TrustSettings* const settings = new TrustSettings(BuiltInSettings());
+  static const TrustContext* const trust =
+      new TrustContext{*settings, platform::SystemCrypto(), platform::CurrentUserRegistry(),
+                       [](const std::string& line) {
+                         std::fprintf(stderr, "Ostrel: %s\n", line.c_str());
+                         ProgramLog().Write(line);
+                       }};
+  return *trust;
+}
+
+}  // namespace ostrel
