@@ -17,19 +17,10 @@
 #include "pages/connect_page.h"
 #include "platform/day_clock.h"
 #include "platform/internet.h"
-
-namespace {
+#include "quiet_sink.h"
 
 using bench::Clock;
 using bench::SecondsSince;
-
-struct QuietSink final : ostrel::ProgressSink {
-  void SetRange(int32_t) override {}
-  void SetPosition(int32_t) override {}
-  void SetStatusText(const std::string&) override {}
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -51,7 +42,7 @@ int main(int argc, char** argv) {
   {
     const auto session = platform::WinInetClient("Ostrel").OpenSession();
     ostrel::HttpFetcher fetcher(*session, platform::SystemDayClock());
-    QuietSink quiet;
+    bench::QuietSink quiet;
     std::vector<char> block;
     std::atomic<int32_t> cancel{0};
     ostrel::FetchReport report;

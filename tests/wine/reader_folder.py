@@ -12,7 +12,6 @@ tests using it take the CTest resource lock "reader_key".
     --copy EXE             copy a program into the folder
     --copy-as REL=FILE     copy a file into the folder under another name
     --file REL=TEXT        create a file (REL uses "/"; TEXT may contain \\r\\n)
-    --mkdir REL            create a folder
     --publish REL=TEXT     put a file in the update server's folder
     --publish-copy REL=FILE  copy a file into the update server's folder
     --publish-signed DIR=VERSION
@@ -80,7 +79,7 @@ def main():
     parser.add_argument("--uidriver", required=True)
     parser.add_argument("--folder", required=True)
     parser.add_argument("--server-state")
-    for option in ("--copy", "--copy-as", "--file", "--mkdir", "--publish", "--publish-copy", "--reg",
+    for option in ("--copy", "--copy-as", "--file", "--publish", "--publish-copy", "--reg",
                    "--reg-dword", "--expect-file", "--expect-file-soon", "--expect-missing",
                    "--expect-reg-dword", "--expect-has", "--expect-lacks", "--expect-requests",
                    "--expect-listing", "--then-reg", "--publish-signed", "--server-edit",
@@ -103,8 +102,6 @@ def main():
         relative, source = split_pair(item)
         (folder / relative).parent.mkdir(parents=True, exist_ok=True)
         shutil.copy(source, folder / relative)
-    for relative in args.mkdir:
-        (folder / relative).mkdir(parents=True, exist_ok=True)
     for item in args.file:
         relative, text = split_pair(item)
         (folder / relative).parent.mkdir(parents=True, exist_ok=True)
