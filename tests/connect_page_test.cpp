@@ -11,6 +11,7 @@
 #include "settings/server_list.h"
 #include "support/fake_server.h"
 #include "support/fake_signatures.h"
+#include "support/log_capture.h"
 #include "support/program_files.h"
 #include "support/temp_folder.h"
 
@@ -62,6 +63,8 @@ TEST(PageWorkerState, WhoseResultCounts) {
     c.steps(state);
     EXPECT_EQ(state.Outcome(), c.outcome);
     EXPECT_EQ(state.CancelFlag().load() != 0, c.cancelRaised);
+    // Nothing is stored once the page was cancelled or has ended.
+    EXPECT_EQ(state.MayStore(), !c.cancelRaised);
   }
 }
 
@@ -114,19 +117,54 @@ TEST(ProgressMailbox, LatestValuesAndOneNoticeUntilTaken) {
   EXPECT_EQ(update.position, 4096);
   EXPECT_EQ(update.statusText, "b");
   EXPECT_EQ(update.messageText, "m");
-  update = mailbox.Take();  // nothing new
+  EXPECT_FALSE(mailbox.PutPosition(4500));  // the page comes back after a take that found some
+  update = mailbox.Take();
+  EXPECT_EQ(update.position, 4500);
+  update = mailbox.Take();  // nothing new: the page stops coming back
   EXPECT_FALSE(update.range || update.position || update.statusText || update.messageText);
-  EXPECT_TRUE(mailbox.PutPosition(5000));  // told again after the take
+  EXPECT_TRUE(mailbox.PutPosition(5000));  // so the next put tells it again
   update = mailbox.Take();
   EXPECT_FALSE(update.range);
   EXPECT_EQ(update.position, 5000);
 }
 
+TEST(PageWorkerState, EveryWayThePageStopsClosesTheTransfer) {
+  const struct {
+    const char* what;
+    std::function<void(PageWorkerState&)> before;  // before the session exists
+    std::function<void(PageWorkerState&)> after;   // once it is registered
+    int closes;
+  } cases[] = {
+      {"cancel button", [](PageWorkerState&) {}, [](PageWorkerState& s) { s.Cancel(); }, 1},
+      {"page ended", [](PageWorkerState&) {}, [](PageWorkerState& s) { s.Detach(); }, 1},
+      {"cancel, then the page ends", [](PageWorkerState&) {},
+       [](PageWorkerState& s) {
+         s.Cancel();
+         s.Detach();
+       },
+       2},
+      {"page ended before the session was made", [](PageWorkerState& s) { s.Detach(); },
+       [](PageWorkerState&) {}, 1},
+      {"the worker finished on its own", [](PageWorkerState&) {},
+       [](PageWorkerState& s) { s.Finish(Succeeded); }, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    PageWorkerState state;
+    int closes = 0;
+    c.before(state);
+    state.SetCanceller([&closes] { ++closes; });
+    c.after(state);
+    EXPECT_EQ(closes, c.closes);
+  }
+}
+
 class ManifestDownload : public ::testing::Test {
  protected:
-  void Run() {
-    HttpFetcher fetcher(client, clock);
-    ManifestDownloadWorker({registry, files, fetcher, trust}, view);
+  void Run() { ManifestDownloadWorker({registry, files, client, clock, log, trust}, view); }
+  // The log, its milliseconds (not the clock's to choose) written as "_".
+  std::string Log() {
+    return testing_support::MaskMilliseconds(ReadFileBytes(program.Child("update\\ostrel.log")));
   }
   std::string Manifest() { return ReadFileBytes(program.Child("update\\update.ini")); }
 
@@ -135,6 +173,7 @@ class ManifestDownload : public ::testing::Test {
   platform::MemoryRegistry registry;
   testing_support::ServerFiles client;
   testing_support::FixedClock clock;
+  RunLog log{files, program.Child("update\\"), [] { return std::string("T"); }};
   std::shared_ptr<PageWorkerState> state = std::make_shared<PageWorkerState>();
   RecordingView view{state};
   const TrustContext* trust = nullptr;
@@ -178,6 +217,8 @@ TEST_F(ManifestDownload, FailedFetchKeepsTheOldManifest) {
   EXPECT_EQ(Manifest(), "old");
   EXPECT_EQ(state->Outcome(), Failed);
   EXPECT_EQ(view.calls, std::vector<std::string>{std::string("message ") + kConnectFailedText});
+  EXPECT_EQ(Log(),
+            "T GET /update.htm: status 0, length none, received 0, _ ms, error 0: not opened\r\n");
 }
 
 TEST_F(ManifestDownload, ManifestThatCannotBeStoredIsAFailure) {
@@ -189,6 +230,7 @@ TEST_F(ManifestDownload, ManifestThatCannotBeStoredIsAFailure) {
   EXPECT_EQ(state->Outcome(), Failed);
   EXPECT_EQ(view.calls.back(), std::string("message ") + kConnectFailedText);
   EXPECT_FALSE(files.Exists(program.Child("update\\update.ini.partial")));
+  EXPECT_NE(Log().find("manifest not stored: write failed, error "), std::string::npos) << Log();
 }
 
 TEST_F(ManifestDownload, PageThatEndedDuringTheFetchGetsNothing) {
@@ -210,7 +252,9 @@ TEST_F(ManifestDownload, CancelDuringTheFetchIsNotTurnedIntoSuccess) {
 TEST_F(ManifestDownload, RefusedManifestsAreNotStoredASignedOneIsAndLeavesItsMark) {
   testing_support::FakeSignatures crypto;
   const TrustSettings settings{{testing_support::kKeyA}};
-  const TrustContext context{settings, crypto, registry, {}};
+  std::vector<std::string> verdicts;
+  const TrustContext context{settings, crypto, registry,
+                             [&verdicts](const std::string& line) { verdicts.push_back(line); }};
   trust = &context;
   const std::string body = "[main]\r\nversion=1.0.0.2\r\n";
   const std::string good = crypto.Signed(testing_support::kKeyA, body);
@@ -224,12 +268,18 @@ TEST_F(ManifestDownload, RefusedManifestsAreNotStoredASignedOneIsAndLeavesItsMar
     EXPECT_EQ(Manifest(), "old");
     EXPECT_FALSE(ReadSignedVersionMark(registry));
   }
+  EXPECT_EQ(
+      verdicts,
+      (std::vector<std::string>{
+          "fetched manifest: refused: signed by an unknown key, key " +
+              KeyIdOf(crypto, testing_support::kKeyB) + "; not stored, the stored one is kept",
+          "fetched manifest: refused: bad signature, key " +
+              KeyIdOf(crypto, testing_support::kKeyA) + "; not stored, the stored one is kept"}));
   EXPECT_EQ(state->Outcome(), Failed);
   state = std::make_shared<PageWorkerState>();
   RecordingView fresh(state);
   client.bodies["/update.htm"] = good;
-  HttpFetcher fetcher(client, clock);
-  ManifestDownloadWorker({registry, files, fetcher, trust}, fresh);
+  ManifestDownloadWorker({registry, files, client, clock, log, trust}, fresh);
   EXPECT_EQ(state->Outcome(), Succeeded);
   EXPECT_EQ(Manifest(), good);
   EXPECT_EQ(ReadSignedVersionMark(registry), "1.0.0.2");

@@ -13,6 +13,7 @@
 #include "settings/server_list.h"
 #include "support/fake_server.h"
 #include "support/fake_signatures.h"
+#include "support/log_capture.h"
 #include "support/program_files.h"
 #include "support/temp_folder.h"
 
@@ -25,11 +26,10 @@ using testing_support::ReadFileBytes;
 using testing_support::ServerFiles;
 using testing_support::WriteFileBytes;
 
-// The list view's rows and what reached the page's other windows.
+// What reached the page's windows.
 class ListView final : public PageView {
  public:
   using PageView::PageView;
-  std::vector<std::string> rows;
   std::vector<std::string> messages;
   int ranges = 0;
   int timers = 0;
@@ -40,8 +40,6 @@ class ListView final : public PageView {
   void DoSetStatusText(const std::string&) override {}
   void DoSetMessageText(const std::string& text) override { messages.push_back(text); }
   void DoRequestEndTimer() override { ++timers; }
-  int32_t DoRowCount() override { return static_cast<int32_t>(rows.size()); }
-  std::string DoRowText(int32_t row) override { return rows.at(static_cast<std::size_t>(row)); }
 };
 
 constexpr char kServer[] = "http://files.example/v2";
@@ -75,15 +73,24 @@ class FileDownload : public ::testing::Test {
   }
   std::string Url(const std::string& entry) { return std::string(kServer) + "/" + entry; }
 
-  // The page's run: rows from the manifest, then the worker.
+  // The page's run: rows from the manifest, then the worker over their entries.
   void Run() {
-    view.rows.clear();
+    std::vector<std::string> entries;
     for (const FileListRow& row :
          FileListRows(profiles, update, [](const std::string&) { return 0; })) {
-      view.rows.push_back(row.text);
+      entries.push_back(row.text);
     }
-    HttpFetcher fetcher(server, clock);
-    FileDownloadWorker({registry, files, profiles, fetcher, trust}, view);
+    RunOver(entries);
+  }
+  // The worker over the given entries, as a page of its own.
+  void RunOver(const std::vector<std::string>& entries) {
+    state = std::make_shared<PageWorkerState>();
+    view = std::make_unique<ListView>(state);
+    FileDownloadWorker({registry, files, profiles, server, clock, log, trust}, entries, *view);
+  }
+  // The log, its milliseconds (not the clock's to choose) written as "_".
+  std::string Log() {
+    return testing_support::MaskMilliseconds(ReadFileBytes(program.Child("update\\ostrel.log")));
   }
   std::string Stored(const std::string& entry) {
     return ReadFileBytes(program.Child("update\\" + entry));
@@ -105,8 +112,9 @@ class FileDownload : public ::testing::Test {
   platform::MemoryRegistry registry;
   ServerFiles server;
   FixedClock clock;
-  std::shared_ptr<PageWorkerState> state = std::make_shared<PageWorkerState>();
-  ListView view{state};
+  RunLog log{files, program.Child("update\\"), [] { return std::string("T"); }};
+  std::shared_ptr<PageWorkerState> state;
+  std::unique_ptr<ListView> view;
   const TrustContext* trust = nullptr;
 };
 
@@ -122,11 +130,12 @@ TEST_F(FileDownload, FetchesOnlyWhatIsNotRecorded) {
   EXPECT_EQ(Stored("readme.txt"), "read me");
   EXPECT_FALSE(files.Exists(program.Child("update\\core.dll")));
   EXPECT_EQ(Recorded("1.0.0.2"), (std::vector<std::string>{"core.dll", "setup.exe", "readme.txt"}));
-  EXPECT_EQ(view.messages, (std::vector<std::string>{
-                               DownloadStartedText("setup.exe"), DownloadDoneText("setup.exe"),
-                               DownloadStartedText("readme.txt"), DownloadDoneText("readme.txt")}));
+  EXPECT_EQ(view->messages,
+            (std::vector<std::string>{
+                DownloadStartedText("setup.exe"), DownloadDoneText("setup.exe"),
+                DownloadStartedText("readme.txt"), DownloadDoneText("readme.txt")}));
   EXPECT_EQ(state->Outcome(), Succeeded);
-  EXPECT_EQ(view.timers, 1);
+  EXPECT_EQ(view->timers, 1);
 }
 
 TEST_F(FileDownload, EverythingRecordedFetchesNothing) {
@@ -134,10 +143,10 @@ TEST_F(FileDownload, EverythingRecordedFetchesNothing) {
   Record("1.0.0.2", {"core.dll", "setup.exe"});
   Run();
   EXPECT_TRUE(server.urls.empty());
-  EXPECT_TRUE(view.messages.empty());
-  EXPECT_EQ(view.ranges, 0);
+  EXPECT_TRUE(view->messages.empty());
+  EXPECT_EQ(view->ranges, 0);
   EXPECT_EQ(state->Outcome(), Succeeded);
-  EXPECT_EQ(view.timers, 1);
+  EXPECT_EQ(view->timers, 1);
 }
 
 TEST_F(FileDownload, OneFailureDoesNotStopTheOthers) {
@@ -148,13 +157,13 @@ TEST_F(FileDownload, OneFailureDoesNotStopTheOthers) {
   EXPECT_EQ(server.urls.size(), 3u);
   EXPECT_EQ(Recorded("1.0.0.2"), (std::vector<std::string>{"setup.exe", "readme.txt"}));
   EXPECT_FALSE(files.Exists(program.Child("update\\missing.dll")));
-  ASSERT_FALSE(view.messages.empty());
+  ASSERT_FALSE(view->messages.empty());
   EXPECT_NE(
-      std::find(view.messages.begin(), view.messages.end(), DownloadFailedText("missing.dll")),
-      view.messages.end());
-  EXPECT_EQ(view.messages.back(), DownloadDoneText("readme.txt"));  // the last row's message
+      std::find(view->messages.begin(), view->messages.end(), DownloadFailedText("missing.dll")),
+      view->messages.end());
+  EXPECT_EQ(view->messages.back(), DownloadDoneText("readme.txt"));  // the last row's message
   EXPECT_EQ(state->Outcome(), Failed);
-  EXPECT_EQ(view.timers, 0);
+  EXPECT_EQ(view->timers, 0);
 }
 
 TEST_F(FileDownload, RowsAreTheEntriesLongerThanFourBytes) {
@@ -196,7 +205,7 @@ TEST_F(FileDownload, OnlyShortEntriesIsAFailure) {
   Run();
   EXPECT_TRUE(server.urls.empty());
   EXPECT_EQ(state->Outcome(), Failed);
-  EXPECT_EQ(view.timers, 0);
+  EXPECT_EQ(view->timers, 0);
 }
 
 TEST_F(FileDownload, SameNameTwiceIsFetchedOnce) {
@@ -232,19 +241,15 @@ TEST_F(FileDownload, EmptyVersionNeverCountsAFileAsDone) {
   Publish("setup.exe", "x");
   Run();
   EXPECT_EQ(state->Outcome(), Succeeded);
-  state = std::make_shared<PageWorkerState>();
-  ListView second{state};
-  view.rows.clear();
-  HttpFetcher fetcher(server, clock);
-  second.rows = {"setup.exe"};
-  FileDownloadWorker({registry, files, profiles, fetcher}, second);
+  RunOver({"setup.exe"});
   EXPECT_EQ(server.urls.size(), 2u);  // fetched again
   EXPECT_EQ(Recorded(""), (std::vector<std::string>{"setup.exe", "setup.exe"}));
   EXPECT_EQ(state->Outcome(), Succeeded);
 }
 
 TEST_F(FileDownload, InterruptedRunResumesWithTheRest) {
-  Manifest("5", {"one.dll", "two.dll", "three.dll", "four.dll"});
+  const std::vector<std::string> entries = {"one.dll", "two.dll", "three.dll", "four.dll"};
+  Manifest("5", entries);
   Publish("one.dll", "1");
   Publish("two.dll", "2");
   Run();  // the server stops answering after two files
@@ -252,56 +257,147 @@ TEST_F(FileDownload, InterruptedRunResumesWithTheRest) {
   server.urls.clear();
   Publish("three.dll", "3");
   Publish("four.dll", "4");
-  state = std::make_shared<PageWorkerState>();
-  ListView second{state};
-  second.rows = view.rows;
-  HttpFetcher fetcher(server, clock);
-  FileDownloadWorker({registry, files, profiles, fetcher}, second);
+  RunOver(entries);
   EXPECT_EQ(server.urls, (std::vector<std::string>{Url("three.dll"), Url("four.dll")}));
   EXPECT_EQ(Recorded("5"),
             (std::vector<std::string>{"one.dll", "two.dll", "three.dll", "four.dll"}));
   EXPECT_EQ(state->Outcome(), Succeeded);
 }
 
-TEST_F(FileDownload, FileThatCannotBeStoredIsNotRecorded) {
-  const struct {
-    const char* what;
-    const char* entry;
-    const char* folderInTheWay;  // below update\, made before the run
-  } cases[] = {
-      {"destination is a folder", "core.dll", "core.dll"},
-      {"folder part that does not exist", "sub\\b.dll", nullptr},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    if (c.folderInTheWay) testing_support::MakeFolder(program.Child("update\\") + c.folderInTheWay);
-    Manifest("7", {c.entry, "fine.txt"});
-    Publish(c.entry, "data");
-    Publish("fine.txt", "fine");
-    state = std::make_shared<PageWorkerState>();
-    ListView page{state};
-    page.rows = {c.entry, "fine.txt"};
-    HttpFetcher fetcher(server, clock);
-    FileDownloadWorker({registry, files, profiles, fetcher}, page);
-    EXPECT_EQ(Recorded("7"), std::vector<std::string>{"fine.txt"});
-    EXPECT_NE(std::find(page.messages.begin(), page.messages.end(), DownloadFailedText(c.entry)),
-              page.messages.end());
-    EXPECT_EQ(state->Outcome(), Failed);
-    for (const std::string& file : ListFiles(program.path())) {
-      EXPECT_EQ(file.find(".partial"), std::string::npos) << file;
-    }
-    testing_support::RemoveFile(update.record);
-  }
+// The record is kept in memory, but every stored file is in updateok.ini before the next
+// request: a run cut off at any moment loses nothing it stored.
+TEST_F(FileDownload, EachStoredFileIsRecordedBeforeTheNextRequest) {
+  const std::vector<std::string> entries = {"one.dll", "two.dll", "three.dll"};
+  Manifest("6", entries);
+  for (const std::string& entry : entries) Publish(entry, entry);
+  std::vector<std::vector<std::string>> recordedAtEachRead;
+  server.onRead = [&] { recordedAtEachRead.push_back(Recorded("6")); };
+  Run();
+  server.onRead = nullptr;
+  EXPECT_EQ(recordedAtEachRead,
+            (std::vector<std::vector<std::string>>{{}, {"one.dll"}, {"one.dll", "two.dll"}}));
+  EXPECT_EQ(server.sessions, 1);  // one session for the page
 }
 
-TEST_F(FileDownload, StoredInAFolderThatExists) {
+// A profile store that counts the reads of one file.
+class CountingProfiles final : public platform::ProfileStore {
+ public:
+  CountingProfiles(platform::ProfileStore& inner, std::string counted)
+      : inner_(inner), counted_(std::move(counted)) {}
+  std::string ReadString(const std::string& file, const std::string& section,
+                         const std::string& key, const std::string& defaultValue,
+                         std::size_t size) override {
+    Count(file);
+    return inner_.ReadString(file, section, key, defaultValue, size);
+  }
+  int32_t ReadInt(const std::string& file, const std::string& section, const std::string& key,
+                  int32_t defaultValue) override {
+    Count(file);
+    return inner_.ReadInt(file, section, key, defaultValue);
+  }
+  bool WriteString(const std::string& file, const std::string& section, const std::string& key,
+                   const std::string& value) override {
+    return inner_.WriteString(file, section, key, value);
+  }
+  std::vector<std::pair<std::string, std::string>> ReadSection(const std::string& file,
+                                                               const std::string& section,
+                                                               std::size_t size) override {
+    Count(file);
+    return inner_.ReadSection(file, section, size);
+  }
+  int reads = 0;
+
+ private:
+  void Count(const std::string& file) { reads += file == counted_ ? 1 : 0; }
+  platform::ProfileStore& inner_;
+  std::string counted_;
+};
+
+TEST_F(FileDownload, TheRecordIsReadOncePerRun) {
+  std::vector<std::string> entries(50);
+  for (std::size_t i = 0; i < entries.size(); ++i) entries[i] = "file" + std::to_string(i) + ".dll";
+  Manifest("8", entries);
+  Record("8", entries);
+  CountingProfiles counting(profiles, update.record);
+  state = std::make_shared<PageWorkerState>();
+  view = std::make_unique<ListView>(state);
+  FileDownloadWorker({registry, files, counting, server, clock, log}, entries, *view);
+  EXPECT_EQ(state->Outcome(), Succeeded);
+  EXPECT_TRUE(server.urls.empty());
+  EXPECT_LE(counting.reads, 2);  // the count and the section, once; not once an entry
+}
+
+TEST_F(FileDownload, FileThatCannotBeStoredIsNotRecorded) {
+  // update\core.dll is a folder: the file is fetched but cannot be stored.
+  testing_support::MakeFolder(program.Child("update\\core.dll"));
+  Manifest("7", {"core.dll", "fine.txt"});
+  Publish("core.dll", "data");
+  Publish("fine.txt", "fine");
+  Run();
+  EXPECT_EQ(Recorded("7"), std::vector<std::string>{"fine.txt"});
+  EXPECT_NE(std::find(view->messages.begin(), view->messages.end(), DownloadFailedText("core.dll")),
+            view->messages.end());
+  EXPECT_EQ(state->Outcome(), Failed);
+  for (const std::string& file : ListFiles(program.path())) {
+    EXPECT_EQ(file.find(".partial"), std::string::npos) << file;
+  }
+  EXPECT_NE(Log().find("T not stored core.dll: write failed, error "), std::string::npos) << Log();
+}
+
+TEST_F(FileDownload, NewFoldersAreCreatedBelowUpdate) {
   testing_support::MakeFolder(program.Child("update\\sub"));
-  Manifest("7", {"sub\\b.dll"});
+  Manifest("7", {"sub\\b.dll", "books\\new/catalog.txt"});
   Publish("sub\\b.dll", "in sub");
+  Publish("books\\new/catalog.txt", "catalog");
   Run();
   EXPECT_EQ(Stored("sub\\b.dll"), "in sub");
-  EXPECT_EQ(Recorded("7"), std::vector<std::string>{"sub\\b.dll"});
+  EXPECT_EQ(Stored("books\\new\\catalog.txt"), "catalog");
+  EXPECT_EQ(Recorded("7"), (std::vector<std::string>{"sub\\b.dll", "books\\new/catalog.txt"}));
   EXPECT_EQ(state->Outcome(), Succeeded);
+}
+
+// A file system that records the folders it is asked to create and creates none.
+class FolderRecorder final : public platform::FileSystem {
+ public:
+  bool Exists(const std::string&) override { return false; }
+  platform::CreateFolderResult CreateFolder(const std::string& path) override {
+    created.push_back(path);
+    return path.find("taken") != std::string::npos ? platform::CreateFolderResult::kFailed
+                                                   : platform::CreateFolderResult::kCreated;
+  }
+  std::size_t ModuleFileName(char*, std::size_t) override { return 0; }
+  std::vector<std::string> created;
+};
+
+TEST(CreateEntryFolders, OneLevelAtATimeAndNeverOutsideUpdate) {
+  const struct {
+    const char* entry;
+    bool result;
+    std::vector<std::string> created;  // below U:\update\, in order
+  } rows[] = {
+      {"setup.exe", true, {}},
+      {"books\\catalog.txt", true, {"books"}},
+      {"books\\new/deeper\\a.txt", true, {"books", "books\\new", "books\\new/deeper"}},
+      // A GBK character whose trail byte is 0x5C is no separator.
+      {"\x95\\\\a.txt", true, {"\x95\\"}},
+      {"\x95/a.txt", true, {"\x95"}},         // '/' is no trail byte: a separator
+      {"taken\\x\\a.txt", false, {"taken"}},  // stops at the folder that could not be made
+      {"..\\evil\\a.txt", false, {}},
+      {"books\\..\\..\\evil\\a.txt", false, {}},
+      {"C:\\evil\\a.txt", false, {}},
+      {"\\evil\\a.txt", false, {}},
+      {"CON\\a.txt", false, {}},
+      {"books\\a.txt.partial", false, {}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.entry);
+    FolderRecorder files;
+    RunLog log;
+    EXPECT_EQ(CreateEntryFolders(files, "U:\\update\\", row.entry, log), row.result);
+    std::vector<std::string> expected;
+    for (const std::string& folder : row.created) expected.push_back("U:\\update\\" + folder);
+    EXPECT_EQ(files.created, expected);
+  }
 }
 
 TEST_F(FileDownload, HostileEntriesAreRefusedWithoutARequest) {
@@ -312,7 +408,8 @@ TEST_F(FileDownload, HostileEntriesAreRefusedWithoutARequest) {
       "con.txt",      "sub\\NUL.dll",     "LPT1",
       "COM9.log",     ".\\.\\x.dll",      "...\\x.dll",
       "update.ini",   "UPDATEOK.INI",     "sub\\Update.Ini",
-      "../evil.txt",
+      "../evil.txt",  "good.txt.partial", "sub\\x.PARTIAL.",
+      "ostrel.log",   "OSTREL.LOG.1",
   };
   for (const char* entry : hostile) {
     SCOPED_TRACE(entry);
@@ -322,17 +419,14 @@ TEST_F(FileDownload, HostileEntriesAreRefusedWithoutARequest) {
     Publish("good.txt", "good");
     testing_support::RemoveFile(update.record);
     testing_support::RemoveFile(program.Child("update\\good.txt"));
-    state = std::make_shared<PageWorkerState>();
-    ListView page{state};
-    page.rows = {entry, "good.txt"};
-    HttpFetcher fetcher(server, clock);
-    FileDownloadWorker({registry, files, profiles, fetcher}, page);
+    testing_support::RemoveFile(program.Child("update\\ostrel.log"));
+    RunOver({entry, "good.txt"});
     EXPECT_EQ(server.urls, std::vector<std::string>{Url("good.txt")});
-    EXPECT_EQ(page.messages.front(), DownloadFailedText(entry));
+    EXPECT_EQ(view->messages.front(), DownloadFailedText(entry));
     EXPECT_EQ(Recorded("9"), std::vector<std::string>{"good.txt"});
     EXPECT_EQ(ListFiles(program.path()),
-              (std::vector<std::string>{"update\\good.txt", "update\\update.ini",
-                                        "update\\updateok.ini"}));
+              (std::vector<std::string>{"update\\good.txt", "update\\ostrel.log",
+                                        "update\\update.ini", "update\\updateok.ini"}));
     EXPECT_EQ(state->Outcome(), Failed);
   }
 }
@@ -341,8 +435,32 @@ TEST_F(FileDownload, RecordCannotMakeAHostileEntryCountAsDone) {
   Manifest("9", {"..\\evil.txt"});
   Record("9", {"..\\evil.txt"});
   Run();
-  EXPECT_EQ(view.messages, std::vector<std::string>{DownloadFailedText("..\\evil.txt")});
+  EXPECT_EQ(view->messages, std::vector<std::string>{DownloadFailedText("..\\evil.txt")});
   EXPECT_EQ(state->Outcome(), Failed);
+}
+
+TEST_F(FileDownload, TheLogSaysWhichFileFailedAndHow) {
+  Manifest("3", {"gone.dll", "cut.dll", "..\\evil.txt", "fine.txt"});
+  Publish("gone.dll", "<html>not found</html>");
+  server.statuses[Url("gone.dll")] = 404;
+  Publish("cut.dll", "0123456789");
+  server.announced[Url("cut.dll")] = 100;
+  Publish("fine.txt", "fine");
+  Run();
+  const std::string base = std::string("T GET ") + kServer;
+  EXPECT_EQ(Log(),
+            base +
+                "/gone.dll: status 404, length 22, received 0, _ ms, error 0: refused: not a "
+                "2xx answer\r\n" +
+                base +
+                "/cut.dll: status 200, length 100, received 10, _ ms, error 0: body ended "
+                "before the announced length\r\n"
+                "T refused ..\\evil.txt: it would reach outside update\\, name a device, or "
+                "overwrite the manifest, the record, the log or a temporary file\r\n" +
+                base +
+                "/fine.txt: status 200, length 4, received 4, _ ms, error 0: complete\r\n"
+                "T stored fine.txt, 4 bytes\r\n"
+                "T file list: 4 entries, 0 recorded before, 3 failed\r\n");
 }
 
 TEST_F(FileDownload, LoopStopsOnceThePageHasEnded) {
@@ -362,12 +480,8 @@ TEST_F(FileDownload, LoopStopsOnceThePageHasEnded) {
     Publish("one.dll", std::string(5000, '1'));
     Publish("two.dll", "2");
     Publish("three.dll", "3");
-    state = std::make_shared<PageWorkerState>();
-    ListView page{state};
-    page.rows = {"one.dll", "two.dll", "three.dll"};
     server.onRead = [&] { c.during(*state); };
-    HttpFetcher fetcher(server, clock);
-    FileDownloadWorker({registry, files, profiles, fetcher}, page);
+    RunOver({"one.dll", "two.dll", "three.dll"});
     server.onRead = nullptr;
     EXPECT_EQ(server.urls, std::vector<std::string>{Url("one.dll")});
     EXPECT_TRUE(Recorded("4").empty());
@@ -398,17 +512,17 @@ TEST(UnknownProgramFolder, PagesFailWithoutTouchingAnything) {
   server.bodies["http://server/update.htm"] = "[main]\r\n";
   server.bodies["http://server/setup.exe"] = "MZ";
   FixedClock clock;
-  HttpFetcher fetcher(server, clock);
+  RunLog log;
 
   auto connectState = std::make_shared<PageWorkerState>();
   ListView connectView{connectState};
-  ManifestDownloadWorker({registry, files, fetcher}, connectView);
+  ManifestDownloadWorker({registry, files, server, clock, log}, connectView);
   EXPECT_EQ(connectState->Outcome(), Failed);
 
   auto listState = std::make_shared<PageWorkerState>();
   ListView listView{listState};
-  listView.rows = {"setup.exe"};
-  FileDownloadWorker({registry, files, platform::SystemProfileStore(), fetcher}, listView);
+  FileDownloadWorker({registry, files, platform::SystemProfileStore(), server, clock, log},
+                     {"setup.exe"}, listView);
   EXPECT_EQ(listState->Outcome(), Failed);
   EXPECT_EQ(listView.messages, std::vector<std::string>{DownloadFailedText("setup.exe")});
   EXPECT_TRUE(server.urls.empty());
@@ -417,7 +531,9 @@ TEST(UnknownProgramFolder, PagesFailWithoutTouchingAnything) {
 TEST_F(FileDownload, WithASignedManifestOnlyThePromisedBytesAreStored) {
   testing_support::FakeSignatures crypto;
   const TrustSettings settings{{testing_support::kKeyA}};
-  const TrustContext context{settings, crypto, registry, {}};
+  std::vector<std::string> refusals;
+  const TrustContext context{settings, crypto, registry,
+                             [&refusals](const std::string& line) { refusals.push_back(line); }};
   trust = &context;
   WriteFileBytes(
       program.Child("update\\update.ini"),
@@ -429,9 +545,14 @@ TEST_F(FileDownload, WithASignedManifestOnlyThePromisedBytesAreStored) {
   Publish("readme.txt", "read me!");  // one byte more
   Run();
   EXPECT_EQ(ListFiles(program.Child("update")),
-            (std::vector<std::string>{"setup.exe", "update.ini", "updateok.ini"}));
+            (std::vector<std::string>{"ostrel.log", "setup.exe", "update.ini", "updateok.ini"}));
   EXPECT_EQ(Recorded("1.0.0.2"), std::vector<std::string>{"setup.exe"});
-  EXPECT_EQ(view.messages.back(), DownloadFailedText("readme.txt"));
+  EXPECT_EQ(refusals, (std::vector<std::string>{
+                          "fetched file core.dll not stored: its SHA-256 is not the one the "
+                          "signed manifest promises",
+                          "fetched file readme.txt not stored: 8 bytes, the signed manifest "
+                          "promises 7"}));
+  EXPECT_EQ(view->messages.back(), DownloadFailedText("readme.txt"));
   EXPECT_EQ(state->Outcome(), Failed);
 }
 

@@ -9,32 +9,45 @@
 
 namespace {
 
+using ostrel::FetchEnd;
 using ostrel::HttpFetcher;
 
-// Scripted answers: each Read takes the next chunk size (or an error, or the end).
+// Scripted answers: each Available and each Read takes the next scripted value; once a script
+// runs out, everything has arrived (Available: plenty, Read: all that was asked for).
 struct Script {
-  bool sessionFails = false;
   bool openFails = false;
   bool throwsOnOpen = false;
+  uint32_t error = 0;
   int status = 200;
   std::optional<int64_t> length;
-  std::deque<std::optional<std::size_t>> reads;  // nullopt: a broken transfer
-  std::vector<std::size_t> asked;                // sizes the fetch asked for
-  std::function<void()> onRead;                  // runs before each read
-  std::string lastUrl;
+  std::deque<std::optional<std::size_t>> available;  // nullopt: a broken transfer
+  std::deque<std::optional<std::size_t>> reads;      // nullopt: a broken transfer
+  std::vector<std::size_t> asked;                    // sizes the fetch asked for
+  int waits = 0;                                     // calls of Available
+  std::function<void()> onRead;                      // runs before each read
 };
+
+template <typename T>
+T Next(std::deque<T>& script, T whenOut) {
+  if (script.empty()) return whenOut;
+  T next = script.front();
+  script.pop_front();
+  return next;
+}
 
 class FakeResource final : public platform::InternetResource {
  public:
   explicit FakeResource(Script& script) : script_(script) {}
   int StatusCode() override { return script_.status; }
   std::optional<int64_t> ContentLength() override { return script_.length; }
+  std::optional<std::size_t> Available() override {
+    ++script_.waits;
+    return Next<std::optional<std::size_t>>(script_.available, std::size_t{1} << 30);
+  }
   std::optional<std::size_t> Read(char* buffer, std::size_t size) override {
     script_.asked.push_back(size);
     if (script_.onRead) script_.onRead();
-    if (script_.reads.empty()) return 0;
-    const std::optional<std::size_t> next = script_.reads.front();
-    script_.reads.pop_front();
+    const std::optional<std::size_t> next = Next<std::optional<std::size_t>>(script_.reads, size);
     if (next) std::fill(buffer, buffer + std::min(*next, size), 'x');
     return next;
   }
@@ -46,24 +59,12 @@ class FakeResource final : public platform::InternetResource {
 class FakeSession final : public platform::InternetSession {
  public:
   explicit FakeSession(Script& script) : script_(script) {}
-  std::unique_ptr<platform::InternetResource> OpenUrl(const std::string& url) override {
-    script_.lastUrl = url;
+  std::unique_ptr<platform::InternetResource> OpenUrl(const std::string&) override {
     if (script_.throwsOnOpen) throw std::runtime_error("broken");
     if (script_.openFails) return nullptr;
     return std::make_unique<FakeResource>(script_);
   }
-
- private:
-  struct Script& script_;
-};
-
-class FakeClient final : public platform::InternetClient {
- public:
-  explicit FakeClient(Script& script) : script_(script) {}
-  std::unique_ptr<platform::InternetSession> OpenSession() override {
-    if (script_.sessionFails) return nullptr;
-    return std::make_unique<FakeSession>(script_);
-  }
+  uint32_t LastError() override { return script_.error; }
 
  private:
   Script& script_;
@@ -97,9 +98,9 @@ struct RecordingSink final : ostrel::ProgressSink {
 class Fetch : public ::testing::Test {
  protected:
   bool Run() {
-    FakeClient client(script);
-    HttpFetcher fetcher(client, clock);
-    return fetcher.Fetch("http://127.0.0.1/update.htm", block, sink, cancel);
+    FakeSession session(script);
+    HttpFetcher fetcher(session, clock);
+    return fetcher.Fetch("http://127.0.0.1/update.htm", block, sink, cancel, report);
   }
 
   Script script;
@@ -107,6 +108,7 @@ class Fetch : public ::testing::Test {
   RecordingSink sink;
   std::vector<char> block{'o', 'l', 'd'};
   std::atomic<int32_t> cancel{0};
+  ostrel::FetchReport report;
 };
 
 // "读取 " in GBK
@@ -119,17 +121,25 @@ TEST_F(Fetch, EmptyResourceSucceedsWithAnEmptyBlock) {
   EXPECT_EQ(sink.ranges, std::vector<int32_t>{0});
   EXPECT_TRUE(script.asked.empty());
   EXPECT_TRUE(sink.texts.empty());
+  EXPECT_EQ(report.end, FetchEnd::kComplete);
 }
 
-TEST_F(Fetch, TwoReadsFor2049Bytes) {
-  script.length = 2049;
-  script.reads = {2048, 1};
+// Each read asks for at most 64 KiB and what is missing, and takes what has arrived; only a
+// read that found nothing waits for data.
+TEST_F(Fetch, EachReadTakesWhatHasArrived) {
+  script.length = 70001;
+  script.reads = {2048, 0, 1, 65536, 2416};
+  script.available = {5};
   EXPECT_TRUE(Run());
-  EXPECT_EQ(block.size(), 2049u);
-  EXPECT_EQ(script.asked, (std::vector<std::size_t>{2048, 1}));
-  EXPECT_EQ(sink.ranges, std::vector<int32_t>{2049});
-  EXPECT_EQ(sink.positions, (std::vector<int32_t>{2048, 2049}));
-  EXPECT_EQ(sink.texts, (std::vector<std::string>{kRead + "2048 bytes\n", kRead + "2049 bytes\n"}));
+  EXPECT_EQ(block.size(), 70001u);
+  EXPECT_EQ(script.asked, (std::vector<std::size_t>{65536, 65536, 65536, 65536, 2416}));
+  EXPECT_EQ(script.waits, 1);
+  EXPECT_EQ(sink.ranges, std::vector<int32_t>{70001});
+  EXPECT_EQ(sink.positions, (std::vector<int32_t>{2048, 2049, 67585, 70001}));
+  ASSERT_EQ(sink.texts.size(), 4u);  // every read moves the bar and writes the line
+  EXPECT_EQ(sink.texts[1], kRead + "2049 bytes\n");
+  EXPECT_EQ(report.received, 70001);
+  EXPECT_EQ(report.announced, 70001);
 }
 
 TEST_F(Fetch, RateOnlyOnceAWholeSecondHasPassed) {
@@ -146,7 +156,7 @@ TEST_F(Fetch, ShortReadsAreContinued) {
   script.length = 3000;
   script.reads = {100, 2000, 900};
   EXPECT_TRUE(Run());
-  EXPECT_EQ(script.asked, (std::vector<std::size_t>{2048, 2048, 900}));
+  EXPECT_EQ(script.asked, (std::vector<std::size_t>{3000, 2900, 900}));
 }
 
 TEST_F(Fetch, Failures) {
@@ -154,55 +164,71 @@ TEST_F(Fetch, Failures) {
     const char* what;
     std::function<void(Script&)> setUp;
     std::size_t expectedReads;
+    FetchEnd end;
   } cases[] = {
-      {"no session", [](Script& s) { s.sessionFails = true; }, 0},
-      {"address not opened", [](Script& s) { s.openFails = true; }, 0},
-      {"exception from the platform", [](Script& s) { s.throwsOnOpen = true; }, 0},
+      {"address not opened", [](Script& s) { s.openFails = true; }, 0, FetchEnd::kNotOpened},
+      {"exception from the platform", [](Script& s) { s.throwsOnOpen = true; }, 0,
+       FetchEnd::kFailed},
       {"not found",
        [](Script& s) {
          s.status = 404;
          s.length = 10;
        },
-       0},
+       0, FetchEnd::kBadStatus},
       {"server error",
        [](Script& s) {
          s.status = 500;
          s.length = 10;
        },
-       0},
+       0, FetchEnd::kBadStatus},
       {"redirect status",
        [](Script& s) {
          s.status = 302;
          s.length = 10;
        },
-       0},
+       0, FetchEnd::kBadStatus},
       {"status unknown",
        [](Script& s) {
          s.status = 0;
          s.length = 10;
        },
-       0},
-      {"no length", [](Script& s) { s.length = std::nullopt; }, 0},
-      {"negative length", [](Script& s) { s.length = -1; }, 0},
-      {"length past 32 bits", [](Script& s) { s.length = 2147483648LL; }, 0},
-      {"ends early",
+       0, FetchEnd::kBadStatus},
+      {"no length", [](Script& s) { s.length = std::nullopt; }, 0, FetchEnd::kNoLength},
+      {"negative length", [](Script& s) { s.length = -1; }, 0, FetchEnd::kTooLong},
+      {"length past 32 bits", [](Script& s) { s.length = 2147483648LL; }, 0, FetchEnd::kTooLong},
+      {"ends early: nothing more, and the wait says the body has ended",
        [](Script& s) {
          s.length = 5000;
          s.reads = {2048, 0};
+         s.available = {0};
        },
-       2},
+       2, FetchEnd::kEndedEarly},
+      {"data said to be there, none read: no endless loop",
+       [](Script& s) {
+         s.length = 5000;
+         s.available = {100, 100, 100};
+         s.reads = {0, 0, 0};
+       },
+       2, FetchEnd::kEndedEarly},
       {"broken transfer",
        [](Script& s) {
          s.length = 5000;
          s.reads = {2048, std::nullopt};
        },
-       2},
+       2, FetchEnd::kBroken},
+      {"broken while waiting",
+       [](Script& s) {
+         s.length = 5000;
+         s.reads = {0};
+         s.available = {std::nullopt};
+       },
+       1, FetchEnd::kBroken},
       {"platform claims more than asked",
        [](Script& s) {
          s.length = 10;
          s.reads = {11};
        },
-       1},
+       1, FetchEnd::kBroken},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -212,6 +238,7 @@ TEST_F(Fetch, Failures) {
     EXPECT_FALSE(Run());
     EXPECT_TRUE(block.empty());
     EXPECT_EQ(script.asked.size(), c.expectedReads);
+    EXPECT_EQ(report.end, c.end);
   }
 }
 
@@ -224,6 +251,8 @@ TEST_F(Fetch, CancelBetweenReadsStopsWithinOneRead) {
   EXPECT_FALSE(Run());
   EXPECT_EQ(script.asked.size(), 2u);
   EXPECT_TRUE(block.empty());
+  EXPECT_EQ(report.end, FetchEnd::kCancelled);
+  EXPECT_EQ(report.received, 4096);
 }
 
 TEST(ElapsedWholeSeconds, TruncatesWithTheBias) {

@@ -13,9 +13,12 @@
 
 #include "install/reader_process.h"
 #include "platform/gbk.h"
+#include "support/log_capture.h"
 #include "support/module_name.h"
 
 namespace {
+
+ostrel::RunLog noLog;
 
 using platform::FolderEntry;
 
@@ -109,6 +112,8 @@ class FakeDisk : public platform::FileSystem, public platform::FileTree {
     nodes_.erase(Key(path));
     return true;
   }
+  // Every failure here is a file in use.
+  uint32_t LastError() override { return 32; }
 
   std::set<std::string> inUse;          // keys (Key()) of targets that cannot be replaced
   std::set<std::string> refuseFolders;  // keys of folders that cannot be created
@@ -256,7 +261,7 @@ TEST(CloseRunningReader, MatchRule) {
     FakeProcesses processes;
     processes.running = row.running;
     processes.terminateSucceeds = row.terminateSucceeds;
-    EXPECT_EQ(ostrel::CloseRunningReader(processes), row.expectedResult);
+    EXPECT_EQ(ostrel::CloseRunningReader(processes, noLog), row.expectedResult);
     EXPECT_EQ(processes.log, row.expectedLog);
     EXPECT_EQ(processes.visited, row.expectedVisited);
   }
@@ -344,6 +349,19 @@ const TreeCase kTreeCases[] = {
      {"\x95\x5c\\", "\x95\x5c\\f.txt=new"},
      {}},
     {"empty update folder is removed", {}, {"a.txt=old"}, {}, {"a.txt=old"}, {}},
+    {"leftover temporary files are deleted, never moved",
+     {"a.txt.partial", "sub\\b.dll.PARTIAL", "c.txt"},
+     {},
+     {},
+     {"c.txt=new", "sub\\"},
+     {}},
+    {"the log stays in update\\, a file of that name deeper down is moved",
+     {"ostrel.log=log", "OSTREL.LOG.1=older", "sub\\ostrel.log=shipped", "a.txt"},
+     {},
+     {},
+     {"a.txt=new", "sub\\", "sub\\ostrel.log=shipped", "update\\", "update\\OSTREL.LOG.1=older",
+      "update\\ostrel.log=log"},
+     {}},
 };
 
 TEST(MoveUpdateTree, Cases) {
@@ -356,7 +374,7 @@ TEST(MoveUpdateTree, Cases) {
     for (const std::string& target : row.inUse)
       disk.inUse.insert(FakeDisk::Key("C:\\Reader\\" + target));
 
-    ostrel::MoveUpdateTree(disk, disk, kFolders, kFolders.updateFolder);
+    ostrel::MoveUpdateTree(disk, disk, kFolders, kFolders.updateFolder, noLog);
 
     Strings program = disk.Below("C:\\Reader");
     std::sort(program.begin(), program.end());
@@ -369,7 +387,7 @@ TEST(MoveUpdateTree, TargetFolderThatCannotBeCreated) {
   FakeDisk disk;
   disk.AddFile("C:\\Reader\\update\\sub\\b.dll");
   disk.refuseFolders.insert(FakeDisk::Key("C:\\Reader\\sub"));
-  ostrel::MoveUpdateTree(disk, disk, kFolders, kFolders.updateFolder);
+  ostrel::MoveUpdateTree(disk, disk, kFolders, kFolders.updateFolder, noLog);
   EXPECT_EQ(disk.scheduled, Strings{"C:\\Reader\\update\\sub\\b.dll -> C:\\Reader\\sub\\b.dll"});
   EXPECT_TRUE(disk.Has("C:\\Reader\\update\\sub\\b.dll"));
 }
@@ -379,7 +397,7 @@ TEST(MoveUpdateTree, ManifestThatCannotBeDeletedKeepsItsFolder) {
   disk.AddFile("C:\\Reader\\update\\update.ini");
   disk.AddFile("C:\\Reader\\update\\a.txt");
   disk.undeletable.insert(FakeDisk::Key("C:\\Reader\\update\\update.ini"));
-  ostrel::MoveUpdateTree(disk, disk, kFolders, kFolders.updateFolder);
+  ostrel::MoveUpdateTree(disk, disk, kFolders, kFolders.updateFolder, noLog);
   EXPECT_EQ(disk.Below("C:\\Reader\\update"), Strings{"update.ini=new"});
   EXPECT_TRUE(disk.Has("C:\\Reader\\a.txt"));
   EXPECT_TRUE(disk.scheduled.empty());
@@ -388,7 +406,7 @@ TEST(MoveUpdateTree, ManifestThatCannotBeDeletedKeepsItsFolder) {
 TEST(MoveUpdateTree, SubfoldersAreWalkedWithTheirBackslash) {
   FakeDisk disk;
   disk.AddFile("C:\\Reader\\update\\sub\\deeper\\d.txt");
-  ostrel::MoveUpdateTree(disk, disk, kFolders, kFolders.updateFolder);
+  ostrel::MoveUpdateTree(disk, disk, kFolders, kFolders.updateFolder, noLog);
   EXPECT_EQ(disk.listed, (Strings{"C:\\Reader\\update\\", "C:\\Reader\\update\\sub\\",
                                   "C:\\Reader\\update\\sub\\deeper\\"}));
   EXPECT_EQ(disk.created, (Strings{"C:\\Reader\\sub", "C:\\Reader\\sub\\deeper"}));
@@ -404,7 +422,7 @@ TEST(MoveUpdateTree, EntriesTheFilterDoesNotTakeStayWhereTheyAre) {
   folders.installs = [](const std::string& relative, bool isFolder) {
     return isFolder ? relative == "sub" : relative == "setup.exe" || relative == "sub\\b.dll";
   };
-  ostrel::MoveUpdateTree(disk, disk, folders, folders.updateFolder);
+  ostrel::MoveUpdateTree(disk, disk, folders, folders.updateFolder, noLog);
   Strings program = disk.Below("C:\\Reader");
   std::sort(program.begin(), program.end());
   EXPECT_EQ(program,
@@ -416,7 +434,7 @@ TEST(MoveUpdateTree, EntriesTheFilterDoesNotTakeStayWhereTheyAre) {
 TEST(MoveUpdateTree, FolderOutsideTheUpdateTreeIsLeftAlone) {
   FakeDisk disk;
   disk.AddFile("C:\\Other\\a.txt");
-  ostrel::MoveUpdateTree(disk, disk, kFolders, "C:\\Other\\");
+  ostrel::MoveUpdateTree(disk, disk, kFolders, "C:\\Other\\", noLog);
   EXPECT_TRUE(disk.Has("C:\\Other\\a.txt"));
   EXPECT_TRUE(disk.listed.empty());
 }
@@ -451,14 +469,43 @@ TEST(StartInstaller, QuotedPathAsTheOnlyWordAndLengthLimit) {
 class InstallUpdate : public ::testing::Test {
  protected:
   ostrel::InstallReport Run() {
-    return ostrel::InstallUpdate({disk, disk, manifest, processes},
+    return ostrel::InstallUpdate({disk, disk, manifest, processes, capture.log},
                                  [this] { processes.log.push_back("installing shown"); });
   }
 
   FakeDisk disk;
   FakeManifest manifest;
   FakeProcesses processes;
+  testing_support::LogCapture capture;
 };
+
+TEST_F(InstallUpdate, EveryStepIsLoggedWithItsError) {
+  processes.running = {{20, "Tavrel.exe"}};
+  disk.AddFile("C:\\Reader\\setup.exe", "old installer");
+  AddFiles(disk, "C:\\Reader\\update\\",
+           {"ostrel.log", "update.ini", "reader.dll", "setup.exe=installer", "x.partial"});
+  disk.inUse.insert(FakeDisk::Key("C:\\Reader\\reader.dll"));
+  Run();
+  EXPECT_EQ(capture.text,
+            "T install: reader (process 20) terminated\r\n"
+            "T install: C:\\Reader\\update\\setup.exe not copied, error 32\r\n"
+            "T install: C:\\Reader\\update\\reader.dll not moved now, error 32; it replaces "
+            "C:\\Reader\\reader.dll at the next restart\r\n"
+            "T install: moved C:\\Reader\\update\\setup.exe to C:\\Reader\\setup.exe\r\n"
+            "T install: deleted C:\\Reader\\update\\update.ini\r\n"
+            "T install: deleted C:\\Reader\\update\\x.partial\r\n"
+            "T install: started C:\\Reader\\setup.exe\r\n");
+}
+
+TEST(RemoveLeftoverPartials, EveryTemporaryFileInTheUpdateTree) {
+  FakeDisk disk;
+  AddFiles(disk, "C:\\Reader\\update\\",
+           {"a.dll.partial", "update.ini.partial", "sub\\b.txt.Partial", "sub\\keep.txt",
+            "keep.partial.txt"});
+  ostrel::RemoveLeftoverPartials(disk, "C:\\Reader\\update\\", noLog);
+  EXPECT_EQ(disk.Below("C:\\Reader\\update"),
+            (Strings{"keep.partial.txt=new", "sub\\", "sub\\keep.txt=new"}));
+}
 
 TEST_F(InstallUpdate, WholeUpdate) {
   processes.running = {{4, "System"}, {20, "Tavrel.exe"}, {30, "Tavrel.exe"}};

@@ -32,6 +32,10 @@ const EntryCase kEntryCases[] = {
     {"LPT10 is no device", "LPT10.txt", true},
     {"manifest name inside a longer name", "update.ini.bak", true},
     {"manifest name as a folder", "update.ini\\x.txt", true},
+    {"partial inside a longer name", "a.partial.txt", true},
+    {"partial as a folder", "x.partial\\a.txt", true},
+    {"the log's name in a subfolder", "sub\\ostrel.log", true},
+    {"a name that only starts like the log", "ostrel.log.2", true},
 
     {"empty", "", false},
     {"absolute with a backslash", "\\evil.txt", false},
@@ -71,6 +75,13 @@ const EntryCase kEntryCases[] = {
     {"the manifest in a subfolder", "sub\\update.ini", false},
     {"the manifest with a trailing dot", "update.ini.", false},
     {"the record with a trailing blank", "updateok.ini ", false},
+    {"a temporary name", "setup.exe.partial", false},
+    {"a temporary name in capitals, in a folder", "sub\\b.dll.PARTIAL", false},
+    {"a temporary name with a trailing dot", "a.partial.", false},
+    {"a temporary name after a lone GBK lead byte", "a\x81.partial", false},
+    {"the log", "ostrel.log", false},
+    {"the older log in capitals", "OSTREL.LOG.1", false},
+    {"the log with a trailing blank", "ostrel.log ", false},
 };
 
 TEST(ManifestEntry, SafeEntries) {

@@ -178,4 +178,32 @@ TEST_F(Manifest, NegativeRecordCountCountsAsNone) {
   EXPECT_EQ(profiles.ReadString(files.record, "1", "ok1", "", 260), "b.dll");
 }
 
+// The record kept in memory answers exactly as the record on disk does.
+TEST_F(Manifest, FinishedDownloadsAnswerAsTheRecordDoes) {
+  WriteManifest("[main]\r\nversion=2\r\n");
+  WriteFileBytes(files.record,
+                 "[2]\r\noknum=4\r\nok1=a.dll\r\nok2=Sub\\B.dll\r\nok3=\x81\x41.dll\r\nok4=\r\n"
+                 "ok5=beyond.dll\r\n[1]\r\noknum=1\r\nok1=old.dll\r\n");
+  const struct {
+    const char* name;
+    bool done;
+  } rows[] = {
+      {"a.dll", true},
+      {"A.DLL", true},
+      {"sub\\b.dll", true},
+      {"\x81\x41.DLL", true},
+      {"\x81\x61.dll", false},  // a trail byte is no letter
+      {"", false},
+      {"beyond.dll", false},  // past oknum
+      {"old.dll", false},
+      {"c.dll", false},
+  };
+  const ostrel::FinishedDownloads finished(profiles, files);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(ostrel::IsFileDone(profiles, files, row.name), row.done);
+    EXPECT_EQ(finished.Contains(row.name), row.done);
+  }
+}
+
 }  // namespace

@@ -103,9 +103,13 @@ class Trust : public ::testing::Test {
   void Mark(const std::string& version) {
     registry.CreateKey(kReaderKey)->SetValue(kSignedVersionValue, platform::StringValue(version));
   }
-  TrustContext Context() { return {settings, crypto, registry, {}}; }
+  TrustContext Context() {
+    return {settings, crypto, registry,
+            [this](const std::string& line) { logged.push_back(line); }};
+  }
 
   TrustSettings settings{{kKeyA}};
+  std::vector<std::string> logged;
   FakeSignatures crypto;
   platform::MemoryRegistry registry;
 };
@@ -251,18 +255,27 @@ TEST_F(CheckBeforeInstall, AChangedOrMissingFileIsRemovedAndForgotten) {
   const struct {
     const char* what;
     std::map<std::string, std::string> stored;
+    const char* why;  // in the log
   } cases[] = {
-      {"one changed byte", {{"setup.exe", "MZ setup"}, {"core.dll", "MZ cORE"}}},
-      {"one byte more", {{"setup.exe", "MZ setup"}, {"core.dll", "MZ core!"}}},
-      {"missing", {{"setup.exe", "MZ setup"}}},
+      {"one changed byte",
+       {{"setup.exe", "MZ setup"}, {"core.dll", "MZ cORE"}},
+       "its SHA-256 is not the one the signed manifest promises"},
+      {"one byte more",
+       {{"setup.exe", "MZ setup"}, {"core.dll", "MZ core!"}},
+       "not the size the signed manifest promises"},
+      {"missing", {{"setup.exe", "MZ setup"}}, "missing or unreadable"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     testing_support::RemoveFile(Path("core.dll"));
     Update({{"setup.exe", "MZ setup"}, {"core.dll", "MZ core"}}, c.stored);
+    logged.clear();
     const InstallCheck check = Check();
     EXPECT_FALSE(check.allowed);
     EXPECT_EQ(check.refused, std::vector<std::string>{"core.dll"});
+    EXPECT_EQ(logged, std::vector<std::string>{std::string("install refused: core.dll: ") + c.why +
+                                               "; removed from update\\ and the record, fetched "
+                                               "again next run"});
     EXPECT_FALSE(files.Exists(Path("core.dll")));
     EXPECT_EQ(ReadFileBytes(Path("setup.exe")), "MZ setup");
     UpdateFiles update = UpdateFiles::In(program.path());

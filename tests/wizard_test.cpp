@@ -14,6 +14,7 @@
 namespace {
 
 using ostrel::WizardEnd;
+ostrel::RunLog noLog;
 
 constexpr char kProgram[] = "C:\\Reader\\Ostrel.exe";
 constexpr char kManifest[] = "C:\\Reader\\update\\update.ini";
@@ -171,7 +172,7 @@ TEST(RunWizardSequence, EveryWayOut) {
     pages.fileList = c.fileList;
     pages.finish = c.finish;
 
-    const WizardEnd end = ostrel::RunWizardSequence(pages, {registry, files, profiles});
+    const WizardEnd end = ostrel::RunWizardSequence(pages, {registry, files, profiles, noLog});
 
     EXPECT_EQ(pages.log, c.pagesRun);
     EXPECT_EQ(end, c.end) << ostrel::WizardEndName(end);
@@ -189,7 +190,7 @@ TEST(RunWizardSequence, ReadsTheManifestFileNotThePage) {
   profiles.WriteString(kManifest, "main", "version", "1.0.0.7");
   FakePages pages(profiles, kMissing);
 
-  EXPECT_EQ(ostrel::RunWizardSequence(pages, {registry, files, profiles}),
+  EXPECT_EQ(ostrel::RunWizardSequence(pages, {registry, files, profiles, noLog}),
             WizardEnd::kConfirmDialogClosed);
   EXPECT_EQ(pages.log, "server connect files finish(1) confirm ");
 }

@@ -31,9 +31,6 @@ echo "== publishing the sample update 1.0.0.2 with ostrel-publish and the build'
 build/native/bin/ostrel-publish publish "$out/release" "$server/root/sample" --version 1.0.0.2 \
   --key build/update-keys/update-key.pem | sed 's/^/  /'
 
-# The file-list page creates no folders: the one of books\catalog.txt must be there already.
-mkdir -p "$reader/update/books"
-
 port="$(python3 tools/update_server.py start --root "$server/root" --state-dir "$server")"
 key='HKCU\Software\Morvane\Reader'
 watcher=""
@@ -133,10 +130,16 @@ else
 fi
 echo "  the reader folder now holds:"
 (cd "$reader" && find . -type f ! -name launch.rec ! -name installer.log | sort | sed 's/^\.\//    /')
-if [ -d "$reader/update" ]; then
-  echo "  update\\ is still there (cancelled, or moves wait for a restart)"
+left="$(cd "$reader/update" 2>/dev/null && find . -type f ! -name 'ostrel.log*' | sort || true)"
+if [ -n "$left" ]; then
+  echo "  update\\ still holds files (cancelled, or moves wait for a restart):"
+  sed 's/^\.\//    /' <<<"$left"
 else
-  echo "  update\\ is gone: every file was moved into place"
+  echo "  update\\ holds only the log: every file was moved into place"
+fi
+if [ -f "$reader/update/ostrel.log" ]; then
+  echo "  update\\ostrel.log, the run's log:"
+  iconv -f GBK -t UTF-8 "$reader/update/ostrel.log" | tr -d '\r' | sed 's/^/    /'
 fi
 echo "  readme.txt: $(tr -d '\r' < "$reader/readme.txt" | head -1)"
 [ "$auto" -eq 1 ] && echo "  screenshots in $out"

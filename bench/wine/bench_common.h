@@ -1,13 +1,14 @@
 // What the Windows benchmarks share: the clock and the bare WinInet loop they measure against.
 #pragma once
 
+#include <windows.h>
+#include <wininet.h>
+
 #include <algorithm>
 #include <chrono>
-#include <optional>
+#include <cstdlib>
 #include <string>
 #include <vector>
-
-#include "platform/internet.h"
 
 namespace bench {
 
@@ -17,24 +18,35 @@ inline double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// One resource through WinInet in reads of 2048 bytes into one block, with no window calls:
-// the floor for the fetcher under Wine. False when any step fails.
-inline bool BareLoop(const std::string& url) {
-  const auto session = platform::WinInetClient("Ostrel").OpenSession();
-  if (!session) return false;
-  const auto resource = session->OpenUrl(url);
-  if (!resource) return false;
-  const std::optional<int64_t> length = resource->ContentLength();
-  if (!length) return false;
-  std::vector<char> block(static_cast<std::size_t>(*length));
-  std::size_t received = 0;
-  while (received < block.size()) {
-    const auto copied = resource->Read(block.data() + received,
-                                       std::min<std::size_t>(2048, block.size() - received));
-    if (!copied || *copied == 0) return false;
-    received += *copied;
+// The floor the pages are measured against: WinInet on its own, synchronous, one session for
+// all the resources, each read into one block in reads of 64 KiB, with no progress, no window
+// and nothing stored. False when any step fails.
+inline bool BareLoop(const std::vector<std::string>& urls) {
+  HINTERNET session = InternetOpenA("Ostrel", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+  if (session == nullptr) return false;
+  bool ok = true;
+  for (const std::string& url : urls) {
+    HINTERNET request = InternetOpenUrlA(
+        session, url.c_str(), nullptr, 0,
+        INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE, 1);
+    ok = request != nullptr;
+    if (!ok) break;
+    char text[32] = {};
+    DWORD size = sizeof text - 1;
+    ok = HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr) != FALSE;
+    std::vector<char> block(ok ? std::strtoull(text, nullptr, 10) : 0);
+    for (std::size_t received = 0; ok && received < block.size();) {
+      DWORD copied = 0;
+      const DWORD wanted =
+          static_cast<DWORD>(std::min<std::size_t>(65536, block.size() - received));
+      ok = InternetReadFile(request, block.data() + received, wanted, &copied) && copied > 0;
+      received += copied;
+    }
+    InternetCloseHandle(request);
+    if (!ok) break;
   }
-  return true;
+  InternetCloseHandle(session);
+  return ok;
 }
 
 }  // namespace bench

@@ -1,10 +1,24 @@
 #include "platform/file_system.h"
 
+#include "platform/gbk.h"
+
 namespace platform {
 
 bool FileSystem::WriteWholeFile(const std::string& /*path*/, std::string_view /*data*/) {
   return false;
 }
+
+bool FileSystem::AppendToFile(const std::string& /*path*/, std::string_view /*data*/) {
+  return false;
+}
+
+std::optional<uint64_t> FileSystem::FileSize(const std::string& /*path*/) { return std::nullopt; }
+
+bool FileSystem::RenameReplacing(const std::string& /*from*/, const std::string& /*to*/) {
+  return false;
+}
+
+uint32_t FileSystem::LastError() { return 0; }
 
 bool FileSystem::ReadFileInPieces(const std::string& /*path*/,
                                   const std::function<bool(std::string_view)>& /*consume*/) {
@@ -23,5 +37,15 @@ std::optional<std::string> ReadWholeFile(FileSystem& files, const std::string& p
 }
 
 std::string PartialFileName(const std::string& path) { return path + ".partial"; }
+
+bool IsPartialFileName(std::string_view name) {
+  // Dots and blanks are below 0x40: never a GBK trail byte, so the end can be trimmed as bytes.
+  while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.remove_suffix(1);
+  // Compared as bytes, the way PartialFileName appends the suffix: a name whose last bytes
+  // are the suffix is a temporary name, whatever comes before.
+  constexpr std::string_view kSuffix = ".partial";
+  return name.size() >= kSuffix.size() &&
+         EqualsIgnoringAsciiCase(name.substr(name.size() - kSuffix.size()), kSuffix);
+}
 
 }  // namespace platform

@@ -14,6 +14,23 @@
 namespace platform {
 namespace {
 
+// Writes all of `data` to a file just opened (-1 when the open failed) and closes it; false,
+// with errno saying why, when any step failed.
+bool WriteAndClose(int file, std::string_view data) {
+  if (file < 0) return false;
+  bool whole = true;
+  for (std::size_t written = 0; whole && written < data.size();) {
+    const ssize_t count = ::write(file, data.data() + written, data.size() - written);
+    if (count < 0 && errno == EINTR) continue;
+    whole = count > 0;
+    if (whole) written += static_cast<std::size_t>(count);
+  }
+  const int error = errno;
+  whole = ::close(file) == 0 && whole;
+  if (!whole) errno = error;
+  return whole;
+}
+
 class PosixFileSystem final : public FileSystem {
  public:
   bool Exists(const std::string& path) override {
@@ -28,20 +45,34 @@ class PosixFileSystem final : public FileSystem {
   bool WriteWholeFile(const std::string& path, std::string_view data) override {
     const std::string target = ToHostPath(path);
     const std::string partial = ToHostPath(PartialFileName(path));
-    const int file = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    if (file < 0) return false;
-    bool whole = true;
-    for (std::size_t written = 0; whole && written < data.size();) {
-      const ssize_t count = ::write(file, data.data() + written, data.size() - written);
-      if (count < 0 && errno == EINTR) continue;
-      whole = count > 0;
-      if (whole) written += static_cast<std::size_t>(count);
+    if (WriteAndClose(::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666), data) &&
+        ::rename(partial.c_str(), target.c_str()) == 0) {
+      return true;
     }
-    whole = ::close(file) == 0 && whole;
-    if (whole && ::rename(partial.c_str(), target.c_str()) == 0) return true;
+    const int error = errno;  // why the store failed, not the clean-up
     ::unlink(partial.c_str());
+    errno = error;
     return false;
   }
+
+  bool AppendToFile(const std::string& path, std::string_view data) override {
+    return WriteAndClose(::open(ToHostPath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND, 0666),
+                         data);
+  }
+
+  std::optional<uint64_t> FileSize(const std::string& path) override {
+    struct stat status {};
+    if (::stat(ToHostPath(path).c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+      return std::nullopt;
+    }
+    return static_cast<uint64_t>(status.st_size);
+  }
+
+  bool RenameReplacing(const std::string& from, const std::string& to) override {
+    return ::rename(ToHostPath(from).c_str(), ToHostPath(to).c_str()) == 0;
+  }
+
+  uint32_t LastError() override { return static_cast<uint32_t>(errno); }
 
   bool ReadFileInPieces(const std::string& path,
                         const std::function<bool(std::string_view)>& consume) override {

@@ -45,9 +45,37 @@ class Win32FileSystem final : public FileSystem {
                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       return true;
     }
+    // The caller reads why the store failed, not why the clean-up did.
+    const DWORD error = ::GetLastError();
     ::DeleteFileA(partial.c_str());
+    ::SetLastError(error);
     return false;
   }
+
+  bool AppendToFile(const std::string& path, std::string_view data) override {
+    win32::UniqueHandle file(::CreateFileA(path.c_str(), FILE_APPEND_DATA,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) return false;
+    DWORD count = 0;
+    return ::WriteFile(file.get(), data.data(), static_cast<DWORD>(data.size()), &count, nullptr) &&
+           count == data.size();
+  }
+
+  std::optional<uint64_t> FileSize(const std::string& path) override {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      return std::nullopt;
+    }
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  }
+
+  bool RenameReplacing(const std::string& from, const std::string& to) override {
+    return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+  }
+
+  uint32_t LastError() override { return ::GetLastError(); }
 
   bool ReadFileInPieces(const std::string& path,
                         const std::function<bool(std::string_view)>& consume) override {

@@ -41,6 +41,8 @@ class Win32FileTree final : public FileTree {
   bool RemoveEmptyFolder(const std::string& path) override {
     return ::RemoveDirectoryA(path.c_str()) != FALSE;
   }
+
+  uint32_t LastError() override { return ::GetLastError(); }
 };
 
 }  // namespace

@@ -26,7 +26,10 @@ class Win32Processes final : public Processes {
   }
 
   bool Terminate(uint32_t processId, uint32_t exitCode) override {
-    if (processId == ::GetCurrentProcessId()) return false;
+    if (processId == ::GetCurrentProcessId()) {
+      ::SetLastError(ERROR_ACCESS_DENIED);
+      return false;
+    }
     // Only the right to terminate: all access rights are refused more often and add nothing.
     // OpenProcess gives null on failure, never the pseudo-handle of this process.
     const UniqueHandle process(::OpenProcess(PROCESS_TERMINATE, FALSE, processId));
@@ -51,6 +54,8 @@ class Win32Processes final : public Processes {
     const UniqueHandle thread(started.hThread);
     return true;
   }
+
+  uint32_t LastError() override { return ::GetLastError(); }
 };
 
 }  // namespace

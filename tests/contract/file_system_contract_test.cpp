@@ -85,6 +85,29 @@ TEST(FileSystemContract, WholeFileOverAFolderFailsAndKeepsIt) {
 
 namespace {
 
+// What the log needs: appending, the size, the rename to the older file, and why a write
+// failed.
+TEST(FileSystemContract, AppendSizeAndRenameForTheLog) {
+  platform::FileSystem& files = platform::SystemFileSystem();
+  TempFolder folder;
+  const std::string log = folder.Child("ostrel.log");
+  EXPECT_FALSE(files.FileSize(log));
+  ASSERT_TRUE(files.AppendToFile(log, "one\r\n"));
+  ASSERT_TRUE(files.AppendToFile(log, "two\r\n"));
+  EXPECT_EQ(testing_support::ReadFileBytes(log), "one\r\ntwo\r\n");
+  EXPECT_EQ(files.FileSize(log), 10u);
+  testing_support::WriteFileBytes(folder.Child("ostrel.log.1"), "older");
+  ASSERT_TRUE(files.RenameReplacing(log, folder.Child("ostrel.log.1")));
+  EXPECT_FALSE(files.Exists(log));
+  EXPECT_EQ(testing_support::ReadFileBytes(folder.Child("ostrel.log.1")), "one\r\ntwo\r\n");
+  EXPECT_FALSE(files.FileSize(folder.path()));  // a folder has no file size
+
+  EXPECT_FALSE(files.AppendToFile(folder.Child("missing\\ostrel.log"), "x"));
+  EXPECT_NE(files.LastError(), 0u);
+  EXPECT_FALSE(files.WriteWholeFile(folder.Child("missing\\a.txt"), "x"));
+  EXPECT_NE(files.LastError(), 0u);  // the store's error, not the clean-up's
+}
+
 TEST(FileSystemContract, ReadsAFileInPiecesInOrder) {
   platform::FileSystem& files = platform::SystemFileSystem();
   TempFolder folder;

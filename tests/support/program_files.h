@@ -22,6 +22,16 @@ class ProgramFiles final : public platform::FileSystem {
   bool WriteWholeFile(const std::string& path, std::string_view data) override {
     return system_.WriteWholeFile(path, data);
   }
+  bool AppendToFile(const std::string& path, std::string_view data) override {
+    return system_.AppendToFile(path, data);
+  }
+  std::optional<uint64_t> FileSize(const std::string& path) override {
+    return system_.FileSize(path);
+  }
+  bool RenameReplacing(const std::string& from, const std::string& to) override {
+    return system_.RenameReplacing(from, to);
+  }
+  uint32_t LastError() override { return system_.LastError(); }
   bool ReadFileInPieces(const std::string& path,
                         const std::function<bool(std::string_view)>& consume) override {
     return system_.ReadFileInPieces(path, consume);

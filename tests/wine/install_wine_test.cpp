@@ -19,6 +19,8 @@
 
 namespace {
 
+ostrel::RunLog noLog;
+
 using platform::win32::UniqueHandle;
 using platform::win32::UniqueHkey;
 using testing_support::ReadFileBytes;
@@ -191,7 +193,7 @@ TEST_F(Install, MovesTheTreeOverTheProgramFolder) {
   const ostrel::InstallFolders folders{program + "\\", program + "\\update\\"};
 
   ostrel::MoveUpdateTree(platform::SystemFileSystem(), platform::SystemFileTree(), folders,
-                         folders.updateFolder);
+                         folders.updateFolder, noLog);
 
   EXPECT_EQ(ReadFileBytes(program + "\\setup.exe"), "new");
   EXPECT_EQ(ReadFileBytes(program + "\\sub\\b.dll"), "b");
@@ -211,7 +213,7 @@ TEST_F(Install, TargetHeldOpenByAnotherProcessWaitsForTheRestart) {
   const ostrel::InstallFolders folders{program + "\\", program + "\\update\\"};
 
   ostrel::MoveUpdateTree(platform::SystemFileSystem(), platform::SystemFileTree(), folders,
-                         folders.updateFolder);
+                         folders.updateFolder, noLog);
 
   EXPECT_EQ(ReadFileBytes(program + "\\a.txt"), "a");
   EXPECT_EQ(ReadFileBytes(program + "\\update\\reader.dll"), "new");
@@ -227,18 +229,18 @@ TEST_F(Install, TargetHeldOpenByAnotherProcessWaitsForTheRestart) {
 
 TEST_F(Install, RunningReaderIsTerminatedWithExitCode1) {
   const HANDLE reader = StartReader();
-  EXPECT_TRUE(ostrel::CloseRunningReader(platform::SystemProcesses()));
+  EXPECT_TRUE(ostrel::CloseRunningReader(platform::SystemProcesses(), noLog));
   DWORD code = STILL_ACTIVE;
   ASSERT_EQ(::WaitForSingleObject(reader, kTimeoutMs), WAIT_OBJECT_0);
   ::GetExitCodeProcess(reader, &code);
   EXPECT_EQ(code, 1u);
-  EXPECT_FALSE(ostrel::CloseRunningReader(platform::SystemProcesses()));
+  EXPECT_FALSE(ostrel::CloseRunningReader(platform::SystemProcesses(), noLog));
 }
 
 TEST_F(Install, OfTwoReadersOnlyOneIsTerminated) {
   const HANDLE first = StartReader();
   const HANDLE second = StartReader();
-  EXPECT_TRUE(ostrel::CloseRunningReader(platform::SystemProcesses()));
+  EXPECT_TRUE(ostrel::CloseRunningReader(platform::SystemProcesses(), noLog));
   const HANDLE both[] = {first, second};
   ASSERT_LT(::WaitForMultipleObjects(2, both, FALSE, kTimeoutMs) - WAIT_OBJECT_0, 2u);
   const int running = (::WaitForSingleObject(first, 0) == WAIT_TIMEOUT ? 1 : 0) +
@@ -304,7 +306,11 @@ TEST_F(Install, ContinueOnTheConfirmDialogInstalls) {
   EXPECT_EQ(lines, std::vector<std::string>{"\"" + installer + "\"\t" + installer});
   EXPECT_EQ(ReadFileBytes(program + "\\sub\\b.dll"), "b 1.0.0.2");
   EXPECT_EQ(ReadFileBytes(program + "\\sub-old.txt"), "kept");
-  EXPECT_FALSE(Exists(program + "\\update"));
+  // update\ keeps only the log, which tells how the install went.
+  EXPECT_NE(ReadFileBytes(program + "\\update\\ostrel.log").find("install: started"),
+            std::string::npos);
+  EXPECT_FALSE(Exists(program + "\\update\\setup.exe"));
+  EXPECT_FALSE(Exists(program + "\\update\\sub"));
   EXPECT_FALSE(Exists(program + "\\update.ini"));
 }
 

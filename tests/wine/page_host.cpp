@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "log/run_log.h"
 #include "pages/about_dialog.h"
 #include "pages/confirm_close_dialog.h"
 #include "pages/connect_page.h"
@@ -36,8 +37,8 @@ int main(int argc, char** argv) {
   }
   if (std::strcmp(which, "confirm") == 0) {
     ostrel::ConfirmCloseDialog dialog({platform::SystemFileSystem(), platform::SystemFileTree(),
-                                       platform::SystemProfileStore(),
-                                       platform::SystemProcesses()});
+                                       platform::SystemProfileStore(), platform::SystemProcesses(),
+                                       ostrel::ProgramLog()});
     return static_cast<int>(dialog.RunModal());
   }
   if (std::strcmp(which, "about") == 0) {

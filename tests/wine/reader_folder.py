@@ -12,7 +12,6 @@ tests using it take the CTest resource lock "reader_key".
     --copy EXE             copy a program into the folder
     --copy-as REL=FILE     copy a file into the folder under another name
     --file REL=TEXT        create a file (REL uses "/"; TEXT may contain \\r\\n)
-    --mkdir REL            create a folder
     --publish REL=TEXT     put a file in the update server's folder
     --publish-copy REL=FILE  copy a file into the update server's folder
     --publish-signed DIR=VERSION
@@ -31,11 +30,16 @@ tests using it take the CTest resource lock "reader_key".
                            that programs started by the run write); "@DIR@" is replaced
     --expect-reader-exit N the running reader ended with exit code N (else it is ended after
                            the run; only one test that starts a reader may run at a time)
-    --expect-has REL=TEXT  after the run the file contains TEXT (--expect-lacks: does not)
+    --expect-has REL=TEXT  after the run the file contains TEXT (--expect-lacks: does not);
+                           "@DIR@" and "@SERVER@" are replaced
+    --expect-listing REL=A,B...
+                           after the run the folder holds exactly the files and folders A, B
+                           ... (paths below it with "/", at any depth; none for an empty list)
     --expect-missing REL   after the run the file does not exist
     --expect-requests PREFIX=A,B...
-                           the update server was asked, during the test, for exactly PREFIX+A,
-                           PREFIX+B ... among the paths that start with PREFIX, in that order
+                           (split at the last "=") the update server was asked, during the
+                           test, for exactly PREFIX+A, PREFIX+B ... among the paths that
+                           start with PREFIX, in that order
     --then-reg NAME=VALUE  a string value written after the first run, before the second
     --then-file REL=TEXT   a file written in the folder after the first run, before the second
 The steps may hold the word "then-run": the driver runs the steps before it, the values of
@@ -75,11 +79,11 @@ def main():
     parser.add_argument("--uidriver", required=True)
     parser.add_argument("--folder", required=True)
     parser.add_argument("--server-state")
-    for option in ("--copy", "--copy-as", "--file", "--mkdir", "--publish", "--publish-copy", "--reg",
+    for option in ("--copy", "--copy-as", "--file", "--publish", "--publish-copy", "--reg",
                    "--reg-dword", "--expect-file", "--expect-file-soon", "--expect-missing",
                    "--expect-reg-dword", "--expect-has", "--expect-lacks", "--expect-requests",
-                   "--then-reg", "--publish-signed", "--server-edit", "--server-strip",
-                   "--then-file", "--expect-reg", "--expect-reg-missing"):
+                   "--expect-listing", "--then-reg", "--publish-signed", "--server-edit",
+                   "--server-strip", "--then-file", "--expect-reg", "--expect-reg-missing"):
         parser.add_argument(option, action="append", default=[])
     parser.add_argument("--publish-tool")
     parser.add_argument("--publish-key")
@@ -98,8 +102,6 @@ def main():
         relative, source = split_pair(item)
         (folder / relative).parent.mkdir(parents=True, exist_ok=True)
         shutil.copy(source, folder / relative)
-    for relative in args.mkdir:
-        (folder / relative).mkdir(parents=True, exist_ok=True)
     for item in args.file:
         relative, text = split_pair(item)
         (folder / relative).parent.mkdir(parents=True, exist_ok=True)
@@ -214,14 +216,15 @@ def main():
                 relative, text = split_pair(item)
                 path = folder / relative
                 content = path.read_bytes() if path.is_file() else b""
-                if (unescape(text).encode("gbk") in content) != wanted:
+                if (substitute(unescape(text)).encode("gbk") in content) != wanted:
                     failures.append(f"{relative} {'lacks' if wanted else 'has'} {text!r}")
         if args.expect_requests:
             with open(requests_log, "rb") as log:
                 log.seek(requests_seen)
                 asked = [line.split("\t")[0] for line in log.read().decode().splitlines()]
             for item in args.expect_requests:
-                prefix, names = split_pair(item)
+                # The prefix may hold "=" itself (a fault such as ~rate=2000); the names do not.
+                prefix, _, names = item.rpartition("=")
                 expected = [prefix + name for name in names.split(",") if name]
                 got = [path for path in asked if path.startswith(prefix)]
                 if got != expected:
@@ -248,6 +251,14 @@ def main():
                                     f"{args.expect_reader_exit}")
             except subprocess.TimeoutExpired:
                 failures.append("the reader's driver did not end")
+        for item in args.expect_listing:
+            relative, names = split_pair(item)
+            base = folder / relative
+            found = sorted(str(path.relative_to(base)) for path in base.rglob("*")) \
+                if base.is_dir() else None
+            expected = sorted(name for name in names.split(",") if name)
+            if found != expected:
+                failures.append(f"{relative} holds {found}, not {expected}")
         for relative in args.expect_missing:
             if (folder / relative).exists():
                 failures.append(f"{relative} exists")

@@ -43,18 +43,21 @@ class WinInetTls : public ::testing::Test {
 
   // Fetches `url` into `block`, which holds other bytes before.
   bool Fetch(const std::string& url) {
-    ostrel::HttpFetcher fetcher(platform::WinInetClient("Ostrel"), platform::SystemDayClock());
+    const auto session = platform::WinInetClient("Ostrel").OpenSession();
+    if (!session) return false;
+    ostrel::HttpFetcher fetcher(*session, platform::SystemDayClock());
     std::atomic<int32_t> cancel{0};
     SilentSink sink;
+    ostrel::FetchReport report;
     block = {'o', 'l', 'd'};
-    return fetcher.Fetch(url, block, sink, cancel);
+    return fetcher.Fetch(url, block, sink, cancel, report);
   }
 
   // The error WinInet reports when it refuses to open the address; 0 when it opens it.
   static DWORD OpenError(const std::string& url) {
     const auto session = platform::WinInetClient("Ostrel").OpenSession();
     if (!session) return ::GetLastError();
-    return session->OpenUrl(url) ? 0 : ::GetLastError();
+    return session->OpenUrl(url) ? 0 : session->LastError();
   }
 
   testing_support::UpdateServer plain;

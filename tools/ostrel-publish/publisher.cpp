@@ -282,7 +282,8 @@ ReleaseFile EntryFor(const fs::path& relative) {
   const std::string shown = Shown(relative);
   std::string why;
   for (const fs::path& part : relative) {
-    const std::optional<std::string> component = platform::Utf8ToCodePage(part.string(), platform::kCodePageGbk);
+    const std::optional<std::string> component =
+        platform::Utf8ToCodePage(part.string(), platform::kCodePageGbk);
     why = !component || component->empty() ? "the name does not convert to GBK (code page 936)"
                                            : ComponentProblem(part.string());
     if (!why.empty()) break;

@@ -29,6 +29,8 @@
 //                            screenshot)
 //   expect-alive             the current window still exists (after a click that should do
 //                            nothing)
+//   expect-centred           the current window stands in the middle of the screen (within a
+//                            pixel either way)
 //   gone                     wait until the current window no longer exists
 //   expect-exit CODE         wait for the started program to end with exit code CODE
 //
@@ -44,6 +46,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -264,6 +267,21 @@ class Driver {
       SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs_, &ignored);
     } else if (verb == L"expect-alive") {
       if (!IsWindow(Current())) throw Failure{L"the window is gone"};
+    } else if (verb == L"expect-centred") {
+      HWND window = Current();
+      RECT area = {};
+      WaitFor(
+          [&] {
+            GetWindowRect(window, &area);
+            // Twice the offset from the middle: within a pixel either way.
+            const int dx = area.left + area.right - GetSystemMetrics(SM_CXSCREEN);
+            const int dy = area.top + area.bottom - GetSystemMetrics(SM_CYSCREEN);
+            return std::abs(dx) <= 2 && std::abs(dy) <= 2;
+          },
+          [&] {
+            return L"its top-left corner is at " + std::to_wstring(area.left) + L"," +
+                   std::to_wstring(area.top);
+          });
     } else if (verb == L"gone") {
       HWND window = Current();
       WaitFor([&] { return !IsWindow(window); }, [] { return L"the window is still there"; });

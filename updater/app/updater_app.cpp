@@ -6,6 +6,8 @@
 
 #include <cstdio>
 
+#include "install/install.h"
+#include "log/run_log.h"
 #include "pages/confirm_close_dialog.h"
 #include "pages/connect_page.h"
 #include "pages/file_list_page.h"
@@ -17,6 +19,7 @@
 #include "platform/profile_store.h"
 #include "platform/registry.h"
 #include "res/resource.h"
+#include "settings/paths.h"
 
 namespace ostrel {
 
@@ -45,7 +48,8 @@ int DialogPages::RunFinishPage(int32_t updateNeeded) {
 
 void DialogPages::RunConfirmCloseDialog() {
   ConfirmCloseDialog dialog({platform::SystemFileSystem(), platform::SystemFileTree(),
-                             platform::SystemProfileStore(), platform::SystemProcesses()});
+                             platform::SystemProfileStore(), platform::SystemProcesses(),
+                             ProgramLog()});
   dialog.RunModal();
 }
 
@@ -54,10 +58,19 @@ bool UpdaterApp::RunWizard() {
     // The pages use the progress bar and list view classes of the common controls.
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
+    platform::FileSystem& files = platform::SystemFileSystem();
+    const WizardEnvironment environment{platform::CurrentUserRegistry(), files,
+                                        platform::SystemProfileStore(), ProgramLog()};
+    LogRunStart(environment);
+    std::string programFolder = GetProgramFolder(files);
+    if (!programFolder.empty()) {
+      // What an interrupted store left behind is never a file of the update.
+      AppendBackslash(programFolder);
+      RemoveLeftoverPartials(platform::SystemFileTree(), programFolder + kUpdateFolder + "\\",
+                             ProgramLog());
+    }
     DialogPages pages;
-    lastEnd =
-        RunWizardSequence(pages, {platform::CurrentUserRegistry(), platform::SystemFileSystem(),
-                                  platform::SystemProfileStore()});
+    lastEnd = RunWizardSequence(pages, environment);
     std::fprintf(stderr, "Ostrel: wizard ended: %s\n", WizardEndName(lastEnd));
   } catch (...) {
     std::fprintf(stderr, "Ostrel: the wizard stopped on an unexpected error\n");

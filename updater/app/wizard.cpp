@@ -1,6 +1,7 @@
 #include "app/wizard.h"
 
 #include "settings/registry_values.h"
+#include "settings/server_list.h"
 #include "settings/versions.h"
 
 namespace ostrel {
@@ -29,9 +30,14 @@ bool IsUpdateNeeded(const WizardEnvironment& environment) {
   return CompareVersions(installed, offered) < 0;
 }
 
-WizardEnd RunWizardSequence(WizardPages& pages, const WizardEnvironment& environment) {
+namespace {
+
+WizardEnd RunSteps(WizardPages& pages, const WizardEnvironment& environment) {
   // Any result but Cancel goes on, including -1 from a page that could not be shown.
-  if (pages.RunServerSelectPage() == kResultCancel) return WizardEnd::kServerPageCancelled;
+  const int server = pages.RunServerSelectPage();
+  environment.log.Write("server " + std::to_string(ReadSelectedServer(environment.registry)) +
+                        ": " + SelectedServerUrl(environment.registry, ""));
+  if (server == kResultCancel) return WizardEnd::kServerPageCancelled;
   if (pages.RunConnectPage() != Succeeded) return WizardEnd::kConnectNotCompleted;
 
   const bool updateNeeded = IsUpdateNeeded(environment);
@@ -44,6 +50,19 @@ WizardEnd RunWizardSequence(WizardPages& pages, const WizardEnvironment& environ
 
   pages.RunConfirmCloseDialog();
   return WizardEnd::kConfirmDialogClosed;
+}
+
+}  // namespace
+
+void LogRunStart(const WizardEnvironment& environment) {
+  environment.log.Write("run start: Ostrel " + std::string(kOstrelVersion) + ", installed " +
+                        ReadInstalledVersion(environment.registry));
+}
+
+WizardEnd RunWizardSequence(WizardPages& pages, const WizardEnvironment& environment) {
+  const WizardEnd end = RunSteps(pages, environment);
+  environment.log.Write(std::string("run end: ") + WizardEndName(end));
+  return end;
 }
 
 }  // namespace ostrel

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "log/run_log.h"
 #include "platform/file_system.h"
 #include "platform/profile_store.h"
 #include "platform/registry.h"
@@ -17,6 +18,9 @@ enum Outcome : int32_t {
   Cancelled = 4,  // the user pressed the page's cancel button
   Failed = 5,     // the page's work failed
 };
+
+// Ostrel's own version, as its version block gives it.
+inline constexpr char kOstrelVersion[] = "1.0.0.1";
 
 // Modal results of the pages; a run that could not start gives -1.
 inline constexpr int kResultOk = 1;
@@ -36,11 +40,12 @@ class WizardPages {
   virtual void RunConfirmCloseDialog() = 0;
 };
 
-// Where the settings and the fetched manifest are read.
+// Where the settings and the fetched manifest are read, and the run is logged.
 struct WizardEnvironment {
   platform::Registry& registry;
   platform::FileSystem& files;
   platform::ProfileStore& profiles;
+  RunLog& log;
 };
 
 // How a run ended.
@@ -58,9 +63,13 @@ const char* WizardEndName(WizardEnd end);
 // True when the installed reader is older than the manifest in update\update.ini.
 bool IsUpdateNeeded(const WizardEnvironment& environment);
 
+// The log's first line of a run: Ostrel's version and the installed reader's.
+void LogRunStart(const WizardEnvironment& environment);
+
 // The whole sequence: server page, connect page, version decision, file-list page (only when
 // an update is needed), finish page, confirm dialog (only when files were fetched and the
-// finish page was confirmed). Shows nothing of its own.
+// finish page was confirmed). Shows nothing of its own; logs the server chosen, once the
+// server page has run, and how the run ended.
 WizardEnd RunWizardSequence(WizardPages& pages, const WizardEnvironment& environment);
 
 }  // namespace ostrel

@@ -3,35 +3,94 @@
 #include "install/reader_process.h"
 #include "manifest/manifest.h"
 #include "manifest/manifest_entry.h"
+#include "platform/gbk.h"
 #include "settings/paths.h"
 
 namespace ostrel {
 
+namespace {
+
+std::string WithError(const std::string& text, uint32_t error) {
+  return text + ", error " + std::to_string(error);
+}
+
+bool IsLogFileName(const std::string& name) {
+  return platform::EqualsIgnoringAsciiCase(name, kLogName) ||
+         platform::EqualsIgnoringAsciiCase(name, kOlderLogName);
+}
+
+void MoveFile(platform::FileTree& tree, const std::string& from, const std::string& to,
+              RunLog& log) {
+  if (tree.MoveReplacing(from, to)) {
+    log.Write("install: moved " + from + " to " + to);
+    return;
+  }
+  const std::string notNow = WithError("install: " + from + " not moved now", tree.LastError());
+  log.Write(tree.MoveAtRestart(from, to)
+                ? notNow + "; it replaces " + to + " at the next restart"
+                : WithError(notNow + "; not scheduled for the restart either", tree.LastError()));
+}
+
+void RemoveFile(platform::FileTree& tree, const std::string& path, RunLog& log) {
+  log.Write(tree.RemoveFile(path)
+                ? "install: deleted " + path
+                : WithError("install: " + path + " not deleted", tree.LastError()));
+}
+
+}  // namespace
+
 void MoveUpdateTree(platform::FileSystem& files, platform::FileTree& tree,
-                    const InstallFolders& folders, const std::string& folder) {
+                    const InstallFolders& folders, const std::string& folder, RunLog& log) {
   // Every path below is cut at the update folder's length to find its place in the program
   // folder; a folder outside the update tree has no such place.
   if (folder.compare(0, folders.updateFolder.size(), folders.updateFolder) != 0) return;
   std::string base = folder;
   AppendBackslash(base);
+  const bool topLevel = base == folders.updateFolder;
   for (const platform::FolderEntry& entry : tree.ListFolder(base)) {
     const std::string path = base + entry.name;
     const std::string relative = path.substr(folders.updateFolder.size());
     const std::string target = folders.programFolder + relative;
     if (entry.isFolder) {
       if (entry.name == "." || entry.name == "..") continue;
-      if (folders.installs && !folders.installs(relative, true)) continue;
-      if (!FileExists(files, target)) files.CreateFolder(target);
-      MoveUpdateTree(files, tree, folders, path + "\\");
-    } else if (IsManifestFileName(entry.name)) {
-      tree.RemoveFile(path);
+      if (folders.installs && !folders.installs(relative, true)) {
+        log.Write("install: folder " + path + " kept, no file of the signed manifest is in it");
+        continue;
+      }
+      if (!FileExists(files, target) &&
+          files.CreateFolder(target) == platform::CreateFolderResult::kFailed) {
+        log.Write(WithError("install: folder " + target + " not created", files.LastError()));
+      }
+      MoveUpdateTree(files, tree, folders, path + "\\", log);
+    } else if (topLevel && IsLogFileName(entry.name)) {
+      continue;  // the log outlives the install: it tells how the install went
+    } else if (IsManifestFileName(entry.name) || platform::IsPartialFileName(entry.name)) {
+      RemoveFile(tree, path, log);
     } else if (folders.installs && !folders.installs(relative, false)) {
-      continue;
-    } else if (!tree.MoveReplacing(path, target)) {
-      tree.MoveAtRestart(path, target);
+      log.Write("install: " + path + " kept, not a file of the signed manifest");
+    } else {
+      MoveFile(tree, path, target, log);
     }
   }
-  tree.RemoveEmptyFolder(folder);
+  if (!tree.RemoveEmptyFolder(folder) && !topLevel) {
+    log.Write(WithError("install: folder " + folder + " kept", tree.LastError()));
+  }
+}
+
+void RemoveLeftoverPartials(platform::FileTree& tree, const std::string& updateFolder,
+                            RunLog& log) {
+  for (const platform::FolderEntry& entry : tree.ListFolder(updateFolder)) {
+    if (entry.isFolder) {
+      if (entry.name != "." && entry.name != "..") {
+        RemoveLeftoverPartials(tree, updateFolder + entry.name + "\\", log);
+      }
+    } else if (platform::IsPartialFileName(entry.name)) {
+      const std::string path = updateFolder + entry.name;
+      log.Write(tree.RemoveFile(path)
+                    ? "removed leftover " + path
+                    : WithError("leftover " + path + " not removed", tree.LastError()));
+    }
+  }
 }
 
 std::string ReadInstallerEntry(platform::ProfileStore& profiles, const std::string& manifest) {
@@ -50,23 +109,40 @@ InstallReport InstallUpdate(const InstallPlatform& platform,
                             const std::function<void()>& showInstalling,
                             const InstallFilter& installs) {
   InstallReport report;
-  report.readerTerminated = CloseRunningReader(platform.processes);
+  RunLog& log = platform.log;
+  report.readerTerminated = CloseRunningReader(platform.processes, log);
   if (showInstalling) showInstalling();
   std::string programFolder = GetProgramFolder(platform.files);
-  if (programFolder.empty()) return report;
+  if (programFolder.empty()) {
+    log.Write("install: nothing installed, the program folder is unknown");
+    return report;
+  }
   AppendBackslash(programFolder);
   const InstallFolders folders{programFolder, programFolder + kUpdateFolder + "\\", installs};
 
   const std::string installer =
       ReadInstallerEntry(platform.profiles, programFolder + kManifestRelativePath);
-  if (!installer.empty()) {
+  if (installer.empty()) {
+    log.Write("install: no installer to start (list/file1 missing, refused or too long)");
+  } else {
     report.installerPath = programFolder + installer;
     // When the installer's own move has to wait for a restart, this copy is what starts.
-    platform.tree.CopyIfAbsent(folders.updateFolder + installer, report.installerPath);
+    const std::string source = folders.updateFolder + installer;
+    log.Write(platform.tree.CopyIfAbsent(source, report.installerPath)
+                  ? "install: copied " + source + " to " + report.installerPath
+                  : WithError("install: " + source + " not copied", platform.tree.LastError()));
   }
-  MoveUpdateTree(platform.files, platform.tree, folders, folders.updateFolder);
+  MoveUpdateTree(platform.files, platform.tree, folders, folders.updateFolder, log);
   if (!installer.empty()) {
     report.installerStarted = StartInstaller(platform.processes, report.installerPath);
+    if (report.installerStarted) {
+      log.Write("install: started " + report.installerPath);
+    } else if (report.installerPath.size() > kMaxInstallerPathLength) {
+      log.Write("install: " + report.installerPath + " not started, longer than 255 bytes");
+    } else {
+      log.Write(WithError("install: " + report.installerPath + " not started",
+                          platform.processes.LastError()));
+    }
   }
   return report;
 }

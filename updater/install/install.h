@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "log/run_log.h"
 #include "platform/file_system.h"
 #include "platform/file_tree.h"
 #include "platform/processes.h"
@@ -23,6 +24,7 @@ struct InstallPlatform {
   platform::FileTree& tree;
   platform::ProfileStore& profiles;
   platform::Processes& processes;
+  RunLog& log;
 };
 
 // Which entries of the update tree a move takes, by their path below the update folder (for a
@@ -39,11 +41,19 @@ struct InstallFolders {
 // Moves the contents of `folder` (a folder of the update tree, given as a full path below
 // folders.updateFolder) into the corresponding folder below folders.programFolder, then
 // removes `folder` if it is empty by then. Subfolders are created one level at a time and
-// walked the same way. update.ini and updateok.ini (any letter case) are deleted wherever
-// they occur, never moved. A file that cannot be moved now replaces its target at the next
-// restart of the system; it stays in the update tree until then, and so do its folders.
+// walked the same way. update.ini and updateok.ini (any letter case) and leftover temporary
+// files (*.partial) are deleted wherever they occur, never moved. The log (ostrel.log and
+// ostrel.log.1 directly in the update folder) stays where it is, and with it the update
+// folder. Entries that folders.installs does not take stay in the update tree. A file that
+// cannot be moved now replaces its target at the next restart of the system; it stays in the
+// update tree until then, and so do its folders. Every step is logged with the platform's error
+// when it failed.
 void MoveUpdateTree(platform::FileSystem& files, platform::FileTree& tree,
-                    const InstallFolders& folders, const std::string& folder);
+                    const InstallFolders& folders, const std::string& folder, RunLog& log);
+
+// Deletes the temporary files (*.partial) an interrupted store left anywhere in the update
+// folder (given with its trailing backslash); each is logged.
+void RemoveLeftoverPartials(platform::FileTree& tree, const std::string& updateFolder, RunLog& log);
 
 // The manifest's first file (list/file1) when it may be started: empty when the entry is
 // missing, empty, refused by IsSafeManifestEntry, or longer than the 127 bytes an installer
@@ -61,7 +71,7 @@ struct InstallReport {
   bool installerStarted = false;
 };
 
-// The whole install, every failure passed over: closes the running reader, calls
+// The whole install, every failure passed over (and logged): closes the running reader, calls
 // `showInstalling`, copies the installer from update\ into the program folder unless one is
 // there, moves the update tree over the program folder and starts the installer. Does
 // nothing but close the reader when the program folder is unknown (its path was too long),

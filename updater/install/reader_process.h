@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "log/run_log.h"
 #include "platform/processes.h"
 #include "platform/product.h"
 
@@ -14,7 +15,7 @@ inline constexpr uint32_t kReaderExitCode = 1;
 
 // Terminates the first process in the list whose executable name is kReaderExeName, with exit
 // code 1, and does not wait for it to be gone. Later entries are not looked at: at most one
-// process is terminated. True when one matched and was terminated; nothing is reported.
-bool CloseRunningReader(platform::Processes& processes);
+// process is terminated. True when one matched and was terminated; the outcome is logged.
+bool CloseRunningReader(platform::Processes& processes, RunLog& log);
 
 }  // namespace ostrel

@@ -44,6 +44,36 @@ std::vector<std::pair<int32_t, std::string>> NumberedValues(platform::ProfileSto
   return numbered;
 }
 
+namespace {
+
+// oknum under `version`. A count that is not positive counts as none. Kept wide, so the next
+// number after a count of 2^31 - 1 does not wrap to a negative key.
+int64_t RecordCount(platform::ProfileStore& profiles, const UpdateFiles& files,
+                    const std::string& version) {
+  return std::max(profiles.ReadInt(files.record, version, "oknum", 0), 0);
+}
+
+// The non-empty record entries under `version`: ok1 ... ok<count>.
+std::vector<std::string> RecordedEntries(platform::ProfileStore& profiles, const UpdateFiles& files,
+                                         const std::string& version, int64_t count) {
+  std::vector<std::string> entries;
+  if (count <= 0) return entries;
+  for (auto& numbered :
+       NumberedValues(profiles, files.record, version, "ok", static_cast<int32_t>(count))) {
+    if (!numbered.second.empty()) entries.push_back(std::move(numbered.second));
+  }
+  return entries;
+}
+
+// The count first, then the entry.
+void WriteRecordEntry(platform::ProfileStore& profiles, const UpdateFiles& files,
+                      const std::string& version, int64_t number, const std::string& name) {
+  profiles.WriteString(files.record, version, "oknum", std::to_string(number));
+  profiles.WriteString(files.record, version, "ok" + std::to_string(number), name);
+}
+
+}  // namespace
+
 UpdateFiles UpdateFiles::In(std::string programFolder) {
   AppendBackslash(programFolder);
   return UpdateFiles{programFolder + kManifestRelativePath, programFolder + kRecordRelativePath};
@@ -71,13 +101,11 @@ bool IsFileDone(platform::ProfileStore& profiles, const UpdateFiles& files,
                 const std::string& name) {
   const std::string version = ReadManifestVersionAt(profiles, files);
   if (version.empty()) return false;
-  const int32_t count = profiles.ReadInt(files.record, version, "oknum", 0);
-  if (count <= 0) return false;
-  for (const auto& numbered : NumberedValues(profiles, files.record, version, "ok", count)) {
-    const std::string& entry = numbered.second;
-    if (!entry.empty() && platform::EqualsIgnoringAsciiCase(entry, name)) return true;
-  }
-  return false;
+  const std::vector<std::string> entries =
+      RecordedEntries(profiles, files, version, RecordCount(profiles, files, version));
+  return std::any_of(entries.begin(), entries.end(), [&name](const std::string& entry) {
+    return platform::EqualsIgnoringAsciiCase(entry, name);
+  });
 }
 
 void ForgetFileDone(platform::ProfileStore& profiles, const UpdateFiles& files,
@@ -95,12 +123,27 @@ void ForgetFileDone(platform::ProfileStore& profiles, const UpdateFiles& files,
 void RecordFileDone(platform::ProfileStore& profiles, const UpdateFiles& files,
                     const std::string& name) {
   const std::string version = ReadManifestVersionAt(profiles, files);
-  // A count that is not positive counts as none; the next number is computed wide so a count
-  // of 2^31 - 1 does not wrap to a negative key.
-  const int64_t next =
-      static_cast<int64_t>(std::max(profiles.ReadInt(files.record, version, "oknum", 0), 0)) + 1;
-  profiles.WriteString(files.record, version, "oknum", std::to_string(next));
-  profiles.WriteString(files.record, version, "ok" + std::to_string(next), name);
+  WriteRecordEntry(profiles, files, version, RecordCount(profiles, files, version) + 1, name);
+}
+
+FinishedDownloads::FinishedDownloads(platform::ProfileStore& profiles, UpdateFiles files)
+    : profiles_(profiles),
+      files_(std::move(files)),
+      version_(ReadManifestVersionAt(profiles_, files_)),
+      count_(RecordCount(profiles_, files_, version_)) {
+  if (version_.empty()) return;  // nothing counts as done without a version
+  for (const std::string& entry : RecordedEntries(profiles_, files_, version_, count_)) {
+    folded_.insert(platform::ToLowerAscii(entry));
+  }
+}
+
+bool FinishedDownloads::Contains(const std::string& name) const {
+  return folded_.count(platform::ToLowerAscii(name)) != 0;
+}
+
+void FinishedDownloads::Add(const std::string& name) {
+  WriteRecordEntry(profiles_, files_, version_, ++count_, name);
+  if (!version_.empty()) folded_.insert(platform::ToLowerAscii(name));
 }
 
 }  // namespace ostrel

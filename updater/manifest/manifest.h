@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -63,5 +64,25 @@ void ForgetFileDone(platform::ProfileStore& profiles, const UpdateFiles& files,
 // the entry. Failures are not reported (the file then simply does not count as finished).
 void RecordFileDone(platform::ProfileStore& profiles, const UpdateFiles& files,
                     const std::string& name);
+
+// The record for the manifest's current version, read once and kept in memory: Contains
+// answers as IsFileDone would, without reading the files again. Add writes what RecordFileDone
+// would (the count, then the entry) at once, so an interruption at any moment loses nothing that
+// was recorded; the version and the count come from memory, as nothing else writes the record
+// during a run.
+class FinishedDownloads {
+ public:
+  FinishedDownloads(platform::ProfileStore& profiles, UpdateFiles files);
+
+  bool Contains(const std::string& name) const;
+  void Add(const std::string& name);
+
+ private:
+  platform::ProfileStore& profiles_;
+  UpdateFiles files_;
+  std::string version_;
+  int64_t count_ = 0;                       // oknum as written last
+  std::unordered_set<std::string> folded_;  // ASCII letters in lower case, GBK-aware
+};
 
 }  // namespace ostrel

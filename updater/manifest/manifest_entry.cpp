@@ -1,6 +1,8 @@
 #include "manifest/manifest_entry.h"
 
+#include "platform/file_system.h"
 #include "platform/gbk.h"
+#include "settings/paths.h"
 
 namespace ostrel {
 
@@ -44,13 +46,20 @@ bool IsManifestFileName(std::string_view component) {
 
 bool IsSafeManifestEntry(std::string_view entry) {
   if (entry.empty() || entry.front() == '\\' || entry.front() == '/') return false;
+  const std::string_view whole = TrimTrailingDotsAndBlanks(entry);
+  if (platform::EqualsIgnoringAsciiCase(whole, kLogName) ||
+      platform::EqualsIgnoringAsciiCase(whole, kOlderLogName)) {
+    return false;
+  }
   std::size_t start = 0;
   for (std::size_t pos = 0; pos <= entry.size();) {
     if (pos == entry.size() || entry[pos] == '\\' || entry[pos] == '/') {
       const std::string_view component = entry.substr(start, pos - start);
       // Only dots and blanks: "", ".", ".." or ".. ", which is ".." once its blank is dropped.
       if (TrimTrailingDotsAndBlanks(component).empty() || IsDeviceName(component)) return false;
-      if (pos == entry.size()) return !IsManifestFileName(component);
+      if (pos == entry.size()) {
+        return !IsManifestFileName(component) && !platform::IsPartialFileName(component);
+      }
       start = pos + 1;
     } else if (entry[pos] == ':' || entry[pos] == '\0') {
       return false;

@@ -1,6 +1,6 @@
 // Which manifest entries may name a file below the update folder. The manifest comes from the
 // network, so an entry must not reach outside the folder it is resolved in, name a device, or
-// overwrite the manifest or the record.
+// overwrite the manifest, the record, the log or a temporary file.
 #pragma once
 
 #include <string_view>
@@ -11,11 +11,14 @@ namespace ostrel {
 // letter, an alternate data stream) or a zero byte (where the platform's name would end); has
 // a component made only of dots and blanks (".", "..", ".. ", or an empty one as in "a\\b");
 // has a DOS device name as a component (CON, NUL, AUX, PRN, COM1-COM9, LPT1-LPT9, with or
-// without an extension); or whose file name is update.ini or updateok.ini. Names compare
-// without regard to ASCII letter case and with the trailing dots and blanks that Windows drops
-// from a name dropped here too ("update.ini." is update.ini). Components are split at '\' and
-// '/' that are characters of their own (a GBK trail byte 0x5C is not one; a lead byte before a
-// byte that cannot be its trail byte stands alone).
+// without an extension); whose file name is update.ini or updateok.ini or ends in ".partial"
+// (the temporary name a file is written under before it is renamed into place: no accepted
+// entry can be another's temporary file); or that is ostrel.log or ostrel.log.1 itself (the
+// log beside the manifest). Names compare without regard to ASCII letter case and with the
+// trailing dots and blanks that Windows drops from a name dropped here too ("update.ini." is
+// update.ini). Components are split at '\' and '/' that are characters of their own (a GBK
+// trail byte 0x5C is not one; a lead byte before a byte that cannot be its trail byte stands
+// alone).
 bool IsSafeManifestEntry(std::string_view entry);
 
 // True when a file name is update.ini or updateok.ini, compared the same way.

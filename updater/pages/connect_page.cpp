@@ -1,6 +1,6 @@
 #include "pages/connect_page.h"
 
-#include "net/http_fetcher.h"
+#include "log/run_log.h"
 #include "pages/manifest_download.h"
 #include "platform/day_clock.h"
 #include "platform/file_system.h"
@@ -14,10 +14,10 @@ namespace ostrel {
 namespace {
 
 void ManifestDownloadWork(PageView& page) {
-  HttpFetcher fetcher(platform::WinInetClient("Ostrel"), platform::SystemDayClock());
-  ManifestDownloadWorker(
-      {platform::CurrentUserRegistry(), platform::SystemFileSystem(), fetcher, &ProgramTrust()},
-      page);
+  ManifestDownloadWorker({platform::CurrentUserRegistry(), platform::SystemFileSystem(),
+                          platform::WinInetClient("Ostrel"), platform::SystemDayClock(),
+                          ProgramLog(), &ProgramTrust()},
+                         page);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "pages/file_download.h"
 
 #include "manifest/manifest_entry.h"
+#include "net/http_fetcher.h"
+#include "platform/gbk.h"
 #include "settings/paths.h"
 #include "settings/server_list.h"
 #include "trust/file_checks.h"
@@ -32,53 +34,118 @@ std::vector<FileListRow> FileListRows(
 
 namespace {
 
-// Fetches, stores and records one entry; false when it failed.
-bool DownloadOne(const FileDownloadContext& context, PageView& page, const UpdateFiles& update,
-                 const std::string& programFolder, const DownloadGate& gate,
-                 const std::string& entry) {
-  // The server may be changed between files; read it afresh for each.
-  const std::string url = SelectedServerUrl(context.registry, "/" + entry);
-  page.SetMessageText(DownloadStartedText(entry));
-  std::vector<char> block;
-  if (!context.fetcher.Fetch(url, block, page, page.state().CancelFlag())) {
-    return false;
+// The folder part's components end at each '\\' or '/' that is a character of its own, split
+// as IsSafeManifestEntry splits them: a lead byte pairs only with a trail byte.
+std::vector<std::size_t> FolderEnds(std::string_view entry) {
+  std::vector<std::size_t> ends;
+  for (std::size_t pos = 0; pos < entry.size(); ++pos) {
+    if (entry[pos] == '\\' || entry[pos] == '/') {
+      ends.push_back(pos);
+    } else if (pos + 1 < entry.size() && platform::IsGbkLeadByte(entry[pos]) &&
+               platform::IsGbkTrailByte(entry[pos + 1])) {
+      ++pos;
+    }
   }
-  if (page.state().Detached()) return false;
-  if (!gate.Admits(entry, std::string_view(block.data(), block.size()))) return false;
-  if (!context.files.WriteWholeFile(programFolder + kDownloadFolder + entry,
-                                    std::string_view(block.data(), block.size()))) {
-    return false;
-  }
-  RecordFileDone(context.profiles, update, entry);
-  page.SetMessageText(DownloadDoneText(entry));
-  return true;
+  return ends;
 }
+
+struct FileRun {
+  const FileDownloadContext& context;
+  PageView& page;
+  std::string updateFolder;
+  FinishedDownloads& finished;
+  HttpFetcher& fetcher;
+  const DownloadGate& gate;
+
+  // Fetches, stores and records one entry; false when it failed.
+  bool Download(const std::string& entry) {
+    // The server may be changed between files; read it afresh for each.
+    const std::string url = SelectedServerUrl(context.registry, "/" + entry);
+    page.SetMessageText(DownloadStartedText(entry));
+    std::vector<char> block;
+    FetchReport report;
+    const bool fetched = fetcher.Fetch(url, block, page, page.state().CancelFlag(), report);
+    context.log.Write(DescribeFetch(url, report));
+    if (!fetched) return false;
+    if (!page.state().MayStore()) {
+      context.log.Write("not stored " + entry + ": the page was cancelled or had ended");
+      return false;
+    }
+    const std::string_view bytes(block.data(), block.size());
+    if (!gate.Admits(entry, bytes)) return false;  // logged with why
+    if (!CreateEntryFolders(context.files, updateFolder, entry, context.log)) return false;
+    if (!context.files.WriteWholeFile(updateFolder + entry, bytes)) {
+      context.log.Write("not stored " + entry + ": write failed, error " +
+                        std::to_string(context.files.LastError()));
+      return false;
+    }
+    finished.Add(entry);
+    context.log.Write("stored " + entry + ", " + std::to_string(block.size()) + " bytes");
+    page.SetMessageText(DownloadDoneText(entry));
+    return true;
+  }
+};
 
 }  // namespace
 
-void FileDownloadWorker(const FileDownloadContext& context, PageView& page) {
+bool CreateEntryFolders(platform::FileSystem& files, const std::string& updateFolder,
+                        std::string_view entry, RunLog& log) {
+  if (!IsSafeManifestEntry(entry)) return false;
+  for (const std::size_t end : FolderEnds(entry)) {
+    const std::string folder = updateFolder + std::string(entry.substr(0, end));
+    if (files.CreateFolder(folder) == platform::CreateFolderResult::kFailed) {
+      log.Write("folder " + folder + " could not be created, error " +
+                std::to_string(files.LastError()));
+      return false;
+    }
+  }
+  return true;
+}
+
+void FileDownloadWorker(const FileDownloadContext& context, const std::vector<std::string>& entries,
+                        PageView& page) {
   std::string programFolder = GetProgramFolder(context.files);
-  // Without a known program folder the paths would name the root of the current drive.
-  const bool folderKnown = !programFolder.empty();
+  if (programFolder.empty()) {
+    // Without a known program folder the paths would name the root of the current drive.
+    for (const std::string& entry : entries) page.SetMessageText(DownloadFailedText(entry));
+    page.state().Finish(Failed);
+    return;
+  }
   AppendBackslash(programFolder);
   const UpdateFiles update = UpdateFiles::In(programFolder);
+  FinishedDownloads finished(context.profiles, update);
   const DownloadGate gate =
       DownloadGate::ForStoredManifest(context.trust, context.files, update, context.profiles);
+  const std::unique_ptr<platform::InternetSession> session =
+      OpenPageSession(context.client, page.state());
+  HttpFetcher fetcher(*session, context.clock);
+  FileRun run{context, page, programFolder + kDownloadFolder, finished, fetcher, gate};
 
-  const int32_t rows = page.RowCount();
-  bool allSucceeded = true;
-  for (int32_t row = 0; row < rows; ++row) {
-    if (page.state().Detached() || page.state().CancelFlag() != 0) return;
-    const std::string entry = page.RowText(row);
+  std::size_t skipped = 0;
+  std::size_t failed = 0;
+  for (const std::string& entry : entries) {
+    if (page.state().Detached() || page.state().CancelFlag() != 0) {
+      context.log.Write("file list: stopped, the page was cancelled or ended");
+      return;
+    }
     // Refused before the record is consulted: no run of ours records such an entry.
-    if (folderKnown && IsSafeManifestEntry(entry)) {
-      if (IsFileDone(context.profiles, update, entry)) continue;
-      if (DownloadOne(context, page, update, programFolder, gate, entry)) continue;
+    if (!IsSafeManifestEntry(entry)) {
+      context.log.Write("refused " + entry +
+                        ": it would reach outside update\\, name a device, or overwrite the"
+                        " manifest, the record, the log or a temporary file");
+    } else if (finished.Contains(entry)) {
+      ++skipped;
+      continue;
+    } else if (run.Download(entry)) {
+      continue;
     }
     page.SetMessageText(DownloadFailedText(entry));
-    allSucceeded = false;
+    ++failed;
   }
-  if (rows == 0 || !allSucceeded) {
+  context.log.Write("file list: " + std::to_string(entries.size()) + " entries, " +
+                    std::to_string(skipped) + " recorded before, " + std::to_string(failed) +
+                    " failed");
+  if (entries.empty() || failed > 0) {
     page.state().Finish(Failed);
   } else if (page.state().Finish(Succeeded)) {
     page.RequestEndTimer();

@@ -8,10 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "log/run_log.h"
 #include "manifest/manifest.h"
-#include "net/http_fetcher.h"
 #include "pages/page_worker.h"
+#include "platform/day_clock.h"
 #include "platform/file_system.h"
+#include "platform/internet.h"
 #include "platform/profile_store.h"
 #include "platform/registry.h"
 #include "trust/update_trust.h"
@@ -40,23 +42,35 @@ std::vector<FileListRow> FileListRows(
     platform::ProfileStore& profiles, const UpdateFiles& files,
     const std::function<int32_t(const std::string&)>& iconIndexFor);
 
+// Creates the folders of an entry's folder part (books\new\a.txt: books, then books\new)
+// below `updateFolder` (given with its trailing backslash), one level at a time; folders that
+// exist are kept. Creates nothing for an entry that IsSafeManifestEntry refuses, so no folder
+// is ever made outside the update folder. False when a folder could not be created (logged
+// with the platform's error).
+bool CreateEntryFolders(platform::FileSystem& files, const std::string& updateFolder,
+                        std::string_view entry, RunLog& log);
+
 struct FileDownloadContext {
   platform::Registry& registry;
   platform::FileSystem& files;
   platform::ProfileStore& profiles;
-  HttpFetcher& fetcher;
+  platform::InternetClient& client;
+  platform::DayClock& clock;
+  RunLog& log;
   // The trust rules that decide which fetched files may be stored; none: every file.
   const TrustContext* trust = nullptr;
 };
 
-// The worker's whole run over the rows the page lists. A row is skipped when already recorded
-// for the manifest's version; a row whose entry could reach outside the update folder, name a
-// device or overwrite the manifest or the record fails without a request. A fetched file is
-// stored whole (temporary name, then renamed) and only then recorded; one that cannot be
-// stored, or that a signed manifest does not promise byte for byte, fails like a failed fetch.
-// Every row is tried; any failure, or no rows, ends in Failed with the last message kept; otherwise
-// Succeeded and the page is asked to end itself. The loop stops as soon as the page has ended or
-// its cancel button was pressed.
-void FileDownloadWorker(const FileDownloadContext& context, PageView& page);
+// The worker's whole run over the entries the page lists, in order, through one internet
+// session. The record is read once; an entry already recorded for the manifest's version is
+// skipped. An entry that IsSafeManifestEntry refuses fails without a request. A fetched file
+// that a signed manifest does not promise byte for byte fails like a failed fetch; any other
+// gets its folders below update\, is stored whole (temporary name, then renamed) and only then
+// recorded in updateok.ini; one that cannot be stored fails like a failed fetch. Every entry
+// is tried; any failure, or no entries, ends in Failed with the last message kept; otherwise
+// Succeeded and the page is asked to end itself. The loop stops as soon as the page has ended
+// or its cancel button was pressed. Requests, stored and refused files are logged.
+void FileDownloadWorker(const FileDownloadContext& context, const std::vector<std::string>& entries,
+                        PageView& page);
 
 }  // namespace ostrel

@@ -1,6 +1,6 @@
 #include "pages/file_list_page.h"
 
-#include "net/http_fetcher.h"
+#include "log/run_log.h"
 #include "pages/file_download.h"
 #include "platform/day_clock.h"
 #include "platform/file_system.h"
@@ -12,28 +12,28 @@
 
 namespace ostrel {
 
-namespace {
-
-void FileDownloadWork(PageView& page) {
-  HttpFetcher fetcher(platform::WinInetClient("Ostrel"), platform::SystemDayClock());
-  FileDownloadWorker({platform::CurrentUserRegistry(), platform::SystemFileSystem(),
-                      platform::SystemProfileStore(), fetcher, &ProgramTrust()},
-                     page);
-}
-
-}  // namespace
-
-FileListPage::FileListPage() : WorkerPage(IDD_FILE_LIST_PAGE, &FileDownloadWork) {}
+FileListPage::FileListPage() : WorkerPage(IDD_FILE_LIST_PAGE, nullptr) {}
 
 bool FileListPage::OnInitDialog() {
-  // The rows are in place before the worker starts: it works through them.
   fileList_.SetUpView(Control(IDC_FILE_LIST));
   platform::FileSystem& files = platform::SystemFileSystem();
-  for (const FileListRow& row :
-       FileListRows(platform::SystemProfileStore(), UpdateFiles::Below(files),
-                    [this](const std::string& key) { return fileList_.IconIndexFor(key); })) {
+  // The worker gets the listed entries as they are, not read back out of the list view.
+  std::vector<FileListRow> rows =
+      FileListRows(platform::SystemProfileStore(), UpdateFiles::Below(files),
+                   [this](const std::string& key) { return fileList_.IconIndexFor(key); });
+  std::vector<std::string> entries;
+  fileList_.BeginInserting(rows.size());
+  for (FileListRow& row : rows) {
     fileList_.InsertRow(row.index, row.text, row.image);
+    entries.push_back(std::move(row.text));
   }
+  fileList_.EndInserting();
+  SetWork([entries = std::move(entries)](PageView& page) {
+    FileDownloadWorker({platform::CurrentUserRegistry(), platform::SystemFileSystem(),
+                        platform::SystemProfileStore(), platform::WinInetClient("Ostrel"),
+                        platform::SystemDayClock(), ProgramLog(), &ProgramTrust()},
+                       entries, page);
+  });
   return WorkerPage::OnInitDialog();
 }
 

@@ -3,33 +3,68 @@
 #include <optional>
 #include <vector>
 
-#include "manifest/manifest.h"
 #include "settings/paths.h"
 #include "settings/server_list.h"
 
 namespace ostrel {
 
+namespace {
+
+std::string_view AsText(const std::vector<char>& block) {
+  return std::string_view(block.data(), block.size());
+}
+
+// Stores the fetched manifest unless the page has ended; logs what happened.
+bool StoreManifest(const ManifestDownloadContext& context, PageView& page, const std::string& path,
+                   const std::vector<char>& block) {
+  if (!page.state().MayStore()) {
+    context.log.Write("manifest not stored: the page was cancelled or had ended");
+    return false;
+  }
+  if (!context.files.WriteWholeFile(path, AsText(block))) {
+    context.log.Write("manifest not stored: write failed, error " +
+                      std::to_string(context.files.LastError()));
+    return false;
+  }
+  context.log.Write("stored update.ini, " + std::to_string(block.size()) + " bytes");
+  return true;
+}
+
+// Whether the trust rules let the manifest be stored; their verdict is logged when the build
+// checks signatures.
+bool Admitted(const ManifestDownloadContext& context,
+              const std::optional<ManifestJudgement>& judged) {
+  if (!judged) return true;
+  if (!context.trust->settings.keys.empty()) {
+    context.trust->Log("fetched manifest: " + Describe(*judged) +
+                       (judged->Accepted() ? "" : "; not stored, the stored one is kept"));
+  }
+  return judged->Accepted();
+}
+
+}  // namespace
+
 void ManifestDownloadWorker(const ManifestDownloadContext& context, PageView& page) {
   const std::string url = SelectedServerUrl(context.registry, kManifestServerPath);
   std::string programFolder = GetProgramFolder(context.files);
   // Without a known program folder the paths would name the root of the current drive.
-  const bool folderKnown = !programFolder.empty();
+  bool stored = !programFolder.empty();
   AppendBackslash(programFolder);
-  // An existing folder is fine; any other failure shows when the manifest cannot be stored.
-  if (folderKnown) EnsureDirectory(context.files, programFolder + kUpdateFolder);
-
-  std::vector<char> block;
-  bool stored = folderKnown && context.fetcher.Fetch(url, block, page, page.state().CancelFlag());
-  const std::string_view manifest(block.data(), block.size());
-  const std::optional<ManifestJudgement> judged =
-      stored && context.trust ? std::optional(JudgeManifest(*context.trust, manifest))
-                              : std::nullopt;
-  if (judged && !context.trust->settings.keys.empty()) {
-    context.trust->Log("fetched manifest: " + Describe(*judged));
+  std::optional<ManifestJudgement> judged;
+  if (stored) {
+    // An existing folder is fine; any other failure shows when the manifest cannot be stored.
+    EnsureDirectory(context.files, programFolder + kUpdateFolder);
+    const std::unique_ptr<platform::InternetSession> session =
+        OpenPageSession(context.client, page.state());
+    HttpFetcher fetcher(*session, context.clock);
+    std::vector<char> block;
+    FetchReport report;
+    stored = fetcher.Fetch(url, block, page, page.state().CancelFlag(), report);
+    context.log.Write(DescribeFetch(url, report));
+    if (stored && context.trust) judged = JudgeManifest(*context.trust, AsText(block));
+    stored = stored && Admitted(context, judged) &&
+             StoreManifest(context, page, programFolder + kManifestRelativePath, block);
   }
-  // A page that has ended gets no manifest behind its back.
-  stored = stored && (!judged || judged->Accepted()) && !page.state().Detached() &&
-           context.files.WriteWholeFile(programFolder + kManifestRelativePath, manifest);
   if (!stored) {
     page.SetMessageText(kConnectFailedText);
     page.state().Finish(Failed);

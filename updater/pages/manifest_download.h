@@ -2,9 +2,11 @@
 // update\update.ini.
 #pragma once
 
-#include "net/http_fetcher.h"
+#include "log/run_log.h"
 #include "pages/page_worker.h"
+#include "platform/day_clock.h"
 #include "platform/file_system.h"
+#include "platform/internet.h"
 #include "platform/registry.h"
 #include "trust/update_trust.h"
 
@@ -24,7 +26,9 @@ inline constexpr char kManifestServerPath[] = "/update.htm";
 struct ManifestDownloadContext {
   platform::Registry& registry;
   platform::FileSystem& files;
-  HttpFetcher& fetcher;
+  platform::InternetClient& client;
+  platform::DayClock& clock;
+  RunLog& log;
   // The trust rules the fetched manifest must pass before it is stored; none: any manifest.
   const TrustContext* trust = nullptr;
 };
@@ -32,7 +36,8 @@ struct ManifestDownloadContext {
 // The worker's whole run. The manifest is stored whole or not at all: a failed fetch, a
 // manifest the trust rules refuse or a failed write shows the failure text, sets Failed and
 // leaves an older manifest as it was. On success it shows the success text, sets Succeeded and
-// asks the page to end itself; a signed manifest then leaves its mark.
+// asks the page to end itself; a signed manifest then leaves its mark. The request, the trust
+// rules' verdict and the store are logged.
 void ManifestDownloadWorker(const ManifestDownloadContext& context, PageView& page);
 
 }  // namespace ostrel

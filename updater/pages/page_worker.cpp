@@ -14,17 +14,66 @@ bool PageWorkerState::Finish(int32_t result) {
   return true;
 }
 
-void PageWorkerState::Cancel() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (!detached_) outcome_ = Cancelled;
+std::function<void()> PageWorkerState::StopLocked() {
   cancel_ = 1;
+  return canceller_;
+}
+
+void PageWorkerState::Cancel() {
+  std::function<void()> canceller;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!detached_) outcome_ = Cancelled;
+    canceller = StopLocked();
+  }
+  if (canceller) canceller();
 }
 
 int32_t PageWorkerState::Detach() {
+  std::function<void()> canceller;
+  int32_t outcome = Pending;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    detached_ = true;
+    outcome = outcome_;
+    canceller = StopLocked();
+  }
+  if (canceller) canceller();
+  return outcome;
+}
+
+void PageWorkerState::SetCanceller(const std::function<void()>& canceller) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    canceller_ = canceller;
+    if (cancel_ == 0) return;
+  }
+  if (canceller) canceller();  // the page was cancelled or ended before the session existed
+}
+
+bool PageWorkerState::MayStore() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  detached_ = true;
-  cancel_ = 1;
-  return outcome_;
+  return !detached_ && cancel_ == 0;
+}
+
+namespace {
+
+// A session that could not be made: every request fails.
+class NoSession final : public platform::InternetSession {
+ public:
+  std::unique_ptr<platform::InternetResource> OpenUrl(const std::string&) override {
+    return nullptr;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<platform::InternetSession> OpenPageSession(platform::InternetClient& client,
+                                                           PageWorkerState& state) {
+  std::unique_ptr<platform::InternetSession> session = client.OpenSession();
+  if (!session) return std::make_unique<NoSession>();
+  state.SetCanceller(session->Canceller());
+  return session;
 }
 
 bool PageWorkerState::Detached() const {
@@ -66,7 +115,7 @@ ProgressMailbox::Update ProgressMailbox::Take() {
   std::lock_guard<std::mutex> lock(mutex_);
   Update taken = std::move(waiting_);
   waiting_ = Update{};
-  told_ = false;
+  told_ = taken.range || taken.position || taken.statusText || taken.messageText;
   return taken;
 }
 
@@ -88,12 +137,6 @@ void PageView::SetMessageText(const std::string& text) {
 
 void PageView::RequestEndTimer() {
   if (!state_->Detached()) DoRequestEndTimer();
-}
-
-int32_t PageView::RowCount() { return state_->Detached() ? 0 : DoRowCount(); }
-
-std::string PageView::RowText(int32_t row) {
-  return state_->Detached() ? std::string() : DoRowText(row);
 }
 
 }  // namespace ostrel

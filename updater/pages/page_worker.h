@@ -1,11 +1,12 @@
 // What a download page and its worker thread share. The page and the worker each own the
-// state block, so a worker that outlives its page (the page may end while a transfer still
-// runs) touches nothing that is gone; once the page has ended, the worker's results and window
-// calls are dropped.
+// state block, so a worker that outlives its page (when the page's bounded wait for it runs
+// out) touches nothing that is gone; once the page has ended, the worker's results and window
+// calls are dropped and it stores nothing.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -13,6 +14,7 @@
 
 #include "app/wizard.h"
 #include "net/http_fetcher.h"
+#include "platform/internet.h"
 
 namespace ostrel {
 
@@ -32,18 +34,36 @@ class PageWorkerState {
   bool Detached() const;
   // Tested by the fetch before every read.
   const std::atomic<int32_t>& CancelFlag() const { return cancel_; }
+  // What ends the worker's transfer in progress (its session's canceller): run by Cancel and
+  // Detach, or at once when one of them came first.
+  void SetCanceller(const std::function<void()>& canceller);
+
+  // Whether the worker may store what it fetched (write a file, record it): not once the page
+  // was cancelled or has ended, so nothing is written behind the user's back.
+  bool MayStore() const;
 
  private:
+  // Raises the flag and takes the canceller to run outside the lock.
+  std::function<void()> StopLocked();
+
   mutable std::mutex mutex_;
   int32_t outcome_ = Pending;
   bool detached_ = false;
+  std::function<void()> canceller_;
   std::atomic<int32_t> cancel_{0};
 };
 
+// The page's internet session, whose transfers end when the page is cancelled or ends. When
+// no session can be made, one that fails every request.
+std::unique_ptr<platform::InternetSession> OpenPageSession(platform::InternetClient& client,
+                                                           PageWorkerState& state);
+
 // The worker's progress on its way to the page: the worker leaves its latest range, position,
-// status text and message, and the page's thread takes whatever is there. Only the latest value of
-// each counts, so a worker reporting thousands of chunks a second is never held up by the
-// page drawing them.
+// status text and message, and the page's thread takes whatever is there. Only the latest value
+// of each counts, so a worker reporting thousands of chunks a second is never held up by the
+// page drawing them. The page is told once; after a take that found something it comes back
+// on its own (a timer) until a take finds nothing, so the screen is drawn at the page's pace,
+// not once a read.
 class ProgressMailbox {
  public:
   struct Update {
@@ -58,7 +78,8 @@ class ProgressMailbox {
   bool PutPosition(int32_t position);
   bool PutStatusText(const std::string& text);
   bool PutMessageText(const std::string& text);
-  // Everything left since the last take; the next Put tells the page again.
+  // Everything left since the last take. When that is nothing, the next Put tells the page
+  // again; otherwise the page is not told and must take again.
   Update Take();
 
  private:
@@ -69,8 +90,8 @@ class ProgressMailbox {
   bool told_ = false;
 };
 
-// A page's windows as its worker sees them. Every call is a synchronous call into the page's
-// user-interface thread, and is dropped once the page has ended.
+// A page's windows as its worker sees them. No call waits for the page's thread, and every
+// call is dropped once the page has ended.
 class PageView : public ProgressSink {
  public:
   explicit PageView(std::shared_ptr<PageWorkerState> state) : state_(std::move(state)) {}
@@ -82,10 +103,6 @@ class PageView : public ProgressSink {
   void SetMessageText(const std::string& text);
   // Asks the page to end itself on its own thread at the first tick of timer 100.
   void RequestEndTimer();
-  // The page's file list (control 1066): its number of rows and the text of a row's first
-  // column; 0 and "" once the page has ended.
-  int32_t RowCount();
-  std::string RowText(int32_t row);
 
   PageWorkerState& state() { return *state_; }
 
@@ -95,9 +112,6 @@ class PageView : public ProgressSink {
   virtual void DoSetStatusText(const std::string& text) = 0;
   virtual void DoSetMessageText(const std::string& text) = 0;
   virtual void DoRequestEndTimer() = 0;
-  // A page without a file list has no rows.
-  virtual int32_t DoRowCount() { return 0; }
-  virtual std::string DoRowText(int32_t /*row*/) { return {}; }
 
  private:
   std::shared_ptr<PageWorkerState> state_;

@@ -1,8 +1,10 @@
 // A wizard page that runs one worker thread: the connect page and the file-list page. The page
 // starts the worker from its initialisation; the worker reports through a PageView (progress
-// and messages by mailbox, list reads by synchronous window calls) and asks the page to end
-// itself through timer 100. Every way the page ends raises the cancel flag and detaches the
-// worker, which may outlive the page.
+// and messages by mailbox) and asks the page to end itself through timer 100. Every way the
+// page ends (its own end, the cancel button, Esc, the close box) the same way: it raises the
+// cancel flag, cancels the transfer in progress (the worker stops waiting on the network at
+// once), detaches the worker and waits for it to end, at most 5000 ms. Once the page was
+// cancelled or has ended the worker stores nothing more.
 #pragma once
 
 #include <functional>
@@ -30,14 +32,14 @@ class WorkerPage : public Dialog {
   bool OnCommand(int id, int notifyCode) override;
   void OnTimer(UINT_PTR timerId) override;
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+  // For a page whose work depends on what its initialisation found, before the worker starts.
+  void SetWork(Work work) { work_ = std::move(work); }
 
  private:
-  void CancelButton();
   void End(INT_PTR result);
-
-  Work work_;
   void ApplyProgress();
 
+  Work work_;
   std::shared_ptr<PageWorkerState> state_ = std::make_shared<PageWorkerState>();
   std::shared_ptr<ProgressMailbox> progress_ = std::make_shared<ProgressMailbox>();
   platform::win32::UniqueHandle worker_;

@@ -11,6 +11,9 @@ namespace ostrel {
 inline constexpr char kUpdateFolder[] = "update";
 inline constexpr char kManifestRelativePath[] = "update\\update.ini";
 inline constexpr char kRecordRelativePath[] = "update\\updateok.ini";
+// The log and its older part, in the update folder (see log/run_log.h).
+inline constexpr char kLogName[] = "ostrel.log";
+inline constexpr char kOlderLogName[] = "ostrel.log.1";
 
 // The folder of the running executable without a trailing backslash; empty when the name has
 // no backslash or was too long for 259 bytes (a cut name would name some other folder).

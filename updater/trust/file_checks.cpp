@@ -110,10 +110,18 @@ DownloadGate DownloadGate::ForStoredManifest(const TrustContext* trust, platform
 bool DownloadGate::Admits(const std::string& entry, std::string_view bytes) const {
   if (mode_ != Mode::kPromised) return mode_ == Mode::kAll;
   const FilePromise* promise = promises_.Find(entry);
-  if (promise != nullptr && Keeps(trust_->crypto, *promise, bytes)) return true;
-  trust_->Log("fetched file " + entry +
-              (promise == nullptr ? " has no size and hash in" : " differs from") +
-              " the signed manifest: not stored");
+  std::string why;
+  if (promise == nullptr) {
+    why = "the signed manifest gives no size and SHA-256 for it";
+  } else if (static_cast<int64_t>(bytes.size()) != promise->size) {
+    why = std::to_string(bytes.size()) + " bytes, the signed manifest promises " +
+          std::to_string(promise->size);
+  } else if (!Keeps(trust_->crypto, *promise, bytes)) {
+    why = "its SHA-256 is not the one the signed manifest promises";
+  } else {
+    return true;
+  }
+  trust_->Log("fetched file " + entry + " not stored: " + why);
   return false;
 }
 
@@ -140,12 +148,27 @@ InstallCheck CheckUpdateBeforeInstall(const TrustContext* trust, platform::FileS
   for (const std::string& entry : promises.Listed()) {
     const bool safe = IsSafeManifestEntry(entry);
     const FilePromise* promise = promises.Find(entry);
-    if (safe && promise != nullptr &&
-        CheckStoredFile(trust->crypto, files, updateFolder + entry, *promise) ==
-            StoredFile::kKept) {
-      continue;
+    const char* why = "refused by the entry rule";
+    if (safe && promise == nullptr) {
+      why = "the signed manifest gives no size and SHA-256 for it";
+    } else if (safe) {
+      switch (CheckStoredFile(trust->crypto, files, updateFolder + entry, *promise)) {
+        case StoredFile::kKept:
+          continue;
+        case StoredFile::kUnreadable:
+          why = "missing or unreadable";
+          break;
+        case StoredFile::kOtherSize:
+          why = "not the size the signed manifest promises";
+          break;
+        case StoredFile::kOtherContent:
+          why = "its SHA-256 is not the one the signed manifest promises";
+          break;
+      }
     }
     check.refused.push_back(entry);
+    trust->Log("install refused: " + entry + ": " + why +
+               (safe ? "; removed from update\\ and the record, fetched again next run" : ""));
     if (safe) {
       tree.RemoveFile(updateFolder + entry);
       ForgetFileDone(profiles, update, entry);
@@ -155,17 +178,17 @@ InstallCheck CheckUpdateBeforeInstall(const TrustContext* trust, platform::FileS
   // less is never listed, so never fetched or checked).
   auto installs = Covering(promises.Listed());
   const std::string installer = ReadInstallerEntry(profiles, update.manifest);
-  if (!installer.empty() && !installs(installer, false)) check.refused.push_back(installer);
+  if (!installer.empty() && !installs(installer, false)) {
+    check.refused.push_back(installer);
+    trust->Log("install refused: the installer " + installer +
+               " is not a file of the signed manifest");
+  }
 
   check.allowed = check.refused.empty();
   if (check.allowed) {
     check.installs = std::move(installs);
     trust->Log("update verified before install: " + std::to_string(promises.Listed().size()) +
                " files match the manifest (" + Describe(check.judgement) + ")");
-  } else {
-    for (const std::string& entry : check.refused) {
-      trust->Log("install refused: " + entry + " is not the file the signed manifest promises");
-    }
   }
   return check;
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "log/run_log.h"
 #include "platform/crypto.h"
 #include "platform/registry.h"
 #include "res/resource.h"
@@ -43,11 +44,15 @@ TrustSettings BuiltInSettings() {
 }  // namespace
 
 const TrustContext& ProgramTrust() {
-  static const TrustSettings settings = BuiltInSettings();
-  static const TrustContext trust{
-      settings, platform::SystemCrypto(), platform::CurrentUserRegistry(),
-      [](const std::string& line) { std::fprintf(stderr, "Ostrel: %s\n", line.c_str()); }};
-  return trust;
+  // Never destroyed: a page's worker may still be on its way out while the program ends.
+  static const TrustSettings* const settings = new TrustSettings(BuiltInSettings());
+  static const TrustContext* const trust =
+      new TrustContext{*settings, platform::SystemCrypto(), platform::CurrentUserRegistry(),
+                       [](const std::string& line) {
+                         std::fprintf(stderr, "Ostrel: %s\n", line.c_str());
+                         ProgramLog().Write(line);
+                       }};
+  return *trust;
 }
 
 }  // namespace ostrel

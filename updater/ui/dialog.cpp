@@ -52,9 +52,29 @@ std::string Dialog::ControlText(int id) const {
 
 void Dialog::EnableControl(int id, bool enabled) { EnableWindow(Control(id), enabled); }
 
+namespace {
+
+// Over the owner when the dialog has one (the About box over the confirm dialog), otherwise in
+// the middle of the screen: the wizard's pages have no parent.
+void CentreWindow(HWND window) {
+  RECT area = {};
+  GetWindowRect(window, &area);
+  RECT reference = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  HWND owner = GetWindow(window, GW_OWNER);
+  if (owner != nullptr && IsWindowVisible(owner)) GetWindowRect(owner, &reference);
+  const int width = area.right - area.left;
+  const int height = area.bottom - area.top;
+  SetWindowPos(window, nullptr, reference.left + (reference.right - reference.left - width) / 2,
+               reference.top + (reference.bottom - reference.top - height) / 2, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
 bool Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
   switch (message) {
     case WM_INITDIALOG:
+      CentreWindow(window_);
       result = OnInitDialog() ? TRUE : FALSE;
       return true;
     case WM_COMMAND:

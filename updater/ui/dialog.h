@@ -1,5 +1,6 @@
 // A small modal dialog framework over DialogBoxParamA: one object per modal run, with virtual
 // handlers for initialisation, commands, timers and system commands, and control access by id.
+// Every dialog appears centred: over its owner, or on the screen when it has none.
 #pragma once
 
 #include <windows.h>

@@ -44,6 +44,16 @@ void ShellIconListView::InsertRow(int32_t index, const std::string& text, int32_
   SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
 }
 
+void ShellIconListView::BeginInserting(std::size_t rows) {
+  SendMessageA(list_, WM_SETREDRAW, FALSE, 0);
+  SendMessageA(list_, LVM_SETITEMCOUNT, static_cast<WPARAM>(rows), 0);
+}
+
+void ShellIconListView::EndInserting() {
+  SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(list_, nullptr, TRUE);
+}
+
 IconSource::Icon ShellIconListView::ShellIcon(const std::string& key) {
   SHFILEINFOA info = {};
   if (!SHGetFileInfoA(key.c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info,

@@ -33,6 +33,10 @@ class ShellIconListView final : private IconSource {
 
   // Inserts a row with the text and image at `index` (past the end appends).
   void InsertRow(int32_t index, const std::string& text, int32_t image);
+  // Around many insertions: room for `rows` rows at once and no drawing until EndInserting.
+  // (Under Wine, 2000 rows inserted one by one took over a second; this way 15 ms.)
+  void BeginInserting(std::size_t rows);
+  void EndInserting();
 
   HIMAGELIST Images() const { return images_; }
 

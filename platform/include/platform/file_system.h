@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -25,6 +26,16 @@ class FileSystem {
   // renamed over it only once every byte is written and the file closed. False, with the
   // file as it was and no temporary left, when any step fails. (Not supported: false.)
   virtual bool WriteWholeFile(const std::string& path, std::string_view data);
+  // Adds `data` at the end of the file, creating it when missing. (Not supported: false.)
+  virtual bool AppendToFile(const std::string& path, std::string_view data);
+  // The size of a file; nullopt when it does not exist or cannot be read.
+  virtual std::optional<uint64_t> FileSize(const std::string& path);
+  // Renames a file, replacing a file of the new name. (Not supported: false.)
+  virtual bool RenameReplacing(const std::string& from, const std::string& to);
+  // The platform's code for why the last call of the calling thread failed (Win32 error codes
+  // on Windows, errno elsewhere); read it right after the call that failed. 0 when the
+  // platform does not say.
+  virtual uint32_t LastError();
   // Hands the file's bytes to `consume` in order, in pieces of at most kReadPieceSize bytes.
   // False when the file cannot be opened or read to its end, or `consume` answered false.
   // (Not supported: false.)
@@ -37,8 +48,13 @@ inline constexpr std::size_t kReadPieceSize = 1 << 16;
 // The whole content of a file; nullopt when it cannot be read.
 std::optional<std::string> ReadWholeFile(FileSystem& files, const std::string& path);
 
-// The temporary name WriteWholeFile writes under.
+// The temporary name WriteWholeFile writes under: the name with ".partial" appended.
 std::string PartialFileName(const std::string& path);
+
+// True when a file name ends in ".partial" (any letter case), the temporary names of
+// WriteWholeFile; the trailing dots and blanks that Windows drops from a name are dropped here
+// too.
+bool IsPartialFileName(std::string_view name);
 
 FileSystem& SystemFileSystem();
 

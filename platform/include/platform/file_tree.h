@@ -2,6 +2,7 @@
 // tree over a program folder. Paths are Windows-style (backslash separators, GBK bytes).
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,9 @@ class FileTree {
   virtual bool RemoveFile(const std::string& path) = 0;
   // Removes a folder only when it is empty.
   virtual bool RemoveEmptyFolder(const std::string& path) = 0;
+  // The platform's code for why the calling thread's last call failed (Win32 error codes on
+  // Windows); read it right after the call that failed. 0 when the platform does not say.
+  virtual uint32_t LastError() { return 0; }
 };
 
 #ifdef _WIN32

@@ -26,6 +26,9 @@ class Processes {
   // Starts `application` with `commandLine` as its whole command line, its window shown
   // normally, and returns without waiting. True when the process was created.
   virtual bool Start(const std::string& application, const std::string& commandLine) = 0;
+  // The platform's code for why the calling thread's last call failed (Win32 error codes on
+  // Windows); read it right after the call that failed. 0 when the platform does not say.
+  virtual uint32_t LastError() { return 0; }
 };
 
 #ifdef _WIN32
