@@ -14,7 +14,7 @@
 
 namespace {
 
-using pellwick::ReaderLocator;
+using pellwick::LocateReader;
 using platform::RegistryValue;
 
 // Every path exists except the ones named missing; records what was asked.
@@ -36,7 +36,7 @@ class FakeFiles final : public platform::FileSystem {
   std::set<std::string> missing_;
 };
 
-TEST(ReaderLocator, PathRules) {
+TEST(LocateReader, PathRules) {
   const std::string folder248 = "C:\\" + std::string(245, 'f');
   const struct {
     const char* what;
@@ -105,12 +105,12 @@ TEST(ReaderLocator, PathRules) {
       key->SetValue("Current Version", platform::StringValue("C:\\Other"));
     }
     FakeFiles files(row.missing);
-    EXPECT_EQ(ReaderLocator(registry, files), row.expected);
+    EXPECT_EQ(LocateReader(registry, files), row.expected);
     for (const std::string& path : files.asked) EXPECT_LT(path.size(), 260u) << path;
   }
 }
 
-class ReaderLocatorOnTheSystem : public ::testing::Test {
+class LocateReaderOnTheSystem : public ::testing::Test {
  protected:
   void SetFolder(const std::string& value) {
     registry.CreateKey(pellwick::kReaderKey)->SetValue("", platform::StringValue(value));
@@ -127,33 +127,33 @@ class ReaderLocatorOnTheSystem : public ::testing::Test {
   platform::FileSystem& files = platform::SystemFileSystem();
 };
 
-TEST_F(ReaderLocatorOnTheSystem, FindsTheExecutable) {
+TEST_F(LocateReaderOnTheSystem, FindsTheExecutable) {
   const std::string folder = MakeFolder("Reader");
   testing_support::WriteFileBytes(folder + "\\Tavrel.exe", "MZ");
   for (const std::string& value : {folder, folder + "\\"}) {
     SCOPED_TRACE(value);
     SetFolder(value);
-    EXPECT_EQ(ReaderLocator(registry, files), folder + "\\Tavrel.exe");
+    EXPECT_EQ(LocateReader(registry, files), folder + "\\Tavrel.exe");
   }
 }
 
-TEST_F(ReaderLocatorOnTheSystem, ADirectoryOfTheExecutablesNamePasses) {
+TEST_F(LocateReaderOnTheSystem, ADirectoryOfTheExecutablesNamePasses) {
   // A folder whose name ends in a GBK character with the trail byte 0x5C.
   const std::string folder = MakeFolder("\xd4\xc4\x81\x5c");
   MakeFolder("\xd4\xc4\x81\x5c\\Tavrel.exe");
   SetFolder(folder);
-  EXPECT_EQ(ReaderLocator(registry, files), folder + "\\Tavrel.exe");
+  EXPECT_EQ(LocateReader(registry, files), folder + "\\Tavrel.exe");
 }
 
-TEST_F(ReaderLocatorOnTheSystem, NotFound) {
+TEST_F(LocateReaderOnTheSystem, NotFound) {
   const std::string empty = MakeFolder("Empty");
   for (const std::string& value : {empty, temp.Child("Missing"), std::string()}) {
     SCOPED_TRACE(value);
     SetFolder(value);
-    EXPECT_EQ(ReaderLocator(registry, files), std::nullopt);
+    EXPECT_EQ(LocateReader(registry, files), std::nullopt);
   }
   registry.DeleteTree(pellwick::kReaderKey);
-  EXPECT_EQ(ReaderLocator(registry, files), std::nullopt);
+  EXPECT_EQ(LocateReader(registry, files), std::nullopt);
 }
 
 }  // namespace

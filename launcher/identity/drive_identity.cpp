@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/catch_all.h"
+
 namespace pellwick {
 namespace {
 
@@ -103,19 +105,18 @@ bool SendIdentifyCommand(DriveDevice& device, CommandRecord& record, ReplyRecord
   return device.Control(kSmartRcvDriveData, &record, sizeof record, &reply, sizeof reply);
 }
 
+// Out of memory, the fields keep what they hold.
 DriveIdentity::DriveIdentity() noexcept {
-  try {
+  platform::CatchAll([&] {
     std::unique_ptr<DriveDevices> devices = SystemDriveDevices();
     if (devices) Query(*devices);
-  } catch (...) {
-    // Out of memory: the fields keep what they hold.
-  }
+  });
 }
 
 DriveIdentity::DriveIdentity(DriveDevices& devices) noexcept { Query(devices); }
 
 void DriveIdentity::Query(DriveDevices& devices) noexcept {
-  try {
+  platform::CatchAll([&] {
     switch (devices.Family()) {
       case PlatformFamily::WindowsNt:
         QueryPhysicalDrives(devices);
@@ -126,9 +127,7 @@ void DriveIdentity::Query(DriveDevices& devices) noexcept {
       case PlatformFamily::Other:
         break;
     }
-  } catch (...) {
-    // Out of memory: the fields keep what they hold.
-  }
+  });
 }
 
 bool DriveIdentity::QueryPhysicalDrives(DriveDevices& devices) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/catch_all.h"
 #include "platform/file_system.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
@@ -283,14 +284,12 @@ STDMETHODIMP ReadInfo::GetSite(REFIID iid, void** site) {
 bool ReadInfo::PageMayUse() {
   if (!siteWasSet_) return true;
   if (!site_) return false;
-  try {
+  return platform::CatchAll(false, [&] {
     std::vector<std::u16string> addresses;
     AddContainerAddress(*site_.get(), addresses);
     AddBrowserAddress(*site_.get(), addresses);
     return IsAllowedPage(addresses, ReadAllowList(platform::LocalMachineRegistry()));
-  } catch (...) {
-    return false;
-  }
+  });
 }
 
 }  // namespace pellwick

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "identity/drive_identity.h"
+#include "platform/catch_all.h"
 #include "readinfo/reader_locator.h"
 
 namespace pellwick {
@@ -90,7 +91,7 @@ HResult ReadInfoMethods::PassReadInfoDirectNew2(BstrArg, BstrArg, int32_t, int32
 }
 
 std::u16string ReadInfoMethods::GetLocalID() noexcept {
-  try {
+  return platform::CatchAll(std::u16string(), [&] {
     std::unique_ptr<DriveDevices> systemDrives;
     DriveDevices* drives = platform_.drives;
     if (drives == nullptr) {
@@ -101,13 +102,11 @@ std::u16string ReadInfoMethods::GetLocalID() noexcept {
     const DriveIdentity identity(*drives);
     // The serial number's text up to its first NUL.
     return platform::AnsiToUtf16(identity.serialNumber.c_str());
-  } catch (...) {
-    return std::u16string();
-  }
+  });
 }
 
 HResult ReadInfoMethods::LaunchReader(CommandFormat format, const Arguments& arguments) noexcept {
-  try {
+  return platform::CatchAll(kEOutOfMemory, kEUnexpected, [&]() -> HResult {
     if (arguments.url == nullptr || arguments.id == nullptr) return kSFalse;
     // The line is written in the code page the shell reads it back with, so every value is
     // quoted by the rules of the code page that converted it.
@@ -131,7 +130,7 @@ HResult ReadInfoMethods::LaunchReader(CommandFormat format, const Arguments& arg
     const std::optional<std::string> commandLine = FormatCommandLine(format, request);
     if (!commandLine) return kSFalse;
 
-    const std::optional<std::string> reader = ReaderLocator(platform_.registry, platform_.files);
+    const std::optional<std::string> reader = LocateReader(platform_.registry, platform_.files);
     if (reader) {
       // A reader that fails to start is not reported: the page has nothing to do about it.
       platform_.shell.Execute(*reader, *commandLine);
@@ -139,11 +138,7 @@ HResult ReadInfoMethods::LaunchReader(CommandFormat format, const Arguments& arg
       WarnReaderMissing();
     }
     return kSOk;
-  } catch (const std::bad_alloc&) {
-    return kEOutOfMemory;
-  } catch (...) {
-    return kEUnexpected;
-  }
+  });
 }
 
 void ReadInfoMethods::WarnReaderMissing() {

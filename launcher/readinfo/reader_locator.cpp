@@ -25,8 +25,7 @@ std::optional<std::string> ReadReaderFolder(platform::Registry& registry) {
 
 }  // namespace
 
-std::optional<std::string> ReaderLocator(platform::Registry& registry,
-                                         platform::FileSystem& files) {
+std::optional<std::string> LocateReader(platform::Registry& registry, platform::FileSystem& files) {
   std::optional<std::string> folder = ReadReaderFolder(registry);
   if (!folder) return std::nullopt;
   // One separator only: a value ending in two backslashes keeps one.

@@ -22,6 +22,6 @@ inline constexpr std::size_t kReaderPathSize = 260;
 // backslash taken off) joined with "\Tavrel.exe", when both the folder and that path exist.
 // Nothing when the key or value is missing, the value fills the whole buffer without a
 // terminator, the path would not fit 259 bytes, or either path does not exist.
-std::optional<std::string> ReaderLocator(platform::Registry& registry, platform::FileSystem& files);
+std::optional<std::string> LocateReader(platform::Registry& registry, platform::FileSystem& files);
 
 }  // namespace pellwick

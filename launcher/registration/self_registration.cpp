@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "module/module.h"
+#include "platform/catch_all.h"
 #include "platform/registry.h"
 #include "platform/text.h"
 #include "registration/module_paths.h"
@@ -81,7 +82,7 @@ HRESULT RunScript(const std::string& longPath, RegistrarMode mode) {
 }  // namespace
 
 HRESULT RegisterServer(HINSTANCE instance) noexcept {
-  try {
+  return platform::CatchAll(E_OUTOFMEMORY, [&] {
     std::string longPath;
     HRESULT result = ModulePath(instance, longPath);
     if (FAILED(result)) return result;
@@ -95,21 +96,20 @@ HRESULT RegisterServer(HINSTANCE instance) noexcept {
     return ::RegisterTypeLib(
         library.get(), const_cast<LPOLESTR>(loadedPath.c_str()),
         helpDirectory.empty() ? nullptr : const_cast<LPOLESTR>(helpDirectory.c_str()));
-  } catch (...) {
-    return E_OUTOFMEMORY;
-  }
+  });
 }
 
 HRESULT UnregisterServer(HINSTANCE instance) noexcept {
-  try {
+  // Nothing to report: unregistration always succeeds.
+  platform::CatchAll([&] {
     std::string longPath;
-    if (FAILED(ModulePath(instance, longPath))) return S_OK;
+    if (FAILED(ModulePath(instance, longPath))) return;
     RunScript(longPath, RegistrarMode::kUnregister);
     ComPtr<ITypeLib> library;
     std::wstring loadedPath;
-    if (FAILED(LoadTypeLibrary(longPath, library, loadedPath))) return S_OK;
+    if (FAILED(LoadTypeLibrary(longPath, library, loadedPath))) return;
     TLIBATTR* attributes = nullptr;
-    if (FAILED(library->GetLibAttr(&attributes))) return S_OK;
+    if (FAILED(library->GetLibAttr(&attributes))) return;
     // Looked up by name: an oleaut32 without it leaves the type library registered.
     const UniqueModule oleaut32(::LoadLibraryA("oleaut32.dll"));
     using UnRegisterTypeLibFunction = decltype(&::UnRegisterTypeLib);
@@ -122,9 +122,7 @@ HRESULT UnregisterServer(HINSTANCE instance) noexcept {
                  attributes->lcid, attributes->syskind);
     }
     library->ReleaseTLibAttr(attributes);
-  } catch (...) {
-    // Nothing to report: unregistration always succeeds.
-  }
+  });
   return S_OK;
 }
 

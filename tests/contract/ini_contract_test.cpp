@@ -2,6 +2,8 @@
 // natively the portable INI engine, under Wine GetPrivateProfileStringA and its family.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "platform/profile_store.h"
 #include "support/temp_folder.h"
 
@@ -10,6 +12,13 @@ namespace {
 using testing_support::ReadFileBytes;
 using testing_support::TempFolder;
 using testing_support::WriteFileBytes;
+
+// The Windows builds of this table run under Wine, against the real API.
+#ifdef _WIN32
+constexpr bool kUnderWine = true;
+#else
+constexpr bool kUnderWine = false;
+#endif
 
 class IniContract : public ::testing::Test {
  protected:
@@ -77,6 +86,9 @@ struct IntCase {
   const char* content;
   int32_t defaultValue;
   int32_t expected;
+  // What Wine gives where it differs from the portable engine, in the manner of Wine's own
+  // broken(): the row stays, and each side is held to what it is known to give.
+  std::optional<int32_t> differsUnderWine = std::nullopt;
 };
 
 const IntCase kIntCases[] = {
@@ -89,8 +101,9 @@ const IntCase kIntCases[] = {
     {"no digits", "[main]\r\nfilenum=abc\r\n", 5, 0},
     {"wraps around past 32 bits", "[main]\r\nfilenum=4294967297\r\n", 0, 1},
     {"negative wraps too", "[main]\r\nfilenum=-4294967297\r\n", 0, -1},
-    // "0x10" is left out: Wine reads it as 16, the portable engine as 0 (decimal only, as
-    // written manifests hold it); which one Windows gives is not known here.
+    // Decimal only natively, as written manifests hold it; which one Windows gives is not
+    // known here.
+    {"hexadecimal", "[main]\r\nfilenum=0x10\r\n", 0, 0, 16},
     {"largest count", "[main]\r\nfilenum=2147483647\r\n", 0, 2147483647},
     {"missing key gives the default", "[main]\r\nversion=1\r\n", 5, 5},
     {"empty value gives the default", "[main]\r\nfilenum=\r\n", 5, 5},
@@ -101,7 +114,8 @@ TEST_F(IniContract, IntegerReads) {
   for (const IntCase& c : kIntCases) {
     SCOPED_TRACE(c.what);
     WriteFileBytes(file, c.content);
-    EXPECT_EQ(store.ReadInt(file, "main", "filenum", c.defaultValue), c.expected);
+    const int32_t expected = kUnderWine && c.differsUnderWine ? *c.differsUnderWine : c.expected;
+    EXPECT_EQ(store.ReadInt(file, "main", "filenum", c.defaultValue), expected);
   }
 }
 
