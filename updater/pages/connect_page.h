@@ -2,13 +2,14 @@
 // stores it as update\update.ini; ends itself on success, shows the failure text otherwise.
 #pragma once
 
+#include "pages/manifest_download.h"
 #include "pages/worker_page.h"
 
 namespace ostrel {
 
 class ConnectPage : public WorkerPage {
  public:
-  ConnectPage();
+  explicit ConnectPage(const ManifestDownloadContext& context);
 };
 
 }  // namespace ostrel

@@ -3,6 +3,7 @@
 // itself when all succeeded, shows the last message otherwise.
 #pragma once
 
+#include "pages/file_download.h"
 #include "pages/worker_page.h"
 #include "ui/shell_icon_list_view.h"
 
@@ -10,12 +11,13 @@ namespace ostrel {
 
 class FileListPage : public WorkerPage {
  public:
-  FileListPage();
+  explicit FileListPage(const FileDownloadContext& context);
 
  protected:
   bool OnInitDialog() override;
 
  private:
+  FileDownloadContext context_;
   ShellIconListView fileList_;
 };
 
