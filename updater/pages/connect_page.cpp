@@ -1,12 +1,12 @@
 #include "pages/connect_page.h"
 
 #include "log/run_log.h"
-#include "pages/manifest_download.h"
 #include "platform/day_clock.h"
 #include "platform/file_system.h"
 #include "platform/internet.h"
 #include "platform/registry.h"
 #include "res/resource.h"
+#include "steps/manifest_download.h"
 #include "trust/program_trust.h"
 
 namespace ostrel {

@@ -1,13 +1,13 @@
 #include "pages/file_list_page.h"
 
 #include "log/run_log.h"
-#include "pages/file_download.h"
 #include "platform/day_clock.h"
 #include "platform/file_system.h"
 #include "platform/internet.h"
 #include "platform/profile_store.h"
 #include "platform/registry.h"
 #include "res/resource.h"
+#include "steps/file_download.h"
 #include "trust/program_trust.h"
 
 namespace ostrel {

@@ -1,8 +1,8 @@
 #include "pages/server_select_page.h"
 
-#include "pages/server_choice.h"
 #include "platform/registry.h"
 #include "res/resource.h"
+#include "steps/server_choice.h"
 
 namespace ostrel {
 
