@@ -5,11 +5,11 @@
 #include <functional>
 #include <optional>
 
-#include "pages/manifest_download.h"
-#include "pages/server_choice.h"
 #include "platform/memory_registry.h"
 #include "settings/paths.h"
 #include "settings/server_list.h"
+#include "steps/manifest_download.h"
+#include "steps/server_choice.h"
 #include "support/fake_server.h"
 #include "support/fake_signatures.h"
 #include "support/log_capture.h"

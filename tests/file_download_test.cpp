@@ -1,17 +1,17 @@
 // The file-list page's rules without windows: the rows it lists and its worker's download,
 // store and record loop, over a scripted server and a program folder of its own.
-#include "pages/file_download.h"
+#include "steps/file_download.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 #include <optional>
 
-#include "pages/manifest_download.h"
 #include "platform/memory_registry.h"
 #include "settings/paths.h"
 #include "settings/registry_values.h"
 #include "settings/server_list.h"
+#include "steps/manifest_download.h"
 #include "support/fake_server.h"
 #include "support/fake_signatures.h"
 #include "support/log_capture.h"

@@ -2,8 +2,8 @@
 // stores it as update\update.ini; ends itself on success, shows the failure text otherwise.
 #pragma once
 
-#include "pages/manifest_download.h"
 #include "pages/worker_page.h"
+#include "steps/manifest_download.h"
 
 namespace ostrel {
 

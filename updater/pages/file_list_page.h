@@ -3,8 +3,8 @@
 // itself when all succeeded, shows the last message otherwise.
 #pragma once
 
-#include "pages/file_download.h"
 #include "pages/worker_page.h"
+#include "steps/file_download.h"
 #include "ui/shell_icon_list_view.h"
 
 namespace ostrel {

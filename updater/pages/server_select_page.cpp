@@ -1,7 +1,7 @@
 #include "pages/server_select_page.h"
 
-#include "pages/server_choice.h"
 #include "res/resource.h"
+#include "steps/server_choice.h"
 
 namespace ostrel {
 

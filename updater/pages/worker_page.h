@@ -10,7 +10,7 @@
 #include <functional>
 #include <memory>
 
-#include "pages/page_worker.h"
+#include "steps/worker_channel.h"
 #include "ui/dialog.h"
 #include "win32/handles.h"
 

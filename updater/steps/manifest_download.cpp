@@ -1,4 +1,4 @@
-#include "pages/manifest_download.h"
+#include "steps/manifest_download.h"
 
 #include <optional>
 #include <vector>

@@ -6,11 +6,11 @@
 #include <string>
 
 #include "log/run_log.h"
-#include "pages/page_worker.h"
 #include "platform/day_clock.h"
 #include "platform/file_system.h"
 #include "platform/internet.h"
 #include "platform/registry.h"
+#include "steps/worker_channel.h"
 #include "trust/update_trust.h"
 
 namespace ostrel {

@@ -1,4 +1,4 @@
-#include "pages/page_worker.h"
+#include "steps/worker_channel.h"
 
 namespace ostrel {
 

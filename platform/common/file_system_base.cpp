@@ -1,5 +1,4 @@
 #include "platform/file_system.h"
-
 #include "platform/gbk.h"
 
 namespace platform {

@@ -1,4 +1,4 @@
-#include "pages/file_download.h"
+#include "steps/file_download.h"
 
 #include "manifest/manifest_entry.h"
 #include "net/http_fetcher.h"
