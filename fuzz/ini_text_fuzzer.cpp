@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
+#include "common/ini_text.h"
+#include "common/profile_text.h"
 #include "fuzz_support.h"
 #include "platform/gbk.h"
-#include "portable/ini_text.h"
-#include "portable/profile_text.h"
 
 namespace {
 

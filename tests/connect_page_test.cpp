@@ -5,20 +5,19 @@
 #include <functional>
 #include <optional>
 
-#include "pages/manifest_download.h"
-#include "pages/server_choice.h"
 #include "platform/memory_registry.h"
+#include "settings/paths.h"
 #include "settings/server_list.h"
+#include "steps/manifest_download.h"
+#include "steps/server_choice.h"
 #include "support/fake_server.h"
 #include "support/fake_signatures.h"
 #include "support/log_capture.h"
-#include "support/program_files.h"
 #include "support/temp_folder.h"
 
 namespace {
 
 using namespace ostrel;
-using testing_support::ProgramFiles;
 using testing_support::ReadFileBytes;
 using testing_support::WriteFileBytes;
 
@@ -26,36 +25,38 @@ TEST(PageWorkerState, WhoseResultCounts) {
   const struct {
     const char* what;
     std::function<void(PageWorkerState&)> steps;
-    int32_t outcome;
+    Outcome outcome;
     bool cancelRaised;
   } cases[] = {
-      {"nothing happened", [](PageWorkerState&) {}, Pending, false},
-      {"worker succeeded", [](PageWorkerState& s) { s.Finish(Succeeded); }, Succeeded, false},
-      {"worker failed", [](PageWorkerState& s) { s.Finish(Failed); }, Failed, false},
+      {"nothing happened", [](PageWorkerState&) {}, Outcome::Pending, false},
+      {"worker succeeded", [](PageWorkerState& s) { s.Finish(Outcome::Succeeded); },
+       Outcome::Succeeded, false},
+      {"worker failed", [](PageWorkerState& s) { s.Finish(Outcome::Failed); }, Outcome::Failed,
+       false},
       {"cancel, then the worker succeeds",
        [](PageWorkerState& s) {
          s.Cancel();
-         s.Finish(Succeeded);
+         s.Finish(Outcome::Succeeded);
        },
-       Cancelled, true},
+       Outcome::Cancelled, true},
       {"failure shown, then cancel",
        [](PageWorkerState& s) {
-         s.Finish(Failed);
+         s.Finish(Outcome::Failed);
          s.Cancel();
        },
-       Cancelled, true},
+       Outcome::Cancelled, true},
       {"page ended, then the worker succeeds",
        [](PageWorkerState& s) {
          s.Detach();
-         s.Finish(Succeeded);
+         s.Finish(Outcome::Succeeded);
        },
-       Pending, true},
+       Outcome::Pending, true},
       {"page ended, then cancel",
        [](PageWorkerState& s) {
          s.Detach();
          s.Cancel();
        },
-       Pending, true},
+       Outcome::Pending, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -70,8 +71,8 @@ TEST(PageWorkerState, WhoseResultCounts) {
 
 TEST(PageWorkerState, DetachReturnsTheFinalOutcome) {
   PageWorkerState state;
-  state.Finish(Succeeded);
-  EXPECT_EQ(state.Detach(), Succeeded);
+  state.Finish(Outcome::Succeeded);
+  EXPECT_EQ(state.Detach(), Outcome::Succeeded);
   EXPECT_TRUE(state.Detached());
 }
 
@@ -146,7 +147,7 @@ TEST(PageWorkerState, EveryWayThePageStopsClosesTheTransfer) {
       {"page ended before the session was made", [](PageWorkerState& s) { s.Detach(); },
        [](PageWorkerState&) {}, 1},
       {"the worker finished on its own", [](PageWorkerState&) {},
-       [](PageWorkerState& s) { s.Finish(Succeeded); }, 0},
+       [](PageWorkerState& s) { s.Finish(Outcome::Succeeded); }, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -161,7 +162,7 @@ TEST(PageWorkerState, EveryWayThePageStopsClosesTheTransfer) {
 
 class ManifestDownload : public ::testing::Test {
  protected:
-  void Run() { ManifestDownloadWorker({registry, files, client, clock, log, trust}, view); }
+  void Run() { ManifestDownloadWorker({registry, files, folder, client, clock, log, trust}, view); }
   // The log, its milliseconds (not the clock's to choose) written as "_".
   std::string Log() {
     return testing_support::MaskMilliseconds(ReadFileBytes(program.Child("update\\ostrel.log")));
@@ -169,7 +170,8 @@ class ManifestDownload : public ::testing::Test {
   std::string Manifest() { return ReadFileBytes(program.Child("update\\update.ini")); }
 
   testing_support::TempFolder program;
-  ProgramFiles files{program.Child("Ostrel.exe")};
+  platform::FileSystem& files = platform::SystemFileSystem();
+  std::optional<std::string> folder = ProgramFolder(program.Child("Ostrel.exe"));
   platform::MemoryRegistry registry;
   testing_support::ServerFiles client;
   testing_support::FixedClock clock;
@@ -187,7 +189,7 @@ TEST_F(ManifestDownload, StoresTheManifestAndEndsThePage) {
   Run();
   EXPECT_EQ(client.urls, std::vector<std::string>{"http://pub.example/update.htm"});
   EXPECT_EQ(Manifest(), client.bodies["http://pub.example/update.htm"]);
-  EXPECT_EQ(state->Outcome(), Succeeded);
+  EXPECT_EQ(state->Outcome(), Outcome::Succeeded);
   ASSERT_GE(view.calls.size(), 2u);
   EXPECT_EQ(view.calls[view.calls.size() - 2], std::string("message ") + kManifestDownloadedText);
   EXPECT_EQ(view.calls.back(), "timer");
@@ -204,7 +206,7 @@ TEST_F(ManifestDownload, ReplacesAnOlderManifestWhole) {
 TEST_F(ManifestDownload, EmptyManifestIsStoredEmpty) {
   client.bodies["/update.htm"] = "";
   Run();
-  EXPECT_EQ(state->Outcome(), Succeeded);
+  EXPECT_EQ(state->Outcome(), Outcome::Succeeded);
   EXPECT_TRUE(files.Exists(program.Child("update\\update.ini")));
   EXPECT_EQ(Manifest(), "");
 }
@@ -215,7 +217,7 @@ TEST_F(ManifestDownload, FailedFetchKeepsTheOldManifest) {
   Run();
   EXPECT_EQ(client.urls, std::vector<std::string>{"/update.htm"});  // no server configured
   EXPECT_EQ(Manifest(), "old");
-  EXPECT_EQ(state->Outcome(), Failed);
+  EXPECT_EQ(state->Outcome(), Outcome::Failed);
   EXPECT_EQ(view.calls, std::vector<std::string>{std::string("message ") + kConnectFailedText});
   EXPECT_EQ(Log(),
             "T GET /update.htm: status 0, length none, received 0, _ ms, error 0: not opened\r\n");
@@ -227,7 +229,7 @@ TEST_F(ManifestDownload, ManifestThatCannotBeStoredIsAFailure) {
   testing_support::MakeFolder(program.Child("update\\update.ini"));
   client.bodies["/update.htm"] = "[main]\r\n";
   Run();
-  EXPECT_EQ(state->Outcome(), Failed);
+  EXPECT_EQ(state->Outcome(), Outcome::Failed);
   EXPECT_EQ(view.calls.back(), std::string("message ") + kConnectFailedText);
   EXPECT_FALSE(files.Exists(program.Child("update\\update.ini.partial")));
   EXPECT_NE(Log().find("manifest not stored: write failed, error "), std::string::npos) << Log();
@@ -238,14 +240,14 @@ TEST_F(ManifestDownload, PageThatEndedDuringTheFetchGetsNothing) {
   client.onRead = [this] { state->Detach(); };
   Run();
   EXPECT_FALSE(files.Exists(program.Child("update\\update.ini")));
-  EXPECT_EQ(state->Outcome(), Pending);
+  EXPECT_EQ(state->Outcome(), Outcome::Pending);
 }
 
 TEST_F(ManifestDownload, CancelDuringTheFetchIsNotTurnedIntoSuccess) {
   client.bodies["/update.htm"] = std::string(5000, 'x');
   client.onRead = [this] { state->Cancel(); };
   Run();
-  EXPECT_EQ(state->Outcome(), Cancelled);
+  EXPECT_EQ(state->Outcome(), Outcome::Cancelled);
   EXPECT_FALSE(files.Exists(program.Child("update\\update.ini")));
 }
 
@@ -275,12 +277,12 @@ TEST_F(ManifestDownload, RefusedManifestsAreNotStoredASignedOneIsAndLeavesItsMar
               KeyIdOf(crypto, testing_support::kKeyB) + "; not stored, the stored one is kept",
           "fetched manifest: refused: bad signature, key " +
               KeyIdOf(crypto, testing_support::kKeyA) + "; not stored, the stored one is kept"}));
-  EXPECT_EQ(state->Outcome(), Failed);
+  EXPECT_EQ(state->Outcome(), Outcome::Failed);
   state = std::make_shared<PageWorkerState>();
   RecordingView fresh(state);
   client.bodies["/update.htm"] = good;
-  ManifestDownloadWorker({registry, files, client, clock, log, trust}, fresh);
-  EXPECT_EQ(state->Outcome(), Succeeded);
+  ManifestDownloadWorker({registry, files, folder, client, clock, log, trust}, fresh);
+  EXPECT_EQ(state->Outcome(), Outcome::Succeeded);
   EXPECT_EQ(Manifest(), good);
   EXPECT_EQ(ReadSignedVersionMark(registry), "1.0.0.2");
 }

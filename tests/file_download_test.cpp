@@ -1,20 +1,20 @@
 // The file-list page's rules without windows: the rows it lists and its worker's download,
 // store and record loop, over a scripted server and a program folder of its own.
-#include "pages/file_download.h"
+#include "steps/file_download.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 #include <optional>
 
-#include "pages/manifest_download.h"
 #include "platform/memory_registry.h"
+#include "settings/paths.h"
 #include "settings/registry_values.h"
 #include "settings/server_list.h"
+#include "steps/manifest_download.h"
 #include "support/fake_server.h"
 #include "support/fake_signatures.h"
 #include "support/log_capture.h"
-#include "support/program_files.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -86,7 +86,8 @@ class FileDownload : public ::testing::Test {
   void RunOver(const std::vector<std::string>& entries) {
     state = std::make_shared<PageWorkerState>();
     view = std::make_unique<ListView>(state);
-    FileDownloadWorker({registry, files, profiles, server, clock, log, trust}, entries, *view);
+    FileDownloadWorker({registry, files, folder, profiles, server, clock, log, trust}, entries,
+                       *view);
   }
   // The log, its milliseconds (not the clock's to choose) written as "_".
   std::string Log() {
@@ -106,7 +107,8 @@ class FileDownload : public ::testing::Test {
   }
 
   testing_support::TempFolder program;
-  testing_support::ProgramFiles files{program.Child("Ostrel.exe")};
+  platform::FileSystem& files = platform::SystemFileSystem();
+  std::optional<std::string> folder = ProgramFolder(program.Child("Ostrel.exe"));
   platform::ProfileStore& profiles = platform::SystemProfileStore();
   UpdateFiles update = UpdateFiles::In(program.path());
   platform::MemoryRegistry registry;
@@ -134,7 +136,7 @@ TEST_F(FileDownload, FetchesOnlyWhatIsNotRecorded) {
             (std::vector<std::string>{
                 DownloadStartedText("setup.exe"), DownloadDoneText("setup.exe"),
                 DownloadStartedText("readme.txt"), DownloadDoneText("readme.txt")}));
-  EXPECT_EQ(state->Outcome(), Succeeded);
+  EXPECT_EQ(state->Outcome(), Outcome::Succeeded);
   EXPECT_EQ(view->timers, 1);
 }
 
@@ -145,7 +147,7 @@ TEST_F(FileDownload, EverythingRecordedFetchesNothing) {
   EXPECT_TRUE(server.urls.empty());
   EXPECT_TRUE(view->messages.empty());
   EXPECT_EQ(view->ranges, 0);
-  EXPECT_EQ(state->Outcome(), Succeeded);
+  EXPECT_EQ(state->Outcome(), Outcome::Succeeded);
   EXPECT_EQ(view->timers, 1);
 }
 
@@ -162,7 +164,7 @@ TEST_F(FileDownload, OneFailureDoesNotStopTheOthers) {
       std::find(view->messages.begin(), view->messages.end(), DownloadFailedText("missing.dll")),
       view->messages.end());
   EXPECT_EQ(view->messages.back(), DownloadDoneText("readme.txt"));  // the last row's message
-  EXPECT_EQ(state->Outcome(), Failed);
+  EXPECT_EQ(state->Outcome(), Outcome::Failed);
   EXPECT_EQ(view->timers, 0);
 }
 
@@ -197,14 +199,14 @@ TEST_F(FileDownload, FiveByteEntryIsFetched) {
   Run();
   EXPECT_EQ(server.urls, std::vector<std::string>{Url("b.exe")});
   EXPECT_EQ(Recorded("3"), std::vector<std::string>{"b.exe"});
-  EXPECT_EQ(state->Outcome(), Succeeded);
+  EXPECT_EQ(state->Outcome(), Outcome::Succeeded);
 }
 
 TEST_F(FileDownload, OnlyShortEntriesIsAFailure) {
   Manifest("3", {"a.ex", "b.dl"});
   Run();
   EXPECT_TRUE(server.urls.empty());
-  EXPECT_EQ(state->Outcome(), Failed);
+  EXPECT_EQ(state->Outcome(), Outcome::Failed);
   EXPECT_EQ(view->timers, 0);
 }
 
@@ -214,7 +216,7 @@ TEST_F(FileDownload, SameNameTwiceIsFetchedOnce) {
   Run();
   EXPECT_EQ(server.urls, std::vector<std::string>{Url("same.dll")});
   EXPECT_EQ(Recorded("3"), std::vector<std::string>{"same.dll"});
-  EXPECT_EQ(state->Outcome(), Succeeded);
+  EXPECT_EQ(state->Outcome(), Outcome::Succeeded);
 }
 
 TEST_F(FileDownload, RecordEntryInOtherLetterCaseCounts) {
@@ -222,7 +224,7 @@ TEST_F(FileDownload, RecordEntryInOtherLetterCaseCounts) {
   Record("3", {"SETUP.EXE"});
   Run();
   EXPECT_TRUE(server.urls.empty());
-  EXPECT_EQ(state->Outcome(), Succeeded);
+  EXPECT_EQ(state->Outcome(), Outcome::Succeeded);
 }
 
 TEST_F(FileDownload, NewVersionFetchesAgainUnderANewSection) {
@@ -240,11 +242,11 @@ TEST_F(FileDownload, EmptyVersionNeverCountsAFileAsDone) {
   Manifest("", {"setup.exe"});
   Publish("setup.exe", "x");
   Run();
-  EXPECT_EQ(state->Outcome(), Succeeded);
+  EXPECT_EQ(state->Outcome(), Outcome::Succeeded);
   RunOver({"setup.exe"});
   EXPECT_EQ(server.urls.size(), 2u);  // fetched again
   EXPECT_EQ(Recorded(""), (std::vector<std::string>{"setup.exe", "setup.exe"}));
-  EXPECT_EQ(state->Outcome(), Succeeded);
+  EXPECT_EQ(state->Outcome(), Outcome::Succeeded);
 }
 
 TEST_F(FileDownload, InterruptedRunResumesWithTheRest) {
@@ -253,7 +255,7 @@ TEST_F(FileDownload, InterruptedRunResumesWithTheRest) {
   Publish("one.dll", "1");
   Publish("two.dll", "2");
   Run();  // the server stops answering after two files
-  EXPECT_EQ(state->Outcome(), Failed);
+  EXPECT_EQ(state->Outcome(), Outcome::Failed);
   server.urls.clear();
   Publish("three.dll", "3");
   Publish("four.dll", "4");
@@ -261,7 +263,7 @@ TEST_F(FileDownload, InterruptedRunResumesWithTheRest) {
   EXPECT_EQ(server.urls, (std::vector<std::string>{Url("three.dll"), Url("four.dll")}));
   EXPECT_EQ(Recorded("5"),
             (std::vector<std::string>{"one.dll", "two.dll", "three.dll", "four.dll"}));
-  EXPECT_EQ(state->Outcome(), Succeeded);
+  EXPECT_EQ(state->Outcome(), Outcome::Succeeded);
 }
 
 // The record is kept in memory, but every stored file is in updateok.ini before the next
@@ -321,8 +323,8 @@ TEST_F(FileDownload, TheRecordIsReadOncePerRun) {
   CountingProfiles counting(profiles, update.record);
   state = std::make_shared<PageWorkerState>();
   view = std::make_unique<ListView>(state);
-  FileDownloadWorker({registry, files, counting, server, clock, log}, entries, *view);
-  EXPECT_EQ(state->Outcome(), Succeeded);
+  FileDownloadWorker({registry, files, folder, counting, server, clock, log}, entries, *view);
+  EXPECT_EQ(state->Outcome(), Outcome::Succeeded);
   EXPECT_TRUE(server.urls.empty());
   EXPECT_LE(counting.reads, 2);  // the count and the section, once; not once an entry
 }
@@ -337,7 +339,7 @@ TEST_F(FileDownload, FileThatCannotBeStoredIsNotRecorded) {
   EXPECT_EQ(Recorded("7"), std::vector<std::string>{"fine.txt"});
   EXPECT_NE(std::find(view->messages.begin(), view->messages.end(), DownloadFailedText("core.dll")),
             view->messages.end());
-  EXPECT_EQ(state->Outcome(), Failed);
+  EXPECT_EQ(state->Outcome(), Outcome::Failed);
   for (const std::string& file : ListFiles(program.path())) {
     EXPECT_EQ(file.find(".partial"), std::string::npos) << file;
   }
@@ -353,7 +355,7 @@ TEST_F(FileDownload, NewFoldersAreCreatedBelowUpdate) {
   EXPECT_EQ(Stored("sub\\b.dll"), "in sub");
   EXPECT_EQ(Stored("books\\new\\catalog.txt"), "catalog");
   EXPECT_EQ(Recorded("7"), (std::vector<std::string>{"sub\\b.dll", "books\\new/catalog.txt"}));
-  EXPECT_EQ(state->Outcome(), Succeeded);
+  EXPECT_EQ(state->Outcome(), Outcome::Succeeded);
 }
 
 // A file system that records the folders it is asked to create and creates none.
@@ -365,7 +367,10 @@ class FolderRecorder final : public platform::FileSystem {
     return path.find("taken") != std::string::npos ? platform::CreateFolderResult::kFailed
                                                    : platform::CreateFolderResult::kCreated;
   }
-  std::size_t ModuleFileName(char*, std::size_t) override { return 0; }
+  bool WriteWholeFile(const std::string&, std::string_view) override { return false; }
+  bool ReadFileInPieces(const std::string&, const std::function<bool(std::string_view)>&) override {
+    return false;
+  }
   std::vector<std::string> created;
 };
 
@@ -427,7 +432,7 @@ TEST_F(FileDownload, HostileEntriesAreRefusedWithoutARequest) {
     EXPECT_EQ(ListFiles(program.path()),
               (std::vector<std::string>{"update\\good.txt", "update\\ostrel.log",
                                         "update\\update.ini", "update\\updateok.ini"}));
-    EXPECT_EQ(state->Outcome(), Failed);
+    EXPECT_EQ(state->Outcome(), Outcome::Failed);
   }
 }
 
@@ -436,7 +441,7 @@ TEST_F(FileDownload, RecordCannotMakeAHostileEntryCountAsDone) {
   Record("9", {"..\\evil.txt"});
   Run();
   EXPECT_EQ(view->messages, std::vector<std::string>{DownloadFailedText("..\\evil.txt")});
-  EXPECT_EQ(state->Outcome(), Failed);
+  EXPECT_EQ(state->Outcome(), Outcome::Failed);
 }
 
 TEST_F(FileDownload, TheLogSaysWhichFileFailedAndHow) {
@@ -467,10 +472,10 @@ TEST_F(FileDownload, LoopStopsOnceThePageHasEnded) {
   const struct {
     const char* what;
     std::function<void(PageWorkerState&)> during;
-    int32_t outcome;
+    Outcome outcome;
   } cases[] = {
-      {"page ended", [](PageWorkerState& s) { s.Detach(); }, Pending},
-      {"cancel pressed", [](PageWorkerState& s) { s.Cancel(); }, Cancelled},
+      {"page ended", [](PageWorkerState& s) { s.Detach(); }, Outcome::Pending},
+      {"cancel pressed", [](PageWorkerState& s) { s.Cancel(); }, Outcome::Cancelled},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -494,17 +499,17 @@ TEST_F(FileDownload, NoServerConfigured) {
   Manifest("4", {"one.dll"});
   Run();
   EXPECT_EQ(server.urls, std::vector<std::string>{"/one.dll"});
-  EXPECT_EQ(state->Outcome(), Failed);
+  EXPECT_EQ(state->Outcome(), Outcome::Failed);
 }
 
 }  // namespace
 
 namespace {
 
-// A program whose folder is unknown (its module name has no folder): nothing is fetched or
-// written, rather than paths below the root of the current drive.
+// A program whose folder is unknown: nothing is fetched or written, rather than paths below the
+// root of the current drive.
 TEST(UnknownProgramFolder, PagesFailWithoutTouchingAnything) {
-  testing_support::ProgramFiles files{"Ostrel.exe"};
+  platform::FileSystem& files = platform::SystemFileSystem();
   platform::MemoryRegistry registry;
   registry.CreateKey("Software\\Morvane\\Reader")
       ->SetValue("Update Website", platform::StringValue("http://server"));
@@ -516,14 +521,15 @@ TEST(UnknownProgramFolder, PagesFailWithoutTouchingAnything) {
 
   auto connectState = std::make_shared<PageWorkerState>();
   ListView connectView{connectState};
-  ManifestDownloadWorker({registry, files, server, clock, log}, connectView);
-  EXPECT_EQ(connectState->Outcome(), Failed);
+  ManifestDownloadWorker({registry, files, std::nullopt, server, clock, log}, connectView);
+  EXPECT_EQ(connectState->Outcome(), Outcome::Failed);
 
   auto listState = std::make_shared<PageWorkerState>();
   ListView listView{listState};
-  FileDownloadWorker({registry, files, platform::SystemProfileStore(), server, clock, log},
-                     {"setup.exe"}, listView);
-  EXPECT_EQ(listState->Outcome(), Failed);
+  FileDownloadWorker(
+      {registry, files, std::nullopt, platform::SystemProfileStore(), server, clock, log},
+      {"setup.exe"}, listView);
+  EXPECT_EQ(listState->Outcome(), Outcome::Failed);
   EXPECT_EQ(listView.messages, std::vector<std::string>{DownloadFailedText("setup.exe")});
   EXPECT_TRUE(server.urls.empty());
 }
@@ -553,7 +559,7 @@ TEST_F(FileDownload, WithASignedManifestOnlyThePromisedBytesAreStored) {
                           "fetched file readme.txt not stored: 8 bytes, the signed manifest "
                           "promises 7"}));
   EXPECT_EQ(view->messages.back(), DownloadFailedText("readme.txt"));
-  EXPECT_EQ(state->Outcome(), Failed);
+  EXPECT_EQ(state->Outcome(), Outcome::Failed);
 }
 
 }  // namespace

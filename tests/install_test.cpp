@@ -13,8 +13,8 @@
 
 #include "install/reader_process.h"
 #include "platform/gbk.h"
+#include "settings/paths.h"
 #include "support/log_capture.h"
-#include "support/module_name.h"
 
 namespace {
 
@@ -65,9 +65,11 @@ class FakeDisk : public platform::FileSystem, public platform::FileTree {
     created.push_back(Name(path));
     return platform::CreateFolderResult::kCreated;
   }
-  std::size_t ModuleFileName(char* buffer, std::size_t size) override {
-    return testing_support::CopyModuleName(programFile_, buffer, size);
+  bool WriteWholeFile(const std::string&, std::string_view) override { return false; }
+  bool ReadFileInPieces(const std::string&, const std::function<bool(std::string_view)>&) override {
+    return false;
   }
+  const std::string& programFile() const { return programFile_; }
 
   std::vector<FolderEntry> ListFolder(const std::string& folder) override {
     listed.push_back(folder);
@@ -469,8 +471,9 @@ TEST(StartInstaller, QuotedPathAsTheOnlyWordAndLengthLimit) {
 class InstallUpdate : public ::testing::Test {
  protected:
   ostrel::InstallReport Run() {
-    return ostrel::InstallUpdate({disk, disk, manifest, processes, capture.log},
-                                 [this] { processes.log.push_back("installing shown"); });
+    return ostrel::InstallUpdate(
+        {disk, disk, manifest, processes, capture.log, ostrel::ProgramFolder(disk.programFile())},
+        [this] { processes.log.push_back("installing shown"); });
   }
 
   FakeDisk disk;

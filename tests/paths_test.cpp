@@ -2,46 +2,26 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
-#include "support/module_name.h"
-
 namespace {
-
-// Answers ModuleFileName the way GetModuleFileNameA does for a given full name.
-class FakeModuleFiles final : public platform::FileSystem {
- public:
-  explicit FakeModuleFiles(std::string name) : name_(std::move(name)) {}
-  bool Exists(const std::string&) override { return false; }
-  platform::CreateFolderResult CreateFolder(const std::string&) override {
-    return platform::CreateFolderResult::kFailed;
-  }
-  std::size_t ModuleFileName(char* buffer, std::size_t size) override {
-    return testing_support::CopyModuleName(name_, buffer, size);
-  }
-
- private:
-  std::string name_;
-};
 
 TEST(Paths, ProgramFolder) {
   const std::string longFolder = "C:\\" + std::string(245, 'd');
   const struct {
     const char* what;
-    std::string moduleName;
-    std::string folder;
+    std::string programFile;
+    std::optional<std::string> folder;
   } cases[] = {
-      {"ordinary", "C:\\Reader\\Ostrel.exe", "C:\\Reader"},
-      {"drive root", "C:\\Ostrel.exe", "C:"},
-      {"no backslash", "Ostrel.exe", ""},
-      {"GBK folder with trail byte 0x5C", "C:\\\x95\x5c\\Ostrel.exe", "C:\\\x95\x5c"},
-      {"259 bytes fit", longFolder + "\\Ostrel.exe", longFolder},
-      {"260 bytes are cut: no folder", longFolder + "x\\Ostrel.exe", ""},
+      {"ordinary", "C:\\Reader\\Ostrel.exe", "C:\\Reader\\"},
+      {"drive root", "C:\\Ostrel.exe", "C:\\"},
+      {"no backslash", "Ostrel.exe", std::nullopt},
+      {"unknown", "", std::nullopt},
+      {"GBK folder with trail byte 0x5C", "C:\\\x95\x5c\\Ostrel.exe", "C:\\\x95\x5c\\"},
+      {"259 bytes fit", longFolder + "\\Ostrel.exe", longFolder + "\\"},
+      {"260 bytes: no folder", longFolder + "x\\Ostrel.exe", std::nullopt},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    FakeModuleFiles files(c.moduleName);
-    EXPECT_EQ(ostrel::GetProgramFolder(files), c.folder);
+    EXPECT_EQ(ostrel::ProgramFolder(c.programFile), c.folder);
   }
 }
 

@@ -53,7 +53,10 @@ class ExistingFiles final : public platform::FileSystem {
   platform::CreateFolderResult CreateFolder(const std::string&) override {
     return platform::CreateFolderResult::kFailed;
   }
-  std::size_t ModuleFileName(char*, std::size_t) override { return 0; }
+  bool WriteWholeFile(const std::string&, std::string_view) override { return false; }
+  bool ReadFileInPieces(const std::string&, const std::function<bool(std::string_view)>&) override {
+    return false;
+  }
   bool readerInstalled = true;
 };
 

@@ -8,9 +8,9 @@
 
 #include "platform/gbk.h"
 #include "platform/memory_registry.h"
+#include "settings/paths.h"
 #include "settings/registry_values.h"
 #include "support/fake_signatures.h"
-#include "support/program_files.h"
 #include "support/temp_folder.h"
 #include "trust/file_checks.h"
 #include "trust/update_trust.h"
@@ -225,11 +225,12 @@ class CheckBeforeInstall : public Trust {
   std::string Path(const std::string& entry) { return program.Child("update\\" + entry); }
   InstallCheck Check() {
     const TrustContext trust = Context();
-    return CheckUpdateBeforeInstall(&trust, files, tree, profiles);
+    return CheckUpdateBeforeInstall(&trust, files, tree, profiles,
+                                    ProgramFolder(program.Child("Ostrel.exe")));
   }
 
   testing_support::TempFolder program;
-  testing_support::ProgramFiles files{program.Child("Ostrel.exe")};
+  platform::FileSystem& files = platform::SystemFileSystem();
   platform::ProfileStore& profiles = platform::SystemProfileStore();
   RemovingTree tree;
 };

@@ -9,26 +9,15 @@
 
 #include "platform/memory_registry.h"
 #include "settings/registry_values.h"
-#include "support/module_name.h"
 
 namespace {
 
+using ostrel::Outcome;
 using ostrel::WizardEnd;
 ostrel::RunLog noLog;
 
-constexpr char kProgram[] = "C:\\Reader\\Ostrel.exe";
+constexpr char kProgramFolder[] = "C:\\Reader\\";
 constexpr char kManifest[] = "C:\\Reader\\update\\update.ini";
-
-class FakeFiles : public platform::FileSystem {
- public:
-  bool Exists(const std::string&) override { return false; }
-  platform::CreateFolderResult CreateFolder(const std::string&) override {
-    return platform::CreateFolderResult::kFailed;
-  }
-  std::size_t ModuleFileName(char* buffer, std::size_t size) override {
-    return testing_support::CopyModuleName(kProgram, buffer, size);
-  }
-};
 
 // INI files as a map from (file, section, key) to the value; enough for the version read.
 class FakeProfiles : public platform::ProfileStore {
@@ -69,26 +58,29 @@ class FakePages : public ostrel::WizardPages {
     log += "server ";
     return server;
   }
-  int32_t RunConnectPage() override {
+  Outcome RunConnectPage() override {
     log += "connect ";
-    if (connect == ostrel::Succeeded && manifestVersion_ != nullptr) {
+    if (connect == Outcome::Succeeded && manifestVersion_ != nullptr) {
       profiles_.WriteString(kManifest, "main", "version", manifestVersion_);
     }
     return connect;
   }
-  int32_t RunFileListPage() override {
+  Outcome RunFileListPage() override {
     log += "files ";
     return fileList;
   }
-  int RunFinishPage(int32_t updateNeeded) override {
-    log += "finish(" + std::to_string(updateNeeded) + ") ";
+  int RunFinishPage(bool updateNeeded) override {
+    log += std::string("finish(") + (updateNeeded ? "1" : "0") + ") ";
     return finish;
   }
-  void RunConfirmCloseDialog() override { log += "confirm "; }
+  int RunConfirmCloseDialog() override {
+    log += "confirm ";
+    return ostrel::kResultOk;
+  }
 
   int server = ostrel::kResultOk;
-  int32_t connect = ostrel::Succeeded;
-  int32_t fileList = ostrel::Succeeded;
+  Outcome connect = Outcome::Succeeded;
+  Outcome fileList = Outcome::Succeeded;
   int finish = ostrel::kResultOk;
   std::string log;
 
@@ -105,18 +97,18 @@ struct Case {
   const char* installed;  // Current Version in the registry; nullptr: no value
   const char* offered;    // main/version of the fetched manifest; nullptr: none
   int server;
-  int32_t connect;
-  int32_t fileList;
+  Outcome connect;
+  Outcome fileList;
   int finish;
   const char* pagesRun;
   WizardEnd end;
 };
 
 TEST(RunWizardSequence, EveryWayOut) {
-  using ostrel::Cancelled;
-  using ostrel::Failed;
-  using ostrel::Pending;
-  using ostrel::Succeeded;
+  constexpr Outcome Cancelled = Outcome::Cancelled;
+  constexpr Outcome Failed = Outcome::Failed;
+  constexpr Outcome Pending = Outcome::Pending;
+  constexpr Outcome Succeeded = Outcome::Succeeded;
   constexpr int kOk = ostrel::kResultOk;
   constexpr int kCancel = ostrel::kResultCancel;
   const Case cases[] = {
@@ -164,7 +156,6 @@ TEST(RunWizardSequence, EveryWayOut) {
       registry.CreateKey(ostrel::kReaderKey)
           ->SetValue(ostrel::kCurrentVersionValue, platform::StringValue(c.installed));
     }
-    FakeFiles files;
     FakeProfiles profiles;
     FakePages pages(profiles, c.offered);
     pages.server = c.server;
@@ -172,7 +163,8 @@ TEST(RunWizardSequence, EveryWayOut) {
     pages.fileList = c.fileList;
     pages.finish = c.finish;
 
-    const WizardEnd end = ostrel::RunWizardSequence(pages, {registry, files, profiles, noLog});
+    const WizardEnd end =
+        ostrel::RunWizardSequence(pages, {registry, kProgramFolder, profiles, noLog});
 
     EXPECT_EQ(pages.log, c.pagesRun);
     EXPECT_EQ(end, c.end) << ostrel::WizardEndName(end);
@@ -185,14 +177,23 @@ TEST(RunWizardSequence, ReadsTheManifestFileNotThePage) {
   platform::MemoryRegistry registry;
   registry.CreateKey(ostrel::kReaderKey)
       ->SetValue(ostrel::kCurrentVersionValue, platform::StringValue("1.0.0.1"));
-  FakeFiles files;
   FakeProfiles profiles;
   profiles.WriteString(kManifest, "main", "version", "1.0.0.7");
   FakePages pages(profiles, kMissing);
 
-  EXPECT_EQ(ostrel::RunWizardSequence(pages, {registry, files, profiles, noLog}),
+  EXPECT_EQ(ostrel::RunWizardSequence(pages, {registry, kProgramFolder, profiles, noLog}),
             WizardEnd::kConfirmDialogClosed);
   EXPECT_EQ(pages.log, "server connect files finish(1) confirm ");
+}
+
+// Without a known program folder no manifest is read, not even one at the drive's root.
+TEST(RunWizardSequence, UnknownProgramFolderOffersNoUpdate) {
+  platform::MemoryRegistry registry;
+  FakeProfiles profiles;
+  profiles.WriteString("\\update\\update.ini", "main", "version", "9.0.0.0");
+  FakePages pages(profiles, kMissing);
+  EXPECT_EQ(ostrel::RunWizardSequence(pages, {registry, std::nullopt, profiles, noLog}),
+            WizardEnd::kUpToDate);
 }
 
 }  // namespace

@@ -83,21 +83,21 @@ ostrel=$!
 if [ "$auto" -eq 1 ]; then
   echo "== Ostrel: the update wizard, driven by tools/uidriver"
   # The server page stores the choice and closes itself while it starts: it is never shown.
-  driver dialog "$wizard" 1068 repaint
+  driver dialog "$wizard" IDC_PAGE_MESSAGE repaint
   screenshot connect
-  driver dialog "$wizard" 1066 repaint
+  driver dialog "$wizard" IDC_FILE_LIST repaint
   screenshot file-list
   # The file-list page ends by itself once every file is stored and recorded; the finish page
   # says that the publisher's signature was verified.
-  driver dialog "$wizard" 1000 expect-text 1000 "下载更新文件完毕！" \
-    expect-text 1001 "已验证发布者对本次更新的签名" repaint
+  driver dialog "$wizard" IDC_FINISH_TEXT expect-text IDC_FINISH_TEXT "下载更新文件完毕！" \
+    expect-text IDC_FINISH_VERIFIED "已验证发布者对本次更新的签名" repaint
   screenshot finish
-  driver dialog "$wizard" 1000 click 1061 gone
+  driver dialog "$wizard" IDC_FINISH_TEXT click IDC_WIZARD_NEXT gone
   driver window Ostrel repaint
   screenshot confirm-close
-  driver window Ostrel syscommand 0x10 window "关于 Ostrel" repaint
+  driver window Ostrel syscommand IDM_ABOUTBOX window "关于 Ostrel" repaint
   screenshot about
-  driver window "关于 Ostrel" click 1 gone window Ostrel click 1 gone
+  driver window "关于 Ostrel" click IDOK gone window Ostrel click IDOK gone
 else
   echo "== Ostrel: the update wizard is on $DISPLAY; work it yourself (Continue installs)"
 fi

@@ -14,10 +14,11 @@
 #include <cstring>
 #include <thread>
 
+#include "app/updater_app.h"
 #include "bench_common.h"
-#include "pages/connect_page.h"
 #include "platform/registry.h"
 #include "res/resource.h"
+#include "settings/paths.h"
 #include "settings/registry_values.h"
 
 namespace {
@@ -67,13 +68,12 @@ int main(int argc, char** argv) {
     PostMessageA(page, WM_COMMAND, esc ? IDCANCEL : MAKEWPARAM(IDC_WIZARD_CANCEL, BN_CLICKED),
                  esc ? 0 : reinterpret_cast<LPARAM>(GetDlgItem(page, IDC_WIZARD_CANCEL)));
   });
-  ostrel::ConnectPage page;
-  page.RunModal();
+  const ostrel::Outcome outcome = ostrel::DialogPages(ostrel::ProgramFolder()).RunConnectPage();
   const auto ended = Clock::now();
   presser.join();
   std::printf("cancel %.0f\noutcome %d\n",
               std::chrono::duration<double, std::milli>(ended - pressed).count(),
-              static_cast<int>(page.outcome()));
+              static_cast<int>(outcome));
   // The worker may still wait on the network; the program ends without waiting for it.
   return 0;
 }

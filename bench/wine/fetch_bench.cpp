@@ -12,12 +12,13 @@
 #include <cstdio>
 #include <vector>
 
+#include "app/updater_app.h"
 #include "bench_common.h"
 #include "net/http_fetcher.h"
-#include "pages/connect_page.h"
 #include "platform/day_clock.h"
 #include "platform/internet.h"
 #include "quiet_sink.h"
+#include "settings/paths.h"
 
 using bench::Clock;
 using bench::SecondsSince;
@@ -54,9 +55,7 @@ int main(int argc, char** argv) {
   std::printf("quiet %.3f\n", SecondsSince(start));
 
   start = Clock::now();
-  ostrel::ConnectPage page;
-  page.RunModal();
-  if (page.outcome() != ostrel::Succeeded) {
+  if (ostrel::DialogPages(ostrel::ProgramFolder()).RunConnectPage() != ostrel::Outcome::Succeeded) {
     std::fprintf(stderr, "fetch_bench: the connect page did not succeed\n");
     return 1;
   }

@@ -28,10 +28,9 @@
 #include <string>
 #include <vector>
 
-#include "app/wizard.h"
+#include "app/updater_app.h"
 #include "bench_common.h"
 #include "net/http_fetcher.h"
-#include "pages/file_list_page.h"
 #include "platform/day_clock.h"
 #include "platform/file_system.h"
 #include "platform/internet.h"
@@ -49,11 +48,7 @@ std::string FileName(int number) {
   return name;
 }
 
-std::string UpdateFolder() {
-  std::string folder = ostrel::GetProgramFolder(platform::SystemFileSystem());
-  ostrel::AppendBackslash(folder);
-  return folder + "update\\";
-}
+std::string UpdateFolder() { return ostrel::ProgramFolder().value_or("") + "update\\"; }
 
 void WriteText(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
@@ -83,12 +78,11 @@ void PrepareUpdate(int count, bool recorded, const std::string& signedManifest =
 // The page from its start to its end in seconds; negative unless it succeeded.
 double RunPage() {
   const auto start = Clock::now();
-  ostrel::FileListPage page;
-  page.RunModal();
+  const ostrel::Outcome outcome = ostrel::DialogPages(ostrel::ProgramFolder()).RunFileListPage();
   const double seconds = SecondsSince(start);
-  if (page.outcome() != ostrel::Succeeded) {
+  if (outcome != ostrel::Outcome::Succeeded) {
     std::fprintf(stderr, "file_list_bench: the page ended with outcome %d\n",
-                 static_cast<int>(page.outcome()));
+                 static_cast<int>(outcome));
     return -1;
   }
   return seconds;

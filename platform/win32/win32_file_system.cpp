@@ -95,10 +95,6 @@ class Win32FileSystem final : public FileSystem {
       if (!consume(std::string_view(piece.get(), count))) return false;
     }
   }
-
-  std::size_t ModuleFileName(char* buffer, std::size_t size) override {
-    return ::GetModuleFileNameA(nullptr, buffer, static_cast<DWORD>(size));
-  }
 };
 
 }  // namespace

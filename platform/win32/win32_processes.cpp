@@ -60,6 +60,13 @@ class Win32Processes final : public Processes {
 
 }  // namespace
 
+std::string ProgramFileName() {
+  // Room for the longest path Windows has, so the name is never cut.
+  std::vector<char> name(32768);
+  const DWORD length = ::GetModuleFileNameA(nullptr, name.data(), static_cast<DWORD>(name.size()));
+  return length < name.size() ? std::string(name.data(), length) : std::string();
+}
+
 Processes& SystemProcesses() {
   static Win32Processes processes;
   return processes;

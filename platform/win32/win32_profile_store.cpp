@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "common/profile_text.h"
 #include "platform/profile_store.h"
-#include "portable/profile_text.h"
 
 namespace platform {
 namespace {

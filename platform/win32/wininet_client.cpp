@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "handles.h"
+#include "platform/catch_all.h"
 #include "platform/internet.h"
 
 namespace platform {
@@ -123,11 +124,12 @@ void CALLBACK StatusCallback(HINTERNET, DWORD_PTR context, DWORD status, void* i
   if (status != INTERNET_STATUS_REQUEST_COMPLETE || context == 0) return;
   auto* state = reinterpret_cast<SessionState*>(context);
   const auto* outcome = static_cast<const INTERNET_ASYNC_RESULT*>(information);
-  {
+  // WinInet's own thread calls this: nothing may unwind into it.
+  platform::CatchAll([&] {
     std::lock_guard<std::mutex> lock(state->mutex);
     state->result = outcome->dwResult;
     state->error = outcome->dwError;
-  }
+  });
   ::SetEvent(state->completed);
 }
 
@@ -275,27 +277,13 @@ class WinInetSession final : public InternetSession {
   SessionState* state_ = new SessionState();
 };
 
-class WinInet final : public InternetClient {
- public:
-  explicit WinInet(std::string agent) : agent_(std::move(agent)) {}
-
-  std::unique_ptr<InternetSession> OpenSession() override {
-    HINTERNET session = ::InternetOpenA(agent_.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
-                                        nullptr, INTERNET_FLAG_ASYNC);
-    if (session == nullptr) return nullptr;
-    return std::make_unique<WinInetSession>(session);
-  }
-
- private:
-  std::string agent_;
-};
-
 }  // namespace
 
-InternetClient& WinInetClient(const std::string& agent) {
-  // Never destroyed: a page's worker may still be on its way out while the program ends.
-  static WinInet* const client = new WinInet(agent);
-  return *client;
+std::unique_ptr<InternetSession> WinInetClient::OpenSession() {
+  HINTERNET session = ::InternetOpenA(agent_.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
+                                      nullptr, INTERNET_FLAG_ASYNC);
+  if (session == nullptr) return nullptr;
+  return std::make_unique<WinInetSession>(session);
 }
 
 }  // namespace platform

@@ -18,7 +18,10 @@ class LogCapture final : private platform::FileSystem {
   platform::CreateFolderResult CreateFolder(const std::string&) override {
     return platform::CreateFolderResult::kAlreadyExists;
   }
-  std::size_t ModuleFileName(char*, std::size_t) override { return 0; }
+  bool WriteWholeFile(const std::string&, std::string_view) override { return false; }
+  bool ReadFileInPieces(const std::string&, const std::function<bool(std::string_view)>&) override {
+    return false;
+  }
   bool AppendToFile(const std::string&, std::string_view data) override {
     text.append(data);
     return true;

@@ -31,9 +31,7 @@ constexpr char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session 
 constexpr wchar_t kPendingRenames[] = L"PendingFileRenameOperations";
 
 std::string BinFolder() {
-  char name[MAX_PATH] = {};
-  const std::size_t length = platform::SystemFileSystem().ModuleFileName(name, sizeof name);
-  const std::string module(name, length);
+  const std::string module = platform::ProgramFileName();
   return module.substr(0, module.find_last_of('\\') + 1);
 }
 

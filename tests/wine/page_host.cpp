@@ -14,51 +14,26 @@
 #include <cstdio>
 #include <cstring>
 
-#include "log/run_log.h"
+#include "app/updater_app.h"
 #include "pages/about_dialog.h"
-#include "pages/confirm_close_dialog.h"
-#include "pages/connect_page.h"
-#include "pages/file_list_page.h"
-#include "pages/finish_page.h"
-#include "pages/server_select_page.h"
-#include "platform/file_system.h"
-#include "platform/file_tree.h"
-#include "platform/processes.h"
-#include "platform/profile_store.h"
+#include "settings/paths.h"
 
 int main(int argc, char** argv) {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&controls);
+  ostrel::DialogPages pages(ostrel::ProgramFolder());
   const char* which = argc > 1 ? argv[1] : "";
   if (std::strcmp(which, "finish") == 0 && argc > 2) {
-    ostrel::FinishPage page;
-    page.updateNeeded = std::strcmp(argv[2], "0") == 0 ? 0 : 1;
-    return static_cast<int>(page.RunModal());
+    return pages.RunFinishPage(std::strcmp(argv[2], "0") != 0);
   }
-  if (std::strcmp(which, "confirm") == 0) {
-    ostrel::ConfirmCloseDialog dialog({platform::SystemFileSystem(), platform::SystemFileTree(),
-                                       platform::SystemProfileStore(), platform::SystemProcesses(),
-                                       ostrel::ProgramLog()});
-    return static_cast<int>(dialog.RunModal());
-  }
+  if (std::strcmp(which, "confirm") == 0) return pages.RunConfirmCloseDialog();
   if (std::strcmp(which, "about") == 0) {
     ostrel::AboutDialog about;
     return static_cast<int>(about.RunModal());
   }
-  if (std::strcmp(which, "server") == 0) {
-    ostrel::ServerSelectPage page;
-    return static_cast<int>(page.RunModal());
-  }
-  if (std::strcmp(which, "connect") == 0) {
-    ostrel::ConnectPage page;
-    page.RunModal();
-    return page.outcome();
-  }
-  if (std::strcmp(which, "filelist") == 0) {
-    ostrel::FileListPage page;
-    page.RunModal();
-    return page.outcome();
-  }
+  if (std::strcmp(which, "server") == 0) return pages.RunServerSelectPage();
+  if (std::strcmp(which, "connect") == 0) return static_cast<int>(pages.RunConnectPage());
+  if (std::strcmp(which, "filelist") == 0) return static_cast<int>(pages.RunFileListPage());
   std::fprintf(stderr,
                "usage: page_host finish 0|1 | confirm | about | server | connect | filelist\n");
   return 100;

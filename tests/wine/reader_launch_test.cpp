@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/processes.h"
 #include "platform/text.h"
 #include "readinfo/read_info.h"
 #include "readinfo/reader_locator.h"
@@ -116,9 +117,7 @@ class ReaderLaunch : public ::testing::Test {
   }
 
   static std::string StubPath() {
-    char name[MAX_PATH] = {};
-    const std::size_t length = platform::SystemFileSystem().ModuleFileName(name, sizeof name);
-    const std::string module(name, length);
+    const std::string module = platform::ProgramFileName();
     return module.substr(0, module.find_last_of('\\')) + "\\reader_stub\\Tavrel.exe";
   }
 

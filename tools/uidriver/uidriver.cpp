@@ -5,6 +5,8 @@
 // the driver exits with 1 (0 when every step passed). Every wait gives up after the timeout
 // (default 10000 ms; --timeout may also appear between steps to change it for later ones).
 // Texts are compared as Unicode, so give them as the shell writes them (UTF-8 under Wine).
+// An ID or CODE is a number or a name of Ostrel's res/resource.h (IDC_WIZARD_NEXT,
+// IDM_ABOUTBOX), or IDOK, IDCANCEL or IDC_STATIC.
 //
 //   start "COMMAND LINE"     start a program (a leading "/" in its path means Z:/...). From
 //                            then on only windows of that process are looked at; it is
@@ -22,9 +24,9 @@
 //   list                     print every control of the current window: id, class, state, text
 //   click ID                 press button ID (BM_CLICK); refuses a hidden or disabled button,
 //                            as a person could not press it either
-//   command ID               send WM_COMMAND ID, as the Enter (1) and Esc (2) keys do
-//   syscommand CODE          send WM_SYSCOMMAND CODE (a number such as 0x10, or "close" for
-//                            the close box, SC_CLOSE)
+//   command ID               send WM_COMMAND ID, as the Enter (IDOK) and Esc (IDCANCEL) keys do
+//   syscommand CODE          send WM_SYSCOMMAND CODE (IDM_ABOUTBOX, or "close" for the close
+//                            box, SC_CLOSE)
 //   repaint                  have the current window and its controls drawn now (before a
 //                            screenshot)
 //   expect-alive             the current window still exists (after a click that should do
@@ -38,8 +40,9 @@
 // started a modal loop of its own because of it (an About box), or is gone.
 //
 // Example (the finish page of an up-to-date run, then the program's exit code):
-//   uidriver start "page_host.exe finish 0" dialog 在线升级向导 1000
-//            expect-text 1000 现在已经是最新版本! click 1061 gone expect-exit 1
+//   uidriver start "page_host.exe finish 0" dialog 在线升级向导 IDC_FINISH_TEXT
+//            expect-text IDC_FINISH_TEXT 现在已经是最新版本! click IDC_WIZARD_NEXT gone
+//            expect-exit 1
 #include <windows.h>
 // commctrl.h needs windows.h first.
 #include <commctrl.h>
@@ -48,9 +51,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
+#include <cwctype>
 #include <string>
 #include <vector>
 
+#include "resource_names.h"
 #include "win32/handles.h"
 
 namespace {
@@ -160,6 +165,16 @@ long ParseNumber(const std::wstring& text) {
   return value;
 }
 
+// A control or command id: a number, or a name of Ostrel's res/resource.h or of the system's
+// (IDOK, IDCANCEL, IDC_STATIC).
+int ParseId(const std::wstring& text) {
+  for (const ResourceName& named : kResourceNames) {
+    if (text == named.name) return named.id;
+  }
+  if (!text.empty() && std::iswalpha(text[0])) throw Failure{L"no id named " + text};
+  return static_cast<int>(ParseNumber(text));
+}
+
 class Driver {
  public:
   explicit Driver(std::vector<std::wstring> args) : args_(std::move(args)) {}
@@ -204,10 +219,10 @@ class Driver {
       FindWindowStep(Take(), nullptr);
     } else if (verb == L"dialog") {
       const std::wstring caption = Take();
-      const int id = static_cast<int>(ParseNumber(Take()));
+      const int id = ParseId(Take());
       FindWindowStep(caption, &id);
     } else if (verb == L"expect-text") {
-      const int id = static_cast<int>(ParseNumber(Take()));
+      const int id = ParseId(Take());
       const std::wstring expected = Take();
       HWND control = ControlOf(id);
       WaitFor([&] { return WindowText(control) == expected; },
@@ -222,7 +237,7 @@ class Driver {
               [&] { return L"the caption reads \"" + WindowText(window) + L"\""; });
     } else if (verb == L"expect-enabled" || verb == L"expect-disabled") {
       const bool enabled = verb == L"expect-enabled";
-      const int id = static_cast<int>(ParseNumber(Take()));
+      const int id = ParseId(Take());
       HWND control = ControlOf(id);
       WaitFor([&] { return (IsWindowEnabled(control) != FALSE) == enabled; },
               [&] {
@@ -230,7 +245,7 @@ class Driver {
                        (enabled ? L"disabled" : L"enabled");
               });
     } else if (verb == L"expect-row") {
-      const int id = static_cast<int>(ParseNumber(Take()));
+      const int id = ParseId(Take());
       const int row = static_cast<int>(ParseNumber(Take()));
       const std::wstring text = Take();
       const int image = static_cast<int>(ParseNumber(Take()));
@@ -245,20 +260,20 @@ class Driver {
                    std::to_wstring(found.image);
           });
     } else if (verb == L"print-text") {
-      Write(GetStdHandle(STD_OUTPUT_HANDLE), WindowText(ControlOf(ParseNumber(Take()))) + L"\n");
+      Write(GetStdHandle(STD_OUTPUT_HANDLE), WindowText(ControlOf(ParseId(Take()))) + L"\n");
     } else if (verb == L"list") {
       List();
     } else if (verb == L"click") {
-      const int id = static_cast<int>(ParseNumber(Take()));
+      const int id = ParseId(Take());
       HWND button = ControlOf(id);
       if (!IsWindowVisible(button)) throw Failure{L"the button is hidden"};
       if (!IsWindowEnabled(button)) throw Failure{L"the button is disabled"};
       Deliver(button, BM_CLICK, 0, 0);
     } else if (verb == L"command") {
-      Deliver(Current(), WM_COMMAND, MAKEWPARAM(ParseNumber(Take()), BN_CLICKED), 0);
+      Deliver(Current(), WM_COMMAND, MAKEWPARAM(ParseId(Take()), BN_CLICKED), 0);
     } else if (verb == L"syscommand") {
       const std::wstring code = Take();
-      Deliver(Current(), WM_SYSCOMMAND, code == L"close" ? SC_CLOSE : ParseNumber(code), 0);
+      Deliver(Current(), WM_SYSCOMMAND, code == L"close" ? SC_CLOSE : ParseId(code), 0);
     } else if (verb == L"repaint") {
       HWND window = Current();
       RedrawWindow(window, nullptr, nullptr,

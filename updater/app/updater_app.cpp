@@ -13,69 +13,84 @@
 #include "pages/file_list_page.h"
 #include "pages/finish_page.h"
 #include "pages/server_select_page.h"
+#include "platform/catch_all.h"
+#include "platform/day_clock.h"
 #include "platform/file_system.h"
 #include "platform/file_tree.h"
+#include "platform/internet.h"
 #include "platform/processes.h"
 #include "platform/profile_store.h"
 #include "platform/registry.h"
-#include "res/resource.h"
 #include "settings/paths.h"
+#include "trust/program_trust.h"
 
 namespace ostrel {
 
+namespace {
+
+platform::InternetClient& Internet() {
+  // Never destroyed: a page's worker may still be on its way out while the program ends.
+  static platform::WinInetClient* const client = new platform::WinInetClient("Ostrel");
+  return *client;
+}
+
+}  // namespace
+
+DialogPages::DialogPages(std::optional<std::string> programFolder)
+    : programFolder_(std::move(programFolder)) {}
+
 int DialogPages::RunServerSelectPage() {
-  ServerSelectPage page;
+  ServerSelectPage page(platform::CurrentUserRegistry());
   return static_cast<int>(page.RunModal());
 }
 
-int32_t DialogPages::RunConnectPage() {
-  ConnectPage page;
+Outcome DialogPages::RunConnectPage() {
+  ConnectPage page({platform::CurrentUserRegistry(), platform::SystemFileSystem(), programFolder_,
+                    Internet(), platform::SystemDayClock(), ProgramLog(), &ProgramTrust()});
   page.RunModal();
   return page.outcome();
 }
 
-int32_t DialogPages::RunFileListPage() {
-  FileListPage page;
+Outcome DialogPages::RunFileListPage() {
+  FileListPage page({platform::CurrentUserRegistry(), platform::SystemFileSystem(), programFolder_,
+                     platform::SystemProfileStore(), Internet(), platform::SystemDayClock(),
+                     ProgramLog(), &ProgramTrust()});
   page.RunModal();
   return page.outcome();
 }
 
-int DialogPages::RunFinishPage(int32_t updateNeeded) {
-  FinishPage page;
-  page.updateNeeded = updateNeeded;
+int DialogPages::RunFinishPage(bool updateNeeded) {
+  FinishPage page(updateNeeded, platform::SystemFileSystem(), programFolder_);
   return static_cast<int>(page.RunModal());
 }
 
-void DialogPages::RunConfirmCloseDialog() {
+int DialogPages::RunConfirmCloseDialog() {
   ConfirmCloseDialog dialog({platform::SystemFileSystem(), platform::SystemFileTree(),
                              platform::SystemProfileStore(), platform::SystemProcesses(),
-                             ProgramLog()});
-  dialog.RunModal();
+                             ProgramLog(), programFolder_});
+  return static_cast<int>(dialog.RunModal());
 }
 
-bool UpdaterApp::RunWizard() {
-  try {
+void UpdaterApp::RunWizard() {
+  const bool ended = platform::CatchAll(false, [] {
     // The pages use the progress bar and list view classes of the common controls.
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
-    platform::FileSystem& files = platform::SystemFileSystem();
-    const WizardEnvironment environment{platform::CurrentUserRegistry(), files,
+    const std::optional<std::string> programFolder = ProgramFolder();
+    const WizardEnvironment environment{platform::CurrentUserRegistry(), programFolder,
                                         platform::SystemProfileStore(), ProgramLog()};
     LogRunStart(environment);
-    std::string programFolder = GetProgramFolder(files);
-    if (!programFolder.empty()) {
+    if (programFolder) {
       // What an interrupted store left behind is never a file of the update.
-      AppendBackslash(programFolder);
-      RemoveLeftoverPartials(platform::SystemFileTree(), programFolder + kUpdateFolder + "\\",
+      RemoveLeftoverPartials(platform::SystemFileTree(), *programFolder + kUpdateFolder + "\\",
                              ProgramLog());
     }
-    DialogPages pages;
-    lastEnd = RunWizardSequence(pages, environment);
-    std::fprintf(stderr, "Ostrel: wizard ended: %s\n", WizardEndName(lastEnd));
-  } catch (...) {
-    std::fprintf(stderr, "Ostrel: the wizard stopped on an unexpected error\n");
-  }
-  return false;
+    DialogPages pages(programFolder);
+    const WizardEnd end = RunWizardSequence(pages, environment);
+    std::fprintf(stderr, "Ostrel: wizard ended: %s\n", WizardEndName(end));
+    return true;
+  });
+  if (!ended) std::fprintf(stderr, "Ostrel: the wizard stopped on an unexpected error\n");
 }
 
 }  // namespace ostrel

@@ -1,28 +1,33 @@
 // The application object: sets up the platform and runs the wizard once.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "app/wizard.h"
 
 namespace ostrel {
 
 class UpdaterApp {
  public:
-  // Runs the whole wizard on the calling thread. Always false: no message loop follows, the
-  // process ends.
-  bool RunWizard();
-
-  // How the last run ended (for the log line and the tests).
-  WizardEnd lastEnd = WizardEnd::kServerPageCancelled;
+  // Runs the whole wizard on the calling thread; the process ends after it.
+  void RunWizard();
 };
 
-// The pages as this build has them; the steps still to come are placeholders that say so.
+// The dialogs over the running system: each page is given the platform it works with, and
+// the program folder.
 class DialogPages : public WizardPages {
  public:
+  explicit DialogPages(std::optional<std::string> programFolder);
+
   int RunServerSelectPage() override;
-  int32_t RunConnectPage() override;
-  int32_t RunFileListPage() override;
-  int RunFinishPage(int32_t updateNeeded) override;
-  void RunConfirmCloseDialog() override;
+  Outcome RunConnectPage() override;
+  Outcome RunFileListPage() override;
+  int RunFinishPage(bool updateNeeded) override;
+  int RunConfirmCloseDialog() override;
+
+ private:
+  std::optional<std::string> programFolder_;
 };
 
 }  // namespace ostrel

@@ -1,5 +1,6 @@
 #include "app/wizard.h"
 
+#include "manifest/manifest.h"
 #include "settings/registry_values.h"
 #include "settings/server_list.h"
 #include "settings/versions.h"
@@ -26,7 +27,10 @@ const char* WizardEndName(WizardEnd end) {
 
 bool IsUpdateNeeded(const WizardEnvironment& environment) {
   const std::string installed = ReadInstalledVersion(environment.registry);
-  const std::string offered = ReadManifestVersion(environment.files, environment.profiles);
+  const std::string offered =
+      environment.programFolder
+          ? ReadManifestVersionAt(environment.profiles, UpdateFiles::In(*environment.programFolder))
+          : std::string();
   return CompareVersions(installed, offered) < 0;
 }
 
@@ -38,13 +42,13 @@ WizardEnd RunSteps(WizardPages& pages, const WizardEnvironment& environment) {
   environment.log.Write("server " + std::to_string(ReadSelectedServer(environment.registry)) +
                         ": " + SelectedServerUrl(environment.registry, ""));
   if (server == kResultCancel) return WizardEnd::kServerPageCancelled;
-  if (pages.RunConnectPage() != Succeeded) return WizardEnd::kConnectNotCompleted;
+  if (pages.RunConnectPage() != Outcome::Succeeded) return WizardEnd::kConnectNotCompleted;
 
   const bool updateNeeded = IsUpdateNeeded(environment);
-  if (updateNeeded && pages.RunFileListPage() != Succeeded) {
+  if (updateNeeded && pages.RunFileListPage() != Outcome::Succeeded) {
     return WizardEnd::kFileListNotCompleted;
   }
-  const int finish = pages.RunFinishPage(updateNeeded ? 1 : 0);
+  const int finish = pages.RunFinishPage(updateNeeded);
   if (!updateNeeded) return WizardEnd::kUpToDate;
   if (finish != kResultOk) return WizardEnd::kFinishPageNotConfirmed;
 

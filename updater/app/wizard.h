@@ -2,9 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include "log/run_log.h"
-#include "platform/file_system.h"
 #include "platform/profile_store.h"
 #include "platform/registry.h"
 
@@ -12,7 +13,7 @@ namespace ostrel {
 
 // The result field of the download pages (ConnectPage, FileListPage). Only Succeeded lets the
 // wizard go on.
-enum Outcome : int32_t {
+enum class Outcome : int32_t {
   Pending = 0,    // at construction; stays when the page closes before its work ended
   Succeeded = 1,  // the page's work completed
   Cancelled = 4,  // the user pressed the page's cancel button
@@ -33,17 +34,17 @@ class WizardPages {
  public:
   virtual ~WizardPages() = default;
   virtual int RunServerSelectPage() = 0;
-  virtual int32_t RunConnectPage() = 0;
-  virtual int32_t RunFileListPage() = 0;
-  virtual int RunFinishPage(int32_t updateNeeded) = 0;
+  virtual Outcome RunConnectPage() = 0;
+  virtual Outcome RunFileListPage() = 0;
+  virtual int RunFinishPage(bool updateNeeded) = 0;
   // Its result is not used: the run ends after it either way.
-  virtual void RunConfirmCloseDialog() = 0;
+  virtual int RunConfirmCloseDialog() = 0;
 };
 
 // Where the settings and the fetched manifest are read, and the run is logged.
 struct WizardEnvironment {
   platform::Registry& registry;
-  platform::FileSystem& files;
+  std::optional<std::string> programFolder;  // see ProgramFolder; the manifest is below it
   platform::ProfileStore& profiles;
   RunLog& log;
 };

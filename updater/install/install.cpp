@@ -112,12 +112,11 @@ InstallReport InstallUpdate(const InstallPlatform& platform,
   RunLog& log = platform.log;
   report.readerTerminated = CloseRunningReader(platform.processes, log);
   if (showInstalling) showInstalling();
-  std::string programFolder = GetProgramFolder(platform.files);
-  if (programFolder.empty()) {
+  if (!platform.programFolder) {
     log.Write("install: nothing installed, the program folder is unknown");
     return report;
   }
-  AppendBackslash(programFolder);
+  const std::string& programFolder = *platform.programFolder;
   const InstallFolders folders{programFolder, programFolder + kUpdateFolder + "\\", installs};
 
   const std::string installer =

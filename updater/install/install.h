@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "log/run_log.h"
@@ -25,6 +26,7 @@ struct InstallPlatform {
   platform::ProfileStore& profiles;
   platform::Processes& processes;
   RunLog& log;
+  std::optional<std::string> programFolder;  // see ProgramFolder
 };
 
 // Which entries of the update tree a move takes, by their path below the update folder (for a
@@ -74,8 +76,7 @@ struct InstallReport {
 // The whole install, every failure passed over (and logged): closes the running reader, calls
 // `showInstalling`, copies the installer from update\ into the program folder unless one is
 // there, moves the update tree over the program folder and starts the installer. Does
-// nothing but close the reader when the program folder is unknown (its path was too long),
-// since the paths would then name the root of the current drive. `installs` limits the move.
+// nothing but close the reader when the program folder is unknown. `installs` limits the move.
 InstallReport InstallUpdate(const InstallPlatform& platform,
                             const std::function<void()>& showInstalling,
                             const InstallFilter& installs = {});

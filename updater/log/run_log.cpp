@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "platform/catch_all.h"
 #include "settings/paths.h"
 
 namespace ostrel {
@@ -30,7 +31,8 @@ RunLog::RunLog(platform::FileSystem& files, std::string folder, TimeText timeTex
     : files_(&files), folder_(std::move(folder)), timeText_(std::move(timeText)) {}
 
 void RunLog::Write(std::string_view text) noexcept {
-  try {
+  // The log never stops the update.
+  platform::CatchAll([&] {
     std::lock_guard<std::mutex> lock(mutex_);
     if (files_ == nullptr) return;
     if (!folderEnsured_) {
@@ -49,18 +51,14 @@ void RunLog::Write(std::string_view text) noexcept {
     const std::optional<uint64_t> size = files_->FileSize(path);
     if (size && *size > kLogRotationSize) files_->RenameReplacing(path, folder_ + kOlderLogName);
     files_->AppendToFile(path, line);
-  } catch (...) {
-    // The log never stops the update.
-  }
+  });
 }
 
 RunLog& ProgramLog() {
   static RunLog* const log = [] {
-    platform::FileSystem& files = platform::SystemFileSystem();
-    std::string folder = GetProgramFolder(files);
-    if (folder.empty()) return new RunLog();
-    AppendBackslash(folder);
-    return new RunLog(files, folder + kUpdateFolder + "\\");
+    const std::optional<std::string> folder = ProgramFolder();
+    return folder ? new RunLog(platform::SystemFileSystem(), *folder + kUpdateFolder + "\\")
+                  : new RunLog();
   }();
   return *log;
 }

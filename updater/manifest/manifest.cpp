@@ -79,8 +79,6 @@ UpdateFiles UpdateFiles::In(std::string programFolder) {
   return UpdateFiles{programFolder + kManifestRelativePath, programFolder + kRecordRelativePath};
 }
 
-UpdateFiles UpdateFiles::Below(platform::FileSystem& files) { return In(GetProgramFolder(files)); }
-
 std::string ReadManifestVersionAt(platform::ProfileStore& profiles, const UpdateFiles& files) {
   return profiles.ReadString(files.manifest, kMainSection, "version", "", kVersionBufferSize);
 }

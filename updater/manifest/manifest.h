@@ -10,7 +10,6 @@
 #include <unordered_set>
 #include <vector>
 
-#include "platform/file_system.h"
 #include "platform/profile_store.h"
 
 namespace ostrel {
@@ -24,10 +23,8 @@ struct UpdateFiles {
   std::string manifest;
   std::string record;
 
-  // The files below a program folder given with or without its trailing backslash.
+  // The files below a known program folder, given with or without its trailing backslash.
   static UpdateFiles In(std::string programFolder);
-  // The files below the running program's folder.
-  static UpdateFiles Below(platform::FileSystem& files);
 };
 
 struct ManifestEntry {

@@ -7,6 +7,8 @@
 #include <limits>
 #include <new>
 
+#include "platform/catch_all.h"
+
 namespace ostrel {
 
 namespace {
@@ -109,13 +111,9 @@ std::string DescribeFetch(const std::string& url, const FetchReport& report) {
 bool HttpFetcher::Fetch(const std::string& url, std::vector<char>& block, ProgressSink& progress,
                         const std::atomic<int32_t>& cancel, FetchReport& report) noexcept {
   const auto start = std::chrono::steady_clock::now();
-  report = FetchReport{};
-  bool complete = false;
-  try {
-    complete = Transfer(url, block, progress, cancel, report);
-  } catch (...) {
-    report.end = FetchEnd::kFailed;  // a failure of any kind is a failed fetch
-  }
+  report = FetchReport{};  // its end stays kFailed when the transfer throws
+  const bool complete =
+      platform::CatchAll(false, [&] { return Transfer(url, block, progress, cancel, report); });
   report.milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
                             std::chrono::steady_clock::now() - start)
                             .count();

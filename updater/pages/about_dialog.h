@@ -1,4 +1,4 @@
-// The About box (dialog 100): icon, version line, one more line and OK.
+// The About box (IDD_ABOUTBOX): icon, version line, one more line and OK.
 #pragma once
 
 #include "res/resource.h"

@@ -65,8 +65,9 @@ bool ConfirmCloseDialog::OnCommand(int id, int notifyCode) {
 
 bool ConfirmCloseDialog::InstallUpdate() {
   // Checked before the reader is closed: a refused update must leave everything as it is.
-  const InstallCheck check = CheckUpdateBeforeInstall(&ProgramTrust(), platform_.files,
-                                                      platform_.tree, platform_.profiles);
+  const InstallCheck check =
+      CheckUpdateBeforeInstall(&ProgramTrust(), platform_.files, platform_.tree, platform_.profiles,
+                               platform_.programFolder);
   if (!check.allowed) {
     SetWindowTextA(MessageControl(Window()), kVerificationFailed);
     EnableControl(IDOK, false);

@@ -1,4 +1,4 @@
-// Asks the user to let Ostrel close the reader before the update is installed (dialog 102).
+// Asks the user to let Ostrel close the reader before the update is installed (IDD_CONFIRM_CLOSE).
 // Continue checks the stored update, closes the reader and installs it, then the dialog closes
 // with OK; an update that fails its check is not installed: the dialog says so and stays open
 // with Continue disabled. Cancel leaves everything as it is. Its system menu carries the About

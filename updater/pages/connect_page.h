@@ -3,12 +3,13 @@
 #pragma once
 
 #include "pages/worker_page.h"
+#include "steps/manifest_download.h"
 
 namespace ostrel {
 
 class ConnectPage : public WorkerPage {
  public:
-  ConnectPage();
+  explicit ConnectPage(const ManifestDownloadContext& context);
 };
 
 }  // namespace ostrel

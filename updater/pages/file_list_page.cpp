@@ -1,26 +1,20 @@
 #include "pages/file_list_page.h"
 
-#include "log/run_log.h"
-#include "pages/file_download.h"
-#include "platform/day_clock.h"
-#include "platform/file_system.h"
-#include "platform/internet.h"
-#include "platform/profile_store.h"
-#include "platform/registry.h"
 #include "res/resource.h"
-#include "trust/program_trust.h"
 
 namespace ostrel {
 
-FileListPage::FileListPage() : WorkerPage(IDD_FILE_LIST_PAGE, nullptr) {}
+FileListPage::FileListPage(const FileDownloadContext& context)
+    : WorkerPage(IDD_FILE_LIST_PAGE, nullptr), context_(context) {}
 
 bool FileListPage::OnInitDialog() {
   fileList_.SetUpView(Control(IDC_FILE_LIST));
-  platform::FileSystem& files = platform::SystemFileSystem();
   // The worker gets the listed entries as they are, not read back out of the list view.
-  std::vector<FileListRow> rows =
-      FileListRows(platform::SystemProfileStore(), UpdateFiles::Below(files),
-                   [this](const std::string& key) { return fileList_.IconIndexFor(key); });
+  std::vector<FileListRow> rows;
+  if (context_.programFolder) {
+    rows = FileListRows(context_.profiles, UpdateFiles::In(*context_.programFolder),
+                        [this](const std::string& key) { return fileList_.IconIndexFor(key); });
+  }
   std::vector<std::string> entries;
   fileList_.BeginInserting(rows.size());
   for (FileListRow& row : rows) {
@@ -28,11 +22,8 @@ bool FileListPage::OnInitDialog() {
     entries.push_back(std::move(row.text));
   }
   fileList_.EndInserting();
-  SetWork([entries = std::move(entries)](PageView& page) {
-    FileDownloadWorker({platform::CurrentUserRegistry(), platform::SystemFileSystem(),
-                        platform::SystemProfileStore(), platform::WinInetClient("Ostrel"),
-                        platform::SystemDayClock(), ProgramLog(), &ProgramTrust()},
-                       entries, page);
+  SetWork([context = context_, entries = std::move(entries)](PageView& page) {
+    FileDownloadWorker(context, entries, page);
   });
   return WorkerPage::OnInitDialog();
 }

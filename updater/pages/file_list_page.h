@@ -4,18 +4,20 @@
 #pragma once
 
 #include "pages/worker_page.h"
+#include "steps/file_download.h"
 #include "ui/shell_icon_list_view.h"
 
 namespace ostrel {
 
 class FileListPage : public WorkerPage {
  public:
-  FileListPage();
+  explicit FileListPage(const FileDownloadContext& context);
 
  protected:
   bool OnInitDialog() override;
 
  private:
+  FileDownloadContext context_;
   ShellIconListView fileList_;
 };
 

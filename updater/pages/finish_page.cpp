@@ -1,9 +1,7 @@
 #include "pages/finish_page.h"
 
 #include "manifest/manifest.h"
-#include "platform/file_system.h"
 #include "res/resource.h"
-#include "settings/paths.h"
 #include "trust/program_trust.h"
 
 namespace ostrel {
@@ -18,23 +16,27 @@ constexpr char kVerifiedText[] =
     "\xd0\xc2\xb5\xc4\xc7\xa9\xc3\xfb";
 
 // True when the stored manifest is signed by one of the program's keys and trusted.
-bool StoredManifestIsSigned() {
-  platform::FileSystem& files = platform::SystemFileSystem();
-  const std::string programFolder = GetProgramFolder(files);
-  if (programFolder.empty()) return false;  // the path would name the current drive's root
+bool StoredManifestIsSigned(platform::FileSystem& files,
+                            const std::optional<std::string>& programFolder) {
+  if (!programFolder) return false;
   const std::optional<std::string> manifest =
-      platform::ReadWholeFile(files, UpdateFiles::In(programFolder).manifest);
+      platform::ReadWholeFile(files, UpdateFiles::In(*programFolder).manifest);
   return manifest && JudgeManifest(ProgramTrust(), *manifest).Signed();
 }
 }  // namespace
 
-FinishPage::FinishPage() : Dialog(IDD_FINISH_PAGE) {}
+FinishPage::FinishPage(bool updateNeeded, platform::FileSystem& files,
+                       std::optional<std::string> programFolder)
+    : Dialog(IDD_FINISH_PAGE),
+      updateNeeded_(updateNeeded),
+      files_(files),
+      programFolder_(std::move(programFolder)) {}
 
 bool FinishPage::OnInitDialog() {
   // The template's text says the files were downloaded.
-  if (updateNeeded == 0) SetControlText(IDC_FINISH_TEXT, kUpToDateText);
+  if (!updateNeeded_) SetControlText(IDC_FINISH_TEXT, kUpToDateText);
   // Each file was checked against the signed manifest before it was stored.
-  if (updateNeeded != 0 && StoredManifestIsSigned()) {
+  if (updateNeeded_ && StoredManifestIsSigned(files_, programFolder_)) {
     SetControlText(IDC_FINISH_VERIFIED, kVerifiedText);
   }
   return true;

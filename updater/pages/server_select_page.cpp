@@ -1,15 +1,15 @@
 #include "pages/server_select_page.h"
 
-#include "pages/server_choice.h"
-#include "platform/registry.h"
 #include "res/resource.h"
+#include "steps/server_choice.h"
 
 namespace ostrel {
 
-ServerSelectPage::ServerSelectPage() : Dialog(IDD_SERVER_SELECT_PAGE) {}
+ServerSelectPage::ServerSelectPage(platform::Registry& registry)
+    : Dialog(IDD_SERVER_SELECT_PAGE), registry_(registry) {}
 
 bool ServerSelectPage::OnInitDialog() {
-  const ServerChoice choice = ChooseServer(platform::CurrentUserRegistry());
+  const ServerChoice choice = ChooseServer(registry_);
   HWND list = Control(IDC_SERVER_LIST);
   for (const std::string& server : choice.servers) {
     SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(server.c_str()));
@@ -36,8 +36,7 @@ bool ServerSelectPage::OnCommand(int id, int notifyCode) {
 
 void ServerSelectPage::CommitSelection() {
   const LRESULT selection = SendMessageA(Control(IDC_SERVER_LIST), LB_GETCURSEL, 0, 0);
-  ostrel::CommitSelection(platform::CurrentUserRegistry(),
-                          selection == LB_ERR ? -1 : static_cast<int32_t>(selection));
+  ostrel::CommitSelection(registry_, selection == LB_ERR ? -1 : static_cast<int32_t>(selection));
   EndDialog(kOk);
 }
 

@@ -2,13 +2,14 @@
 // stores it again and closes itself with OK during its initialisation.
 #pragma once
 
+#include "platform/registry.h"
 #include "ui/dialog.h"
 
 namespace ostrel {
 
 class ServerSelectPage : public Dialog {
  public:
-  ServerSelectPage();
+  explicit ServerSelectPage(platform::Registry& registry);
 
  protected:
   bool OnInitDialog() override;
@@ -17,6 +18,8 @@ class ServerSelectPage : public Dialog {
  private:
   // Stores the list's selection (entry 0 when none) and ends the page with OK.
   void CommitSelection();
+
+  platform::Registry& registry_;
 };
 
 }  // namespace ostrel

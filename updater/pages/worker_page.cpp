@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "platform/catch_all.h"
 #include "res/resource.h"
 
 namespace ostrel {
@@ -52,11 +53,11 @@ struct WorkerStart {
 
 DWORD WINAPI WorkerThread(void* argument) {
   const std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(argument));
-  try {
+  const bool ran = platform::CatchAll(false, [&start] {
     start->work(*start->view);
-  } catch (...) {
-    start->view->state().Finish(Failed);
-  }
+    return true;
+  });
+  if (!ran) start->view->state().Finish(Outcome::Failed);  // a worker that throws has failed
   return 0;
 }
 
@@ -73,7 +74,7 @@ bool WorkerPage::OnInitDialog() {
   if (worker_) {
     start.release();  // the thread owns it now
   } else {
-    state_->Finish(Failed);
+    state_->Finish(Outcome::Failed);
   }
   return true;
 }

@@ -10,7 +10,7 @@
 #include <functional>
 #include <memory>
 
-#include "pages/page_worker.h"
+#include "steps/worker_channel.h"
 #include "ui/dialog.h"
 #include "win32/handles.h"
 
@@ -25,7 +25,7 @@ class WorkerPage : public Dialog {
   ~WorkerPage() override;
 
   // The result the wizard reads once the run has returned.
-  int32_t outcome() const { return finalOutcome_; }
+  Outcome outcome() const { return finalOutcome_; }
 
  protected:
   bool OnInitDialog() override;
@@ -43,7 +43,7 @@ class WorkerPage : public Dialog {
   std::shared_ptr<PageWorkerState> state_ = std::make_shared<PageWorkerState>();
   std::shared_ptr<ProgressMailbox> progress_ = std::make_shared<ProgressMailbox>();
   platform::win32::UniqueHandle worker_;
-  int32_t finalOutcome_ = Pending;
+  Outcome finalOutcome_ = Outcome::Pending;
 };
 
 }  // namespace ostrel

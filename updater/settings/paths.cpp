@@ -8,13 +8,11 @@ namespace {
 constexpr std::size_t kMaxPath = 260;
 }  // namespace
 
-std::string GetProgramFolder(platform::FileSystem& files) {
-  char name[kMaxPath] = {};
-  const std::size_t length = files.ModuleFileName(name, sizeof name);
-  if (length == 0 || length >= sizeof name) return std::string();  // cut: no folder
-  const std::string fullName(name, length);
-  const std::size_t slash = platform::FindLastBackslash(fullName);
-  return slash == std::string::npos ? std::string() : fullName.substr(0, slash);
+std::optional<std::string> ProgramFolder(const std::string& programFile) {
+  if (programFile.size() >= kMaxPath) return std::nullopt;
+  const std::size_t slash = platform::FindLastBackslash(programFile);
+  if (slash == std::string::npos) return std::nullopt;
+  return programFile.substr(0, slash + 1);
 }
 
 void AppendBackslash(std::string& path) {

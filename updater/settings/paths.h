@@ -1,9 +1,11 @@
 // The program folder, paths below it, and the folder tests Ostrel relies on.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "platform/file_system.h"
+#include "platform/processes.h"
 
 namespace ostrel {
 
@@ -15,9 +17,12 @@ inline constexpr char kRecordRelativePath[] = "update\\updateok.ini";
 inline constexpr char kLogName[] = "ostrel.log";
 inline constexpr char kOlderLogName[] = "ostrel.log.1";
 
-// The folder of the running executable without a trailing backslash; empty when the name has
-// no backslash or was too long for 259 bytes (a cut name would name some other folder).
-std::string GetProgramFolder(platform::FileSystem& files);
+// The folder of the program file `programFile` (the running program's unless given) with its
+// trailing backslash; nullopt when the name has no backslash or is longer than the 259 bytes a
+// Windows path may have. No path may be made without a known folder: below an empty one it
+// would name the root of the current drive.
+std::optional<std::string> ProgramFolder(
+    const std::string& programFile = platform::ProgramFileName());
 
 // Ends the path in exactly one backslash of its own (a GBK trail byte 0x5C does not count).
 void AppendBackslash(std::string& path);

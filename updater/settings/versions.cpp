@@ -2,9 +2,6 @@
 
 #include <limits>
 
-#include "manifest/manifest.h"
-#include "paths.h"
-
 namespace ostrel {
 
 namespace {
@@ -35,10 +32,6 @@ int64_t ReadComponent(std::string_view text, std::size_t& pos) {
 }
 
 }  // namespace
-
-std::string ReadManifestVersion(platform::FileSystem& files, platform::ProfileStore& profiles) {
-  return ReadManifestVersionAt(profiles, UpdateFiles::Below(files));
-}
 
 int32_t CompareVersions(std::string_view a, std::string_view b) {
   std::size_t posA = 0;

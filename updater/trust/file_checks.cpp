@@ -126,12 +126,11 @@ bool DownloadGate::Admits(const std::string& entry, std::string_view bytes) cons
 }
 
 InstallCheck CheckUpdateBeforeInstall(const TrustContext* trust, platform::FileSystem& files,
-                                      platform::FileTree& tree, platform::ProfileStore& profiles) {
+                                      platform::FileTree& tree, platform::ProfileStore& profiles,
+                                      const std::optional<std::string>& programFolder) {
   InstallCheck check;
-  std::string programFolder = GetProgramFolder(files);
-  if (trust == nullptr || trust->settings.keys.empty() || programFolder.empty()) return check;
-  AppendBackslash(programFolder);
-  const UpdateFiles update = UpdateFiles::In(programFolder);
+  if (trust == nullptr || trust->settings.keys.empty() || !programFolder) return check;
+  const UpdateFiles update = UpdateFiles::In(*programFolder);
   check.judgement =
       JudgeManifest(*trust, platform::ReadWholeFile(files, update.manifest).value_or(""));
   if (!check.judgement.Accepted()) {
@@ -143,7 +142,7 @@ InstallCheck CheckUpdateBeforeInstall(const TrustContext* trust, platform::FileS
   }
   if (!check.judgement.Signed()) return check;
 
-  const std::string updateFolder = programFolder + kUpdateFolder + "\\";
+  const std::string updateFolder = *programFolder + kUpdateFolder + "\\";
   const FilePromises promises = FilePromises::Read(profiles, update.manifest);
   for (const std::string& entry : promises.Listed()) {
     const bool safe = IsSafeManifestEntry(entry);

@@ -79,8 +79,10 @@ struct InstallCheck {
 // Checks the stored update before the install moves anything. A refused manifest is deleted
 // (the next run fetches it again); with a signed one, every listed file must be the promised
 // one and the installer must be among them. An unsigned manifest that may still be accepted,
-// or no trust rules at all, allows the install as before signatures.
+// or no trust rules at all, allows the install as before signatures; so does an unknown
+// program folder, where the install itself does nothing.
 InstallCheck CheckUpdateBeforeInstall(const TrustContext* trust, platform::FileSystem& files,
-                                      platform::FileTree& tree, platform::ProfileStore& profiles);
+                                      platform::FileTree& tree, platform::ProfileStore& profiles,
+                                      const std::optional<std::string>& programFolder);
 
 }  // namespace ostrel

@@ -1,6 +1,8 @@
 #include "ui/dialog.h"
 
-#include <vector>
+#include <optional>
+
+#include "platform/catch_all.h"
 
 namespace ostrel {
 
@@ -41,14 +43,6 @@ void Dialog::EndDialog(INT_PTR result) { ::EndDialog(window_, result); }
 HWND Dialog::Control(int id) const { return GetDlgItem(window_, id); }
 
 void Dialog::SetControlText(int id, const char* text) { SetDlgItemTextA(window_, id, text); }
-
-std::string Dialog::ControlText(int id) const {
-  HWND control = Control(id);
-  if (control == nullptr) return {};
-  std::vector<char> text(static_cast<size_t>(GetWindowTextLengthA(control)) + 1, '\0');
-  const int length = GetWindowTextA(control, text.data(), static_cast<int>(text.size()));
-  return std::string(text.data(), length > 0 ? static_cast<size_t>(length) : 0);
-}
 
 void Dialog::EnableControl(int id, bool enabled) { EnableWindow(Control(id), enabled); }
 
@@ -105,13 +99,14 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND window, UINT message, WPARAM wParam, LP
   }
   // Nothing may unwind through the dialog manager: a handler that throws ends the run with the
   // result of a dialog that could not be shown.
-  try {
-    INT_PTR result = TRUE;
-    return self->Dispatch(message, wParam, lParam, result) ? result : FALSE;
-  } catch (...) {
-    ::EndDialog(window, kFailed);
-    return TRUE;
-  }
+  const std::optional<INT_PTR> answer =
+      platform::CatchAll(std::optional<INT_PTR>(), [&]() -> std::optional<INT_PTR> {
+        INT_PTR result = TRUE;
+        return self->Dispatch(message, wParam, lParam, result) ? result : FALSE;
+      });
+  if (answer) return *answer;
+  ::EndDialog(window, kFailed);
+  return TRUE;
 }
 
 }  // namespace ostrel

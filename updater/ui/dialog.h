@@ -42,7 +42,6 @@ class Dialog {
   void EndDialog(INT_PTR result);
   HWND Control(int id) const;
   void SetControlText(int id, const char* text);
-  std::string ControlText(int id) const;
   void EnableControl(int id, bool enabled);
 
  private:

@@ -19,13 +19,10 @@ class FileSystem {
   virtual bool Exists(const std::string& path) = 0;
   // Creates one folder; parents are not created. kAlreadyExists also when a file has the name.
   virtual CreateFolderResult CreateFolder(const std::string& path) = 0;
-  // The running program's full file name, like GetModuleFileNameA: copies at most size - 1
-  // bytes plus a zero and returns the count copied; a result of `size` means it was cut.
-  virtual std::size_t ModuleFileName(char* buffer, std::size_t size) = 0;
   // Stores `data` as the file's whole content: written under a temporary name beside it and
   // renamed over it only once every byte is written and the file closed. False, with the
-  // file as it was and no temporary left, when any step fails. (Not supported: false.)
-  virtual bool WriteWholeFile(const std::string& path, std::string_view data);
+  // file as it was and no temporary left, when any step fails.
+  virtual bool WriteWholeFile(const std::string& path, std::string_view data) = 0;
   // Adds `data` at the end of the file, creating it when missing. (Not supported: false.)
   virtual bool AppendToFile(const std::string& path, std::string_view data);
   // The size of a file; nullopt when it does not exist or cannot be read.
@@ -38,9 +35,8 @@ class FileSystem {
   virtual uint32_t LastError();
   // Hands the file's bytes to `consume` in order, in pieces of at most kReadPieceSize bytes.
   // False when the file cannot be opened or read to its end, or `consume` answered false.
-  // (Not supported: false.)
   virtual bool ReadFileInPieces(const std::string& path,
-                                const std::function<bool(std::string_view)>& consume);
+                                const std::function<bool(std::string_view)>& consume) = 0;
 };
 
 inline constexpr std::size_t kReadPieceSize = 1 << 16;

@@ -55,8 +55,16 @@ class InternetClient {
 };
 
 #ifdef _WIN32
-// WinInet; `agent` is the user-agent string of the requests.
-InternetClient& WinInetClient(const std::string& agent);
+// WinInet; `agent` is the user-agent string of its sessions' requests. Its sessions need
+// nothing of it once opened.
+class WinInetClient final : public InternetClient {
+ public:
+  explicit WinInetClient(std::string agent) : agent_(std::move(agent)) {}
+  std::unique_ptr<InternetSession> OpenSession() override;
+
+ private:
+  std::string agent_;
+};
 #endif
 
 }  // namespace platform

@@ -1,4 +1,5 @@
-// The running processes: walking them, terminating one, starting a program.
+// The running processes: walking them, terminating one, starting a program; the running
+// program's own file name.
 #pragma once
 
 #include <cstdint>
@@ -30,6 +31,10 @@ class Processes {
   // Windows); read it right after the call that failed. 0 when the platform does not say.
   virtual uint32_t LastError() { return 0; }
 };
+
+// The running program's full file name (GBK bytes, backslash separators); empty when the
+// platform cannot tell.
+std::string ProgramFileName();
 
 #ifdef _WIN32
 // The running system's processes (Windows builds only).

@@ -1,4 +1,4 @@
-#include "pages/manifest_download.h"
+#include "steps/manifest_download.h"
 
 #include <optional>
 #include <vector>
@@ -46,12 +46,10 @@ bool Admitted(const ManifestDownloadContext& context,
 
 void ManifestDownloadWorker(const ManifestDownloadContext& context, PageView& page) {
   const std::string url = SelectedServerUrl(context.registry, kManifestServerPath);
-  std::string programFolder = GetProgramFolder(context.files);
-  // Without a known program folder the paths would name the root of the current drive.
-  bool stored = !programFolder.empty();
-  AppendBackslash(programFolder);
+  bool stored = context.programFolder.has_value();
   std::optional<ManifestJudgement> judged;
   if (stored) {
+    const std::string& programFolder = *context.programFolder;
     // An existing folder is fine; any other failure shows when the manifest cannot be stored.
     EnsureDirectory(context.files, programFolder + kUpdateFolder);
     const std::unique_ptr<platform::InternetSession> session =
@@ -67,12 +65,12 @@ void ManifestDownloadWorker(const ManifestDownloadContext& context, PageView& pa
   }
   if (!stored) {
     page.SetMessageText(kConnectFailedText);
-    page.state().Finish(Failed);
+    page.state().Finish(Outcome::Failed);
     return;
   }
   if (judged) RememberSignedManifest(*context.trust, *judged);
   page.SetMessageText(kManifestDownloadedText);
-  if (page.state().Finish(Succeeded)) page.RequestEndTimer();
+  if (page.state().Finish(Outcome::Succeeded)) page.RequestEndTimer();
 }
 
 }  // namespace ostrel

@@ -21,16 +21,16 @@ namespace ostrel {
 class PageWorkerState {
  public:
   // The page's result so far.
-  int32_t Outcome() const;
+  ostrel::Outcome Outcome() const;
   // The worker's result: taken only while the outcome is still Pending and the page has not
   // ended, so a cancel pressed while the worker finishes is not turned into success. True
   // when taken.
-  bool Finish(int32_t result);
+  bool Finish(ostrel::Outcome result);
   // The cancel button: Cancelled, and the fetch asked to stop.
   void Cancel();
   // The page has ended (any way): the fetch is asked to stop and nothing the worker does
   // counts any more. Returns the final outcome.
-  int32_t Detach();
+  ostrel::Outcome Detach();
   bool Detached() const;
   // Tested by the fetch before every read.
   const std::atomic<int32_t>& CancelFlag() const { return cancel_; }
@@ -47,7 +47,7 @@ class PageWorkerState {
   std::function<void()> StopLocked();
 
   mutable std::mutex mutex_;
-  int32_t outcome_ = Pending;
+  ostrel::Outcome outcome_ = ostrel::Outcome::Pending;
   bool detached_ = false;
   std::function<void()> canceller_;
   std::atomic<int32_t> cancel_{0};
@@ -99,7 +99,7 @@ class PageView : public ProgressSink {
   void SetRange(int32_t upper) final;
   void SetPosition(int32_t position) final;
   void SetStatusText(const std::string& text) final;
-  // The page's message line (control 1068).
+  // The page's message line (IDC_PAGE_MESSAGE).
   void SetMessageText(const std::string& text);
   // Asks the page to end itself on its own thread at the first tick of timer 100.
   void RequestEndTimer();

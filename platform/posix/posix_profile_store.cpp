@@ -5,10 +5,10 @@
 #include <iterator>
 #include <sstream>
 
+#include "common/ini_text.h"
+#include "common/profile_text.h"
 #include "host_path.h"
-#include "ini_text.h"
 #include "platform/profile_store.h"
-#include "profile_text.h"
 
 namespace platform {
 namespace {

@@ -3,13 +3,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cstring>
 #include <memory>
 #include <vector>
 
 #include "host_path.h"
 #include "platform/file_system.h"
+#include "platform/processes.h"
 
 namespace platform {
 namespace {
@@ -92,21 +91,16 @@ class PosixFileSystem final : public FileSystem {
     ::close(file);
     return whole;
   }
-
-  std::size_t ModuleFileName(char* buffer, std::size_t size) override {
-    if (size == 0) return 0;
-    std::vector<char> link(4096);
-    const ssize_t length = ::readlink("/proc/self/exe", link.data(), link.size());
-    const std::string name =
-        length > 0 ? FromHostPath(std::string(link.data(), static_cast<std::size_t>(length))) : "";
-    const std::size_t copied = std::min(name.size(), size - 1);
-    std::memcpy(buffer, name.data(), copied);
-    buffer[copied] = '\0';
-    return name.size() >= size ? size : copied;
-  }
 };
 
 }  // namespace
+
+std::string ProgramFileName() {
+  std::vector<char> link(4096);
+  const ssize_t length = ::readlink("/proc/self/exe", link.data(), link.size());
+  return length > 0 ? FromHostPath(std::string(link.data(), static_cast<std::size_t>(length)))
+                    : std::string();
+}
 
 FileSystem& SystemFileSystem() {
   static PosixFileSystem fileSystem;

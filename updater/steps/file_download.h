@@ -5,17 +5,18 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "log/run_log.h"
 #include "manifest/manifest.h"
-#include "pages/page_worker.h"
 #include "platform/day_clock.h"
 #include "platform/file_system.h"
 #include "platform/internet.h"
 #include "platform/profile_store.h"
 #include "platform/registry.h"
+#include "steps/worker_channel.h"
 #include "trust/update_trust.h"
 
 namespace ostrel {
@@ -53,6 +54,7 @@ bool CreateEntryFolders(platform::FileSystem& files, const std::string& updateFo
 struct FileDownloadContext {
   platform::Registry& registry;
   platform::FileSystem& files;
+  std::optional<std::string> programFolder;  // see ProgramFolder
   platform::ProfileStore& profiles;
   platform::InternetClient& client;
   platform::DayClock& clock;
@@ -62,14 +64,15 @@ struct FileDownloadContext {
 };
 
 // The worker's whole run over the entries the page lists, in order, through one internet
-// session. The record is read once; an entry already recorded for the manifest's version is
-// skipped. An entry that IsSafeManifestEntry refuses fails without a request. A fetched file
-// that a signed manifest does not promise byte for byte fails like a failed fetch; any other
-// gets its folders below update\, is stored whole (temporary name, then renamed) and only then
-// recorded in updateok.ini; one that cannot be stored fails like a failed fetch. Every entry
-// is tried; any failure, or no entries, ends in Failed with the last message kept; otherwise
-// Succeeded and the page is asked to end itself. The loop stops as soon as the page has ended
-// or its cancel button was pressed. Requests, stored and refused files are logged.
+// session; with the program folder unknown every entry fails at once. The record is read
+// once; an entry already recorded for the manifest's version is skipped. An entry that
+// IsSafeManifestEntry refuses fails without a request. A fetched file that a signed manifest
+// does not promise byte for byte fails like a failed fetch; any other gets its folders below
+// update\, is stored whole (temporary name, then renamed) and only then recorded in
+// updateok.ini; one that cannot be stored fails like a failed fetch. Every entry is tried; any
+// failure, or no entries, ends in Failed with the last message kept; otherwise Succeeded and
+// the page is asked to end itself. The loop stops as soon as the page has ended or its cancel
+// button was pressed. Requests, stored and refused files are logged.
 void FileDownloadWorker(const FileDownloadContext& context, const std::vector<std::string>& entries,
                         PageView& page);
 

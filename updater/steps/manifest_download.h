@@ -2,12 +2,15 @@
 // update\update.ini.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "log/run_log.h"
-#include "pages/page_worker.h"
 #include "platform/day_clock.h"
 #include "platform/file_system.h"
 #include "platform/internet.h"
 #include "platform/registry.h"
+#include "steps/worker_channel.h"
 #include "trust/update_trust.h"
 
 namespace ostrel {
@@ -26,6 +29,7 @@ inline constexpr char kManifestServerPath[] = "/update.htm";
 struct ManifestDownloadContext {
   platform::Registry& registry;
   platform::FileSystem& files;
+  std::optional<std::string> programFolder;  // see ProgramFolder
   platform::InternetClient& client;
   platform::DayClock& clock;
   RunLog& log;
@@ -33,11 +37,11 @@ struct ManifestDownloadContext {
   const TrustContext* trust = nullptr;
 };
 
-// The worker's whole run. The manifest is stored whole or not at all: a failed fetch, a
-// manifest the trust rules refuse or a failed write shows the failure text, sets Failed and
-// leaves an older manifest as it was. On success it shows the success text, sets Succeeded and
-// asks the page to end itself; a signed manifest then leaves its mark. The request, the trust
-// rules' verdict and the store are logged.
+// The worker's whole run. The manifest is stored whole or not at all: an unknown program
+// folder, a failed fetch, a manifest the trust rules refuse or a failed write shows the failure
+// text, sets Failed and leaves an older manifest as it was. On success it shows the success text,
+// sets Succeeded and asks the page to end itself; a signed manifest then leaves its mark. The
+// request, the trust rules' verdict and the store are logged.
 void ManifestDownloadWorker(const ManifestDownloadContext& context, PageView& page);
 
 }  // namespace ostrel

@@ -1,15 +1,15 @@
-#include "pages/page_worker.h"
+#include "steps/worker_channel.h"
 
 namespace ostrel {
 
-int32_t PageWorkerState::Outcome() const {
+ostrel::Outcome PageWorkerState::Outcome() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return outcome_;
 }
 
-bool PageWorkerState::Finish(int32_t result) {
+bool PageWorkerState::Finish(ostrel::Outcome result) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (detached_ || outcome_ != Pending) return false;
+  if (detached_ || outcome_ != Outcome::Pending) return false;
   outcome_ = result;
   return true;
 }
@@ -23,15 +23,15 @@ void PageWorkerState::Cancel() {
   std::function<void()> canceller;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!detached_) outcome_ = Cancelled;
+    if (!detached_) outcome_ = Outcome::Cancelled;
     canceller = StopLocked();
   }
   if (canceller) canceller();
 }
 
-int32_t PageWorkerState::Detach() {
+ostrel::Outcome PageWorkerState::Detach() {
   std::function<void()> canceller;
-  int32_t outcome = Pending;
+  ostrel::Outcome outcome = Outcome::Pending;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     detached_ = true;

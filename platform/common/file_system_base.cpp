@@ -1,12 +1,7 @@
 #include "platform/file_system.h"
-
 #include "platform/gbk.h"
 
 namespace platform {
-
-bool FileSystem::WriteWholeFile(const std::string& /*path*/, std::string_view /*data*/) {
-  return false;
-}
 
 bool FileSystem::AppendToFile(const std::string& /*path*/, std::string_view /*data*/) {
   return false;
@@ -19,11 +14,6 @@ bool FileSystem::RenameReplacing(const std::string& /*from*/, const std::string&
 }
 
 uint32_t FileSystem::LastError() { return 0; }
-
-bool FileSystem::ReadFileInPieces(const std::string& /*path*/,
-                                  const std::function<bool(std::string_view)>& /*consume*/) {
-  return false;
-}
 
 std::optional<std::string> ReadWholeFile(FileSystem& files, const std::string& path) {
   std::string content;

@@ -1,4 +1,4 @@
-#include "pages/file_download.h"
+#include "steps/file_download.h"
 
 #include "manifest/manifest_entry.h"
 #include "net/http_fetcher.h"
@@ -104,14 +104,12 @@ bool CreateEntryFolders(platform::FileSystem& files, const std::string& updateFo
 
 void FileDownloadWorker(const FileDownloadContext& context, const std::vector<std::string>& entries,
                         PageView& page) {
-  std::string programFolder = GetProgramFolder(context.files);
-  if (programFolder.empty()) {
-    // Without a known program folder the paths would name the root of the current drive.
+  if (!context.programFolder) {
     for (const std::string& entry : entries) page.SetMessageText(DownloadFailedText(entry));
-    page.state().Finish(Failed);
+    page.state().Finish(Outcome::Failed);
     return;
   }
-  AppendBackslash(programFolder);
+  const std::string& programFolder = *context.programFolder;
   const UpdateFiles update = UpdateFiles::In(programFolder);
   FinishedDownloads finished(context.profiles, update);
   const DownloadGate gate =
@@ -146,8 +144,8 @@ void FileDownloadWorker(const FileDownloadContext& context, const std::vector<st
                     std::to_string(skipped) + " recorded before, " + std::to_string(failed) +
                     " failed");
   if (entries.empty() || failed > 0) {
-    page.state().Finish(Failed);
-  } else if (page.state().Finish(Succeeded)) {
+    page.state().Finish(Outcome::Failed);
+  } else if (page.state().Finish(Outcome::Succeeded)) {
     page.RequestEndTimer();
   }
 }

@@ -1,4 +1,4 @@
-#include "pages/server_choice.h"
+#include "steps/server_choice.h"
 
 #include "settings/server_list.h"
 
