@@ -48,7 +48,7 @@ std::string FileName(int number) {
   return name;
 }
 
-std::string UpdateFolder() { return ostrel::ProgramFolder().value_or("") + "update\\"; }
+std::string UpdateFolder() { return ostrel::UpdateFolderIn(ostrel::ProgramFolder().value()); }
 
 void WriteText(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << text;

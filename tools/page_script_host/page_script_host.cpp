@@ -88,18 +88,8 @@ bool ReadScript(const wchar_t* path, std::wstring& text, std::wstring& why) {
 }
 
 // The script's WScript object: Echo and Quit.
-class WScriptObject final : public IDispatch {
+class WScriptObject final : public page_script::StackDispatch {
  public:
-  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-    *object = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ? this : nullptr;
-    return *object != nullptr ? S_OK : E_NOINTERFACE;
-  }
-  STACK_OBJECT_COUNTS
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-    *count = 0;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
     for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
     if (count == 0) return E_INVALIDARG;

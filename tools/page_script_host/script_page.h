@@ -24,12 +24,10 @@ namespace page_script {
   STDMETHODIMP_(ULONG) AddRef() override { return 2; } \
   STDMETHODIMP_(ULONG) Release() override { return 1; }
 
-// The browser as a page's site offers it: only its LocationURL property is read.
-class FakeBrowser final : public IDispatch {
+// An IDispatch without type information, on the stack or a member; the object that derives
+// from it answers names and calls.
+class StackDispatch : public IDispatch {
  public:
-  static constexpr DISPID kLocationUrl = 211;  // IWebBrowser2's LocationURL
-
-  explicit FakeBrowser(std::wstring location) : location_(std::move(location)) {}
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
     *object = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ? this : nullptr;
     return *object != nullptr ? S_OK : E_NOINTERFACE;
@@ -40,6 +38,14 @@ class FakeBrowser final : public IDispatch {
     return S_OK;
   }
   STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+};
+
+// The browser as a page's site offers it: only its LocationURL property is read.
+class FakeBrowser final : public StackDispatch {
+ public:
+  static constexpr DISPID kLocationUrl = 211;  // IWebBrowser2's LocationURL
+
+  explicit FakeBrowser(std::wstring location) : location_(std::move(location)) {}
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
   STDMETHODIMP Invoke(DISPID dispid, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result,
                       EXCEPINFO*, UINT*) override {

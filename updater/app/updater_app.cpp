@@ -82,7 +82,7 @@ void UpdaterApp::RunWizard() {
     LogRunStart(environment);
     if (programFolder) {
       // What an interrupted store left behind is never a file of the update.
-      RemoveLeftoverPartials(platform::SystemFileTree(), *programFolder + kUpdateFolder + "\\",
+      RemoveLeftoverPartials(platform::SystemFileTree(), UpdateFolderIn(*programFolder),
                              ProgramLog());
     }
     DialogPages pages(programFolder);

@@ -117,7 +117,7 @@ InstallReport InstallUpdate(const InstallPlatform& platform,
     return report;
   }
   const std::string& programFolder = *platform.programFolder;
-  const InstallFolders folders{programFolder, programFolder + kUpdateFolder + "\\", installs};
+  const InstallFolders folders{programFolder, UpdateFolderIn(programFolder), installs};
 
   const std::string installer =
       ReadInstallerEntry(platform.profiles, programFolder + kManifestRelativePath);

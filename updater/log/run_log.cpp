@@ -57,7 +57,7 @@ void RunLog::Write(std::string_view text) noexcept {
 RunLog& ProgramLog() {
   static RunLog* const log = [] {
     const std::optional<std::string> folder = ProgramFolder();
-    return folder ? new RunLog(platform::SystemFileSystem(), *folder + kUpdateFolder + "\\")
+    return folder ? new RunLog(platform::SystemFileSystem(), UpdateFolderIn(*folder))
                   : new RunLog();
   }();
   return *log;

@@ -24,6 +24,11 @@ inline constexpr char kOlderLogName[] = "ostrel.log.1";
 std::optional<std::string> ProgramFolder(
     const std::string& programFile = platform::ProgramFileName());
 
+// The update folder below a known program folder, with its trailing backslash.
+inline std::string UpdateFolderIn(const std::string& programFolder) {
+  return programFolder + kUpdateFolder + "\\";
+}
+
 // Ends the path in exactly one backslash of its own (a GBK trail byte 0x5C does not count).
 void AppendBackslash(std::string& path);
 

@@ -142,7 +142,7 @@ InstallCheck CheckUpdateBeforeInstall(const TrustContext* trust, platform::FileS
   }
   if (!check.judgement.Signed()) return check;
 
-  const std::string updateFolder = *programFolder + kUpdateFolder + "\\";
+  const std::string updateFolder = UpdateFolderIn(*programFolder);
   const FilePromises promises = FilePromises::Read(profiles, update.manifest);
   for (const std::string& entry : promises.Listed()) {
     const bool safe = IsSafeManifestEntry(entry);
