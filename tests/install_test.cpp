@@ -65,7 +65,9 @@ class FakeDisk : public platform::FileSystem, public platform::FileTree {
     created.push_back(Name(path));
     return platform::CreateFolderResult::kCreated;
   }
-  bool WriteWholeFile(const std::string&, std::string_view) override { return false; }
+  bool WriteWholeFile(const std::string&, std::string_view, platform::Durability) override {
+    return false;
+  }
   bool ReadFileInPieces(const std::string&, const std::function<bool(std::string_view)>&) override {
     return false;
   }

@@ -53,7 +53,9 @@ class ExistingFiles final : public platform::FileSystem {
   platform::CreateFolderResult CreateFolder(const std::string&) override {
     return platform::CreateFolderResult::kFailed;
   }
-  bool WriteWholeFile(const std::string&, std::string_view) override { return false; }
+  bool WriteWholeFile(const std::string&, std::string_view, platform::Durability) override {
+    return false;
+  }
   bool ReadFileInPieces(const std::string&, const std::function<bool(std::string_view)>&) override {
     return false;
   }

@@ -3,7 +3,9 @@
 //   quiet    HttpFetcher with a sink that discards every report (the fetch loop's own cost:
 //            reads of what has arrived, up to 64 KiB)
 //   page     the connect page itself (fetch with its progress, then store update\update.ini
-//            below this program's folder), from the reader's registry values
+//            below this program's folder), from the reader's registry values: to the moment
+//            its worker succeeded ("page"), and to the end of its run one tick of its 100 ms
+//            timer later ("page-end")
 // Usage: fetch_bench URL. Output: one "<way> <seconds>" line each.
 #include <windows.h>
 // commctrl.h needs windows.h first.
@@ -15,6 +17,7 @@
 #include "app/updater_app.h"
 #include "bench_common.h"
 #include "net/http_fetcher.h"
+#include "page_times.h"
 #include "platform/day_clock.h"
 #include "platform/internet.h"
 #include "quiet_sink.h"
@@ -54,11 +57,13 @@ int main(int argc, char** argv) {
   }
   std::printf("quiet %.3f\n", SecondsSince(start));
 
-  start = Clock::now();
-  if (ostrel::DialogPages(ostrel::ProgramFolder()).RunConnectPage() != ostrel::Outcome::Succeeded) {
+  bench::LoadDisplayDriver();
+  const ostrel::Outcome outcome = bench::PageTimes::Time(
+      [] { return ostrel::DialogPages(ostrel::ProgramFolder()).RunConnectPage(); });
+  if (outcome != ostrel::Outcome::Succeeded) {
     std::fprintf(stderr, "fetch_bench: the connect page did not succeed\n");
     return 1;
   }
-  std::printf("page %.3f\n", SecondsSince(start));
+  std::printf("page %.3f\npage-end %.3f\n", bench::PageTimes::succeeded, bench::PageTimes::ended);
   return 0;
 }

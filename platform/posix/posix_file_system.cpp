@@ -15,7 +15,7 @@ namespace {
 
 // Writes all of `data` to a file just opened (-1 when the open failed) and closes it; false,
 // with errno saying why, when any step failed.
-bool WriteAndClose(int file, std::string_view data) {
+bool WriteAndClose(int file, std::string_view data, bool flushed = false) {
   if (file < 0) return false;
   bool whole = true;
   for (std::size_t written = 0; whole && written < data.size();) {
@@ -24,6 +24,7 @@ bool WriteAndClose(int file, std::string_view data) {
     whole = count > 0;
     if (whole) written += static_cast<std::size_t>(count);
   }
+  if (flushed) whole = whole && ::fsync(file) == 0;
   const int error = errno;
   whole = ::close(file) == 0 && whole;
   if (!whole) errno = error;
@@ -41,10 +42,12 @@ class PosixFileSystem final : public FileSystem {
     return errno == EEXIST ? CreateFolderResult::kAlreadyExists : CreateFolderResult::kFailed;
   }
 
-  bool WriteWholeFile(const std::string& path, std::string_view data) override {
+  bool WriteWholeFile(const std::string& path, std::string_view data,
+                      Durability durability) override {
     const std::string target = ToHostPath(path);
     const std::string partial = ToHostPath(PartialFileName(path));
-    if (WriteAndClose(::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666), data) &&
+    if (WriteAndClose(::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666), data,
+                      durability == Durability::kFlushedToDisk) &&
         ::rename(partial.c_str(), target.c_str()) == 0) {
       return true;
     }

@@ -22,7 +22,9 @@ class Win32FileSystem final : public FileSystem {
                                                     : CreateFolderResult::kFailed;
   }
 
-  bool WriteWholeFile(const std::string& path, std::string_view data) override {
+  bool WriteWholeFile(const std::string& path, std::string_view data,
+                      Durability durability) override {
+    const bool flushed = durability == Durability::kFlushedToDisk;
     const std::string partial = PartialFileName(path);
     bool whole = false;
     {
@@ -37,12 +39,13 @@ class Win32FileSystem final : public FileSystem {
         whole = ::WriteFile(file.get(), data.data() + written, chunk, &count, nullptr) && count > 0;
         written += count;
       }
-      whole = whole && ::FlushFileBuffers(file.get());
+      if (flushed) whole = whole && ::FlushFileBuffers(file.get());
       // The handle closes here, before the rename.
       whole = ::CloseHandle(file.release()) && whole;
     }
-    if (whole && ::MoveFileExA(partial.c_str(), path.c_str(),
-                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (whole &&
+        ::MoveFileExA(partial.c_str(), path.c_str(),
+                      MOVEFILE_REPLACE_EXISTING | (flushed ? MOVEFILE_WRITE_THROUGH : DWORD{0}))) {
       return true;
     }
     // The caller reads why the store failed, not why the clean-up did.

@@ -54,10 +54,10 @@ TEST(FileSystemContract, WholeFileReplacesTheOldOneAndLeavesNoPartial) {
   const std::string path = folder.Child("update.ini");
   testing_support::WriteFileBytes(path, std::string(5000, 'o'));
   const std::string data = "[main]\r\nversion=1.0.0.2\r\n" + std::string(3000, '\x81');
-  ASSERT_TRUE(files.WriteWholeFile(path, data));
+  ASSERT_TRUE(files.WriteWholeFile(path, data, platform::Durability::kFlushedToDisk));
   EXPECT_EQ(testing_support::ReadFileBytes(path), data);
   EXPECT_FALSE(files.Exists(platform::PartialFileName(path)));
-  ASSERT_TRUE(files.WriteWholeFile(path, ""));
+  ASSERT_TRUE(files.WriteWholeFile(path, "", platform::Durability::kWholeOrAbsent));
   EXPECT_TRUE(files.Exists(path));
   EXPECT_EQ(testing_support::ReadFileBytes(path), "");
 }
@@ -65,7 +65,8 @@ TEST(FileSystemContract, WholeFileReplacesTheOldOneAndLeavesNoPartial) {
 TEST(FileSystemContract, WholeFileIntoAMissingFolderFailsAndWritesNothing) {
   platform::FileSystem& files = platform::SystemFileSystem();
   TempFolder folder;
-  EXPECT_FALSE(files.WriteWholeFile(folder.Child("missing\\update.ini"), "x"));
+  EXPECT_FALSE(files.WriteWholeFile(folder.Child("missing\\update.ini"), "x",
+                                    platform::Durability::kFlushedToDisk));
   EXPECT_FALSE(files.Exists(folder.Child("missing")));
 }
 
@@ -73,7 +74,8 @@ TEST(FileSystemContract, WholeFileOverAFolderFailsAndKeepsIt) {
   platform::FileSystem& files = platform::SystemFileSystem();
   TempFolder folder;
   ASSERT_TRUE(testing_support::MakeFolder(folder.Child("update.ini")));
-  EXPECT_FALSE(files.WriteWholeFile(folder.Child("update.ini"), "x"));
+  EXPECT_FALSE(
+      files.WriteWholeFile(folder.Child("update.ini"), "x", platform::Durability::kFlushedToDisk));
   EXPECT_TRUE(files.Exists(folder.Child("update.ini")));
   EXPECT_FALSE(files.Exists(platform::PartialFileName(folder.Child("update.ini"))));
 }
@@ -101,7 +103,8 @@ TEST(FileSystemContract, AppendSizeAndRenameForTheLog) {
 
   EXPECT_FALSE(files.AppendToFile(folder.Child("missing\\ostrel.log"), "x"));
   EXPECT_NE(files.LastError(), 0u);
-  EXPECT_FALSE(files.WriteWholeFile(folder.Child("missing\\a.txt"), "x"));
+  EXPECT_FALSE(files.WriteWholeFile(folder.Child("missing\\a.txt"), "x",
+                                    platform::Durability::kFlushedToDisk));
   EXPECT_NE(files.LastError(), 0u);  // the store's error, not the clean-up's
 }
 

@@ -12,8 +12,6 @@ namespace {
 constexpr UINT_PTR kEndTimer = 100;
 constexpr UINT kEndTimerPeriodMs = 100;
 constexpr DWORD kEndWaitMs = 5000;
-// Posted by the worker: SetTimer only works for windows of the calling thread.
-constexpr UINT kStartEndTimerMessage = WM_APP + 1;
 // Posted by the worker when progress waits in the mailbox. A synchronous call per chunk would
 // cost more than the chunk's read (over a millisecond for the two calls under Wine).
 constexpr UINT kProgressMessage = WM_APP + 2;
@@ -35,7 +33,7 @@ class DialogPageView final : public PageView {
   void DoSetPosition(int32_t position) override { Tell(mailbox_->PutPosition(position)); }
   void DoSetStatusText(const std::string& text) override { Tell(mailbox_->PutStatusText(text)); }
   void DoSetMessageText(const std::string& text) override { Tell(mailbox_->PutMessageText(text)); }
-  void DoRequestEndTimer() override { PostMessageA(page_, kStartEndTimerMessage, 0, 0); }
+  void DoRequestEndTimer() override { PostMessageA(page_, WorkerPage::kEndRequestMessage, 0, 0); }
 
  private:
   void Tell(bool needed) {
@@ -108,7 +106,7 @@ void WorkerPage::OnTimer(UINT_PTR timerId) {
 }
 
 bool WorkerPage::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR& result) {
-  if (message == kStartEndTimerMessage) {
+  if (message == kEndRequestMessage) {
     SetTimer(Window(), kEndTimer, kEndTimerPeriodMs, nullptr);
   } else if (message == kProgressMessage) {
     ApplyProgress();

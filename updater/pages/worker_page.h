@@ -24,6 +24,10 @@ class WorkerPage : public Dialog {
   WorkerPage(int templateId, Work work);
   ~WorkerPage() override;
 
+  // Posted by the worker to its page once it has succeeded: the page then starts timer 100
+  // (SetTimer works only for the windows of the calling thread).
+  static constexpr UINT kEndRequestMessage = WM_APP + 1;
+
   // The result the wizard reads once the run has returned.
   Outcome outcome() const { return finalOutcome_; }
 

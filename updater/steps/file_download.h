@@ -68,11 +68,13 @@ struct FileDownloadContext {
 // once; an entry already recorded for the manifest's version is skipped. An entry that
 // IsSafeManifestEntry refuses fails without a request. A fetched file that a signed manifest
 // does not promise byte for byte fails like a failed fetch; any other gets its folders below
-// update\, is stored whole (temporary name, then renamed) and only then recorded in
-// updateok.ini; one that cannot be stored fails like a failed fetch. Every entry is tried; any
-// failure, or no entries, ends in Failed with the last message kept; otherwise Succeeded and
-// the page is asked to end itself. The loop stops as soon as the page has ended or its cancel
-// button was pressed. Requests, stored and refused files are logged.
+// update\, is stored whole (temporary name, flushed to the disk, renamed) and only then
+// recorded in updateok.ini; one that cannot be stored fails like a failed fetch. Every entry
+// is tried; any failure, or no entries, ends in Failed with the last message kept; otherwise
+// Succeeded and the page is asked to end itself. The loop stops as soon as the page has ended
+// or its cancel button was pressed. Requests, stored and refused files are logged. A file is
+// checked, stored and recorded on an OrderedLane while the next one is fetched; texts and log
+// lines keep the order of the entries.
 void FileDownloadWorker(const FileDownloadContext& context, const std::vector<std::string>& entries,
                         PageView& page);
 

@@ -21,7 +21,9 @@ bool StoreManifest(const ManifestDownloadContext& context, PageView& page, const
     context.log.Write("manifest not stored: the page was cancelled or had ended");
     return false;
   }
-  if (!context.files.WriteWholeFile(path, AsText(block))) {
+  // Not flushed: every run fetches the manifest afresh before anything reads it, so one that
+  // a power cut spoilt is replaced before it is used; a recorded file is another matter.
+  if (!context.files.WriteWholeFile(path, AsText(block), platform::Durability::kWholeOrAbsent)) {
     context.log.Write("manifest not stored: write failed, error " +
                       std::to_string(context.files.LastError()));
     return false;
