@@ -8,17 +8,12 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bench="$root/build/bench/cancel"
 state="$bench/server"
-key='HKCU\Software\Morvane\Reader'
+source "$root/tools/bench_server.sh"
 mkdir -p "$state/root/slow" "$bench/program"
 [ -f "$state/root/slow/update.htm" ] || head -c $((2 * 1024 * 1024)) /dev/urandom > "$state/root/slow/update.htm"
 cp "$root/build/win64/bin/cancel_bench.exe" "$bench/program/"
-python3 "$root/tools/update_server.py" start --root "$state/root" --state-dir "$state" >/dev/null
-server="http://127.0.0.1:$(cat "$state/port")"
-cleanup() {
-  python3 "$root/tools/update_server.py" stop --state-dir "$state"
-  "$root/tools/wine-run" reg delete "$key" /f >/dev/null 2>&1 || true
-}
-trap cleanup EXIT
+bench_server_start "$state/root" "$state"
+server="$bench_server"
 for way in button esc; do
   for kind in "slow transfer:~rate=20000" "stalled server:~stall"; do
     label="${kind%%:*}"

@@ -6,20 +6,15 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 state="$root/build/bench/server"
 reader="$root/build/bench/reader"
-key='HKCU\Software\Morvane\Reader'
+source "$root/tools/bench_server.sh"
 mkdir -p "$state/root/bench" "$reader"
 [ -f "$state/root/big.bin" ] || head -c $((64 * 1024 * 1024)) /dev/urandom > "$state/root/big.bin"
 ln -sf ../big.bin "$state/root/bench/update.htm"
 cp "$root/build/win64/bin/fetch_bench.exe" "$reader/"
 rm -rf "$reader/update"
-python3 "$root/tools/update_server.py" start --root "$state/root" --state-dir "$state" >/dev/null
-server="http://127.0.0.1:$(cat "$state/port")"
-cleanup() {
-  python3 "$root/tools/update_server.py" stop --state-dir "$state"
-  "$root/tools/wine-run" reg delete "$key" /f >/dev/null 2>&1 || true
-}
-trap cleanup EXIT
-"$root/tools/wine-run" reg add "$key" /v "Update Website" /d "$server/bench" /f >/dev/null
+bench_server_start "$state/root" "$state"
+server="$bench_server"
+bench_website "$server/bench"
 
 curl_seconds=$(curl -s -o /dev/null -w '%{time_total}' "$server/big.bin")
 times=$("$root/tools/wine-run" "$reader/fetch_bench.exe" "$server/big.bin" | tr -d '\r')

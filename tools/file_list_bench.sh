@@ -14,21 +14,10 @@ for i in $(seq 1 $count); do
   [ -f "$file" ] || head -c 65536 /dev/urandom > "$file"
 done
 cp "$root/build/win64/bin/file_list_bench.exe" "$bench/program/"
-python3 "$root/tools/update_server.py" start --root "$state/root" --state-dir "$state" >/dev/null
-key='HKCU\Software\Morvane\Reader'
-base="http://127.0.0.1:$(cat "$state/port")"
-saved=$("$root/tools/wine-run" reg query "$key" /v "Update Website" 2>/dev/null | tr -d '\r' |
-  awk '$1 == "Update" && $3 == "REG_SZ" {print $4}' || true)
-cleanup() {
-  python3 "$root/tools/update_server.py" stop --state-dir "$state"
-  if [ -n "$saved" ]; then
-    "$root/tools/wine-run" reg add "$key" /v "Update Website" /d "$saved" /f >/dev/null
-  else
-    "$root/tools/wine-run" reg delete "$key" /v "Update Website" /f >/dev/null 2>&1 || true
-  fi
-}
-trap cleanup EXIT
-"$root/tools/wine-run" reg add "$key" /v "Update Website" /d "$base" /f >/dev/null
+source "$root/tools/bench_server.sh"
+bench_server_start "$state/root" "$state"
+base="$bench_server"
+bench_website "$base"
 
 config="$bench/curl.config"
 : > "$config"
@@ -63,8 +52,8 @@ if [ ! -f "$state/root/signed/update.htm" ]; then
     --version 2.0.0.0 --key "$root/build/update-keys/update-key.pem" --installer file0001.bin \
     >/dev/null
 fi
-"$root/tools/wine-run" reg add "$key" /v "Update Website" /d "$base/signed" /f >/dev/null
-"$root/tools/wine-run" reg delete "$key" /v "Signed Update Version" /f >/dev/null 2>&1 || true
+bench_website "$base/signed"
+"$root/tools/wine-run" reg delete "$bench_key" /v "Signed Update Version" /f >/dev/null 2>&1 || true
 times=$("$root/tools/wine-run" "$exe" signed $count "Z:${state//\//\\}\\root\\signed\\update.htm" |
   tr -d '\r')
 unsigned=$(awk '$1 == "unsigned" {print $2}' <<<"$times")
@@ -74,7 +63,7 @@ printf '%d files of 64 KiB through the page, best of three: unsigned %.3f s, sig
 awk -v s="$signed" -v u="$unsigned" 'BEGIN {
   printf "signed / unsigned: %.3f (target: at most 1.05)\n", s / u
 }'
-"$root/tools/wine-run" reg add "$key" /v "Update Website" /d "$base" /f >/dev/null
+bench_website "$base"
 # The record is read once per run into memory: the pass grows with the count (target: under
 # 0.5 s at 2000 files).
 for n in 500 1000 2000 4000; do
