@@ -60,8 +60,9 @@ int main(int argc, char** argv) {
   bench::LoadDisplayDriver();
   const ostrel::Outcome outcome = bench::PageTimes::Time(
       [] { return ostrel::DialogPages(ostrel::ProgramFolder()).RunConnectPage(); });
-  if (outcome != ostrel::Outcome::Succeeded) {
-    std::fprintf(stderr, "fetch_bench: the connect page did not succeed\n");
+  if (outcome != ostrel::Outcome::Succeeded || bench::PageTimes::succeeded < 0) {
+    std::fprintf(stderr,
+                 "fetch_bench: the connect page did not succeed, or its success was not seen\n");
     return 1;
   }
   std::printf("page %.3f\npage-end %.3f\n", bench::PageTimes::succeeded, bench::PageTimes::ended);

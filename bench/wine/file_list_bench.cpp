@@ -86,6 +86,9 @@ double RunPage() {
                  static_cast<int>(outcome));
     return -1;
   }
+  if (bench::PageTimes::succeeded < 0) {
+    std::fprintf(stderr, "file_list_bench: the worker's success was not seen\n");
+  }
   return bench::PageTimes::succeeded;
 }
 
