@@ -14,6 +14,7 @@
 #include "steps/manifest_download.h"
 #include "support/fake_server.h"
 #include "support/fake_signatures.h"
+#include "support/inert_file_system.h"
 #include "support/log_capture.h"
 #include "support/temp_folder.h"
 
@@ -368,19 +369,12 @@ TEST_F(FileDownload, NewFoldersAreCreatedBelowUpdate) {
 }
 
 // A file system that records the folders it is asked to create and creates none.
-class FolderRecorder final : public platform::FileSystem {
+class FolderRecorder final : public testing_support::InertFileSystem {
  public:
-  bool Exists(const std::string&) override { return false; }
   platform::CreateFolderResult CreateFolder(const std::string& path) override {
     created.push_back(path);
     return path.find("taken") != std::string::npos ? platform::CreateFolderResult::kFailed
                                                    : platform::CreateFolderResult::kCreated;
-  }
-  bool WriteWholeFile(const std::string&, std::string_view, platform::Durability) override {
-    return false;
-  }
-  bool ReadFileInPieces(const std::string&, const std::function<bool(std::string_view)>&) override {
-    return false;
   }
   std::vector<std::string> created;
 };

@@ -14,6 +14,7 @@
 #include "install/reader_process.h"
 #include "platform/gbk.h"
 #include "settings/paths.h"
+#include "support/inert_file_system.h"
 #include "support/log_capture.h"
 
 namespace {
@@ -25,7 +26,7 @@ using platform::FolderEntry;
 // Files and folders in memory, named by Windows paths that ignore ASCII letter case. Folders
 // list "." and ".." first, then their entries in name order. Moves onto a path in `inUse`
 // fail, and folders in `refuseFolders` cannot be created.
-class FakeDisk : public platform::FileSystem, public platform::FileTree {
+class FakeDisk : public testing_support::InertFileSystem, public platform::FileTree {
  public:
   explicit FakeDisk(std::string programFile = "C:\\Reader\\Ostrel.exe")
       : programFile_(std::move(programFile)) {
@@ -64,12 +65,6 @@ class FakeDisk : public platform::FileSystem, public platform::FileTree {
     nodes_[Key(path)] = {Name(path), true, {}};
     created.push_back(Name(path));
     return platform::CreateFolderResult::kCreated;
-  }
-  bool WriteWholeFile(const std::string&, std::string_view, platform::Durability) override {
-    return false;
-  }
-  bool ReadFileInPieces(const std::string&, const std::function<bool(std::string_view)>&) override {
-    return false;
   }
   const std::string& programFile() const { return programFile_; }
 

@@ -10,6 +10,7 @@
 #include "platform/text.h"
 #include "readinfo/reader_locator.h"
 #include "support/argv_split.h"
+#include "support/inert_file_system.h"
 #include "support/launch_cases.h"
 
 namespace {
@@ -47,18 +48,9 @@ class RecordingBoxes final : public platform::MessageBoxes {
   std::vector<Shown> shown;
 };
 
-class ExistingFiles final : public platform::FileSystem {
+class ExistingFiles final : public testing_support::InertFileSystem {
  public:
   bool Exists(const std::string& path) override { return !path.empty() && readerInstalled; }
-  platform::CreateFolderResult CreateFolder(const std::string&) override {
-    return platform::CreateFolderResult::kFailed;
-  }
-  bool WriteWholeFile(const std::string&, std::string_view, platform::Durability) override {
-    return false;
-  }
-  bool ReadFileInPieces(const std::string&, const std::function<bool(std::string_view)>&) override {
-    return false;
-  }
   bool readerInstalled = true;
 };
 

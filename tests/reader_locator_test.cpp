@@ -8,6 +8,7 @@
 #include <set>
 
 #include "platform/memory_registry.h"
+#include "support/inert_file_system.h"
 #include "support/redirected_registry.h"
 #include "support/temp_folder.h"
 #include "support/unique_name.h"
@@ -18,21 +19,12 @@ using pellwick::LocateReader;
 using platform::RegistryValue;
 
 // Every path exists except the ones named missing; records what was asked.
-class FakeFiles final : public platform::FileSystem {
+class FakeFiles final : public testing_support::InertFileSystem {
  public:
   explicit FakeFiles(std::set<std::string> missing) : missing_(std::move(missing)) {}
   bool Exists(const std::string& path) override {
     asked.push_back(path);
     return missing_.count(path) == 0;
-  }
-  platform::CreateFolderResult CreateFolder(const std::string&) override {
-    return platform::CreateFolderResult::kFailed;
-  }
-  bool WriteWholeFile(const std::string&, std::string_view, platform::Durability) override {
-    return false;
-  }
-  bool ReadFileInPieces(const std::string&, const std::function<bool(std::string_view)>&) override {
-    return false;
   }
 
   std::vector<std::string> asked;

@@ -5,10 +5,11 @@
 #include <string>
 
 #include "log/run_log.h"
+#include "support/inert_file_system.h"
 
 namespace testing_support {
 
-class LogCapture final : private platform::FileSystem {
+class LogCapture final : private InertFileSystem {
  public:
   ostrel::RunLog log{*this, "L:\\update\\", [] { return std::string("T"); }};
   std::string text;
@@ -17,12 +18,6 @@ class LogCapture final : private platform::FileSystem {
   bool Exists(const std::string&) override { return true; }
   platform::CreateFolderResult CreateFolder(const std::string&) override {
     return platform::CreateFolderResult::kAlreadyExists;
-  }
-  bool WriteWholeFile(const std::string&, std::string_view, platform::Durability) override {
-    return false;
-  }
-  bool ReadFileInPieces(const std::string&, const std::function<bool(std::string_view)>&) override {
-    return false;
   }
   bool AppendToFile(const std::string&, std::string_view data) override {
     text.append(data);
