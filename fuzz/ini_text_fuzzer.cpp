@@ -18,19 +18,15 @@ namespace {
 
 using platform::TrimProfileBlanks;
 
-// The lines of a text without their line breaks (LF, or CR LF); no empty line for a final break.
+// The lines of a text without their line breaks (CR LF, LF or a CR alone); no empty line for a
+// final break.
 std::vector<std::string_view> Lines(std::string_view text) {
   std::vector<std::string_view> lines;
   while (!text.empty()) {
-    const std::size_t end = text.find('\n');
-    std::string_view line = text.substr(0, end);
-    if (end == std::string_view::npos) {
-      text = std::string_view();
-    } else {
-      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-      text.remove_prefix(end + 1);
-    }
-    lines.push_back(line);
+    const std::size_t end = std::min(text.find_first_of("\r\n"), text.size());
+    lines.push_back(text.substr(0, end));
+    text.remove_prefix(
+        std::min(text.compare(end, 2, "\r\n") == 0 ? end + 2 : end + 1, text.size()));
   }
   return lines;
 }
@@ -69,9 +65,7 @@ void CheckOnlyTheKeysLineChanged(std::string_view before, std::string_view after
     fuzz::Check(removed == 0 && tail == 0 && !now[head].empty() && now[head].front() == '[',
                 "a new section is added at the end");
   }
-  std::string_view keyLine = now[head + added - 1];
-  // A last line without a line feed keeps the CR it ended in (values hold no CR).
-  if (!keyLine.empty() && keyLine.back() == '\r') keyLine.remove_suffix(1);
+  const std::string_view keyLine = now[head + added - 1];
   const std::size_t equals = keyLine.find('=');
   fuzz::Check(equals != keyLine.npos &&
                   platform::EqualsIgnoringAsciiCase(TrimProfileBlanks(keyLine.substr(0, equals)),

@@ -18,6 +18,7 @@
 
 #include "fuzz_support.h"
 #include "manifest/manifest.h"
+#include "manifest/manifest_entry.h"
 #include "platform/gbk.h"
 #include "platform/profile_store.h"
 
@@ -87,11 +88,6 @@ void CheckDone(platform::ProfileStore& profiles, const ostrel::UpdateFiles& file
   }
 }
 
-bool IsQuoted(const std::string& text) {
-  return text.size() >= 2 && (text.front() == '"' || text.front() == '\'') &&
-         text.back() == text.front();
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
@@ -123,9 +119,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const int32_t count = profiles.ReadInt(files.record, version, "oknum", 0);
   ostrel::RecordFileDone(profiles, files, name);
   CheckDone(profiles, files, name);
-  // Not when the version names no section (empty, or ending in half a character), a pair of
-  // quotes encloses the name (a read takes them off), or the count can grow no further.
-  if (!version.empty() && !fuzz::EndsInLoneLeadByte(version) && !IsQuoted(name) &&
+  // For every name the file-list page would fetch; not when the version names no section
+  // (empty, or ending in half a character) or the count can grow no further.
+  if (ostrel::IsSafeManifestEntry(name) && !version.empty() && !fuzz::EndsInLoneLeadByte(version) &&
       count < INT32_MAX) {
     fuzz::Check(ostrel::IsFileDone(profiles, files, name), "a recorded entry is done");
   }

@@ -120,6 +120,20 @@ TEST_F(Manifest, ForgottenFilesAreFetchedAgainAndOthersStayDone) {
   EXPECT_EQ(profiles.ReadString(files.record, "1.0.0.2", "ok4", "", 260), "a.dll");
 }
 
+// A read takes blanks and enclosing quotation marks off; the record keeps them all the same.
+TEST_F(Manifest, RecordedNamesWithBlanksOrQuotesAreDone) {
+  WriteManifest("[main]\r\nversion=1\r\n");
+  const char* const names[] = {" lead.dll", "trail.dll ", "\"q.dll\"", "'s.dll'"};
+  for (const char* name : names) ostrel::RecordFileDone(profiles, files, name);
+  const ostrel::FinishedDownloads finished(profiles, files);
+  for (const char* name : names) {
+    SCOPED_TRACE(name);
+    EXPECT_TRUE(ostrel::IsFileDone(profiles, files, name));
+    EXPECT_TRUE(finished.Contains(name));
+  }
+  EXPECT_FALSE(ostrel::IsFileDone(profiles, files, "q.dll"));
+}
+
 TEST_F(Manifest, DoubleByteCharactersCompareExactly) {
   WriteManifest("[main]\r\nversion=1\r\n");
   ostrel::RecordFileDone(profiles, files, "\x81\x41.dll");

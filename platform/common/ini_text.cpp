@@ -1,5 +1,6 @@
 #include "ini_text.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <string_view>
 
@@ -26,6 +27,10 @@ struct Section {
   std::vector<KeyLine> keys;
 };
 
+bool EndsInLineBreak(std::string_view text) {
+  return text.empty() || text.back() == '\n' || text.back() == '\r';
+}
+
 std::size_t FindLastClosingBracket(std::string_view line) {
   std::size_t found = std::string_view::npos;
   for (std::size_t pos = 0; pos < line.size(); pos += GbkCharLength(line, pos)) {
@@ -39,19 +44,18 @@ std::vector<Section> Parse(std::string_view text) {
   sections.push_back(Section{{}, false, 0, {}});
   std::size_t lineStart = 0;
   while (lineStart < text.size()) {
-    std::size_t breakPos = text.find('\n', lineStart);
-    const std::size_t nextLine = breakPos == std::string_view::npos ? text.size() : breakPos + 1;
-    if (breakPos == std::string_view::npos) breakPos = text.size();
+    // A line ends at CR LF, LF or a CR alone, as the platform's routines read it.
+    const std::size_t breakPos = std::min(text.find_first_of("\r\n", lineStart), text.size());
+    std::size_t nextLine = std::min(breakPos + 1, text.size());
+    if (text.compare(breakPos, 2, "\r\n") == 0) ++nextLine;
     const std::string_view line = Trim(text.substr(lineStart, breakPos - lineStart));
     if (!line.empty()) {
       const std::size_t close = line.front() == '[' ? FindLastClosingBracket(line) : line.npos;
       if (close != std::string_view::npos) {
         sections.push_back(Section{line.substr(1, close - 1), true, nextLine, {}});
       } else {
-        // The replaced range of a key line stops before its line break, CR LF or LF.
-        std::size_t textEnd = breakPos;
-        if (textEnd > lineStart && text[textEnd - 1] == '\r') --textEnd;
-        KeyLine key{line, std::nullopt, lineStart, textEnd};
+        // The replaced range of a key line stops before its line break.
+        KeyLine key{line, std::nullopt, lineStart, breakPos};
         const std::size_t equals = line.find('=');  // 0x3D is never a GBK trail byte
         if (equals != std::string_view::npos) {
           key.name = Trim(line.substr(0, equals));
@@ -114,7 +118,7 @@ void IniText::Set(const std::string& section, const std::string& key, const std:
   const Section* found = FindSection(sections, section);
   if (found == nullptr) {
     std::string added;
-    if (!content_.empty() && content_.back() != '\n') added += "\r\n";
+    if (!EndsInLineBreak(content_)) added += "\r\n";
     added += "[" + std::string(Trim(section)) + "]\r\n" + keyName + "=" + value + "\r\n";
     content_ += added;
     return;
@@ -126,7 +130,7 @@ void IniText::Set(const std::string& section, const std::string& key, const std:
   }
   std::size_t insertAt = found->lastLineEnd;
   std::string added = keyName + "=" + value + "\r\n";
-  if (insertAt > 0 && content_[insertAt - 1] != '\n') added.insert(0, "\r\n");
+  if (!EndsInLineBreak(std::string_view(content_).substr(0, insertAt))) added.insert(0, "\r\n");
   content_.insert(insertAt, added);
 }
 

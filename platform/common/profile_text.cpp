@@ -22,6 +22,16 @@ std::string ProfileValueAsRead(std::string_view stored, std::size_t bufferSize) 
   return std::string(value.substr(0, bufferSize - 1));
 }
 
+std::string ProfileValueToStore(std::string_view value) {
+  const bool enclosed = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+                        value.back() == value.front();
+  if (!value.empty() &&
+      (IsProfileBlank(value.front()) || IsProfileBlank(value.back()) || enclosed)) {
+    return "\"" + std::string(value) + "\"";
+  }
+  return std::string(value);
+}
+
 std::optional<std::pair<std::string, std::string>> ProfileKeyLine(std::string_view line) {
   const std::size_t equals = line.find('=');  // 0x3D is never a GBK trail byte
   const std::string_view name = TrimProfileBlanks(line.substr(0, equals));

@@ -70,6 +70,16 @@ const ReadCase kReadCases[] = {
     {"missing key", "[main]\r\nfilenum=1\r\n", "main", "version", 128, ""},
     {"comment line is no key", "[main]\r\n;version=1\r\n", "main", "version", 128, ""},
     {"line without '=' is the key, empty", "[main]\r\nv\r\nv=x\r\n", "main", "v", 128, ""},
+    {"form feed after a section header", "[1.0.0.9]\f\nok1=a\n", "1.0.0.9", "ok1", 128, "a"},
+    {"lines ended by LF alone", "[main]\nv=x\nw=y\n", "main", "w", 128, "y"},
+    {"byte 0xFF kept",
+     "[main]\r\nv=Same.dl\xff"
+     "D\n",
+     "main", "v", 128,
+     "Same.dl\xff"
+     "D"},
+    {"a CR alone ends the line", "[main]\r\nv=\"a\rb\"\r\nw=1\r\n", "main", "v", 128, "\"a"},
+    {"the text after a lone CR is a line", "[main]\r\nv=a\rw=b\r\n", "main", "w", 128, "b"},
 };
 
 TEST_F(IniContract, StringReads) {
@@ -94,6 +104,7 @@ struct IntCase {
 const IntCase kIntCases[] = {
     {"decimal", "[main]\r\nfilenum=3\r\n", 0, 3},
     {"digits then text", "[main]\r\nfilenum=42abc\r\n", 0, 42},
+    {"digits then '='", "[main]\r\nfilenum=12=#\r\n", 0, 12},
     {"blanks first", "[main]\r\nfilenum=   17\r\n", 0, 17},
     {"negative", "[main]\r\nfilenum=-7\r\n", 0, -7},
     {"plus sign", "[main]\r\nfilenum=+8\r\n", 0, 8},
@@ -173,6 +184,16 @@ TEST_F(IniContract, WriteReplacesInPlaceAndKeepsTheOtherLines) {
   EXPECT_EQ(store.ReadString(file, "a", "z", "", 128), "new");
   EXPECT_EQ(store.ReadString(file, "b", "x", "", 128), "3");
   EXPECT_EQ(ReadFileBytes(file), "[a]\r\nx=9\r\ny=2\r\nz=new\r\n[b]\r\nx=3\r\n");
+}
+
+// Values written as ProfileValueToStore gives them read back unchanged.
+TEST_F(IniContract, StoredValuesReadBack) {
+  for (const char* value : {"plain.dll", " lead.dll", "trail.dll ", "\ttab.dll\t", "\"x.dll\"",
+                            "'x.dll'", "\"\"", "\"half.dll", "a\"b\"", "\xd6\xd0 \x95\x5c"}) {
+    SCOPED_TRACE(value);
+    ASSERT_TRUE(store.WriteString(file, "1.0.0.9", "ok1", platform::ProfileValueToStore(value)));
+    EXPECT_EQ(store.ReadString(file, "1.0.0.9", "ok1", "", 260), value);
+  }
 }
 
 TEST_F(IniContract, WriteKeepsGbkText) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/gbk.h"
+#include "platform/profile_store.h"
 #include "settings/paths.h"
 
 namespace ostrel {
@@ -65,11 +66,13 @@ std::vector<std::string> RecordedEntries(platform::ProfileStore& profiles, const
   return entries;
 }
 
-// The count first, then the entry.
+// The count first, then the entry, quoted where a read would otherwise not give the name back
+// (blanks at either end, or quotation marks around it).
 void WriteRecordEntry(platform::ProfileStore& profiles, const UpdateFiles& files,
                       const std::string& version, int64_t number, const std::string& name) {
   profiles.WriteString(files.record, version, "oknum", std::to_string(number));
-  profiles.WriteString(files.record, version, "ok" + std::to_string(number), name);
+  profiles.WriteString(files.record, version, "ok" + std::to_string(number),
+                       platform::ProfileValueToStore(name));
 }
 
 }  // namespace

@@ -61,7 +61,7 @@ bool IsSafeManifestEntry(std::string_view entry) {
         return !IsManifestFileName(component) && !platform::IsPartialFileName(component);
       }
       start = pos + 1;
-    } else if (entry[pos] == ':' || entry[pos] == '\0') {
+    } else if (entry[pos] == ':' || static_cast<unsigned char>(entry[pos]) < 0x20) {
       return false;
     }
     pos += CharLength(entry, pos);

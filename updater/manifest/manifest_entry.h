@@ -8,8 +8,10 @@
 namespace ostrel {
 
 // False for an entry that is empty; absolute (starts with '\' or '/'); contains ':' (a drive
-// letter, an alternate data stream) or a zero byte (where the platform's name would end); has
-// a component made only of dots and blanks (".", "..", ".. ", or an empty one as in "a\\b");
+// letter, an alternate data stream), a zero byte (where the platform's name would end) or any
+// other control character (no Windows file name holds one, and a CR or LF would split the
+// record's line, so such a file could never be found done again); has a component made only
+// of dots and blanks (".", "..", ".. ", or an empty one as in "a\\b");
 // has a DOS device name as a component (CON, NUL, AUX, PRN, COM1-COM9, LPT1-LPT9, with or
 // without an extension); whose file name is update.ini or updateok.ini or ends in ".partial"
 // (the temporary name a file is written under before it is renamed into place: no accepted

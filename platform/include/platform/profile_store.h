@@ -40,6 +40,11 @@ class ProfileStore {
 std::string ReadProfileStringFromText(std::string_view content, const std::string& section,
                                       const std::string& key, std::size_t bufferSize);
 
+// What to write so that ReadString gives `value` back: the value itself, or the value between
+// double quotation marks where a read would take off its blanks or a pair of quotation marks
+// enclosing it. No written text reads back as a value holding a CR or LF.
+std::string ProfileValueToStore(std::string_view value);
+
 // The running system's profile routines: the Win32 ones on Windows, the portable INI engine
 // over the host's files elsewhere.
 ProfileStore& SystemProfileStore();
