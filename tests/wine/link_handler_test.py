@@ -69,8 +69,8 @@ class Prefix:
         subprocess.run(["wineserver", "-k"], env=self.env, capture_output=True)
 
 
-def mint(args, key=None, **fields):
-    command = [args.mint, "mint", "--signing-key", key or args.key,
+def mint(args, signing_key=None, **fields):
+    command = [args.mint, "mint", "--signing-key", signing_key or args.key,
                "--site", "https://www.morvane.net/book/A1"]
     defaults = {"url": "http://books.morvane.net/data", "id": "A1", "type": "2", "page": "15",
                 "key": "k", "name": "n"}
@@ -191,18 +191,20 @@ def run_cases(args, prefix, work):
     middle = len(ticket_text) // 2
     flipped = ticket_text[:middle] + ("B" if ticket_text[middle] == "A" else "A") + \
         ticket_text[middle + 1:]
+    # (what, the handler's arguments, its exit code: 2 for a wrong number of arguments)
     refused = [
-        ("replayed", [valid]),
-        ("a changed character", ["tavrel-read:" + flipped]),
-        ("unknown key", [mint(args, key=os.path.join(other_key, "launch-key.pem"))]),
-        ("expired", [mint(args, expiry=str(int(time.time()) - 3600))]),
-        ("oversized", [mint(args) + "A" * 2100]),
-        ("extra text", [mint(args) + "AAAA"]),
-        ("extra argument", [mint(args), "-url", "x"]),
-        ("a file url", [mint(args, url="file:///c:/windows")]),
-        ("an id read as an option", [mint(args, id="-t")]),
+        ("replayed", [valid], 1),
+        ("a changed character", ["tavrel-read:" + flipped], 1),
+        ("unknown key",
+         [mint(args, signing_key=os.path.join(other_key, "launch-key.pem"))], 1),
+        ("expired", [mint(args, expiry=str(int(time.time()) - 3600))], 1),
+        ("oversized", [mint(args) + "A" * 2100], 1),
+        ("extra text", [mint(args) + "AAAA"], 1),
+        ("extra argument", [mint(args), "-url", "x"], 2),
+        ("a file url", [mint(args, url="file:///c:/windows")], 1),
+        ("an id read as an option", [mint(args, id="-t")], 1),
     ]
-    for what, arguments in refused:
+    for what, arguments, exit_code in refused:
         if os.path.exists(record):
             os.remove(record)
         # The message's quiet spell is over, so each refusal shows it.
@@ -211,7 +213,8 @@ def run_cases(args, prefix, work):
         command = " ".join('"%s"' % part for part in [handler] + arguments)
         driven = prefix.run(args.uidriver, "--timeout", "30000", "start", command,
                             "window", CAPTION, "expect-text", STATIC_TEXT_ID, MESSAGE,
-                            "command", "IDOK", "gone", "expect-exit", "1", timeout=180)
+                            "command", "IDOK", "gone", "expect-exit", str(exit_code),
+                            timeout=180)
         check(driven.returncode == 0, "%s: %s" % (what, driven.stderr.decode("utf-8",
                                                                              "replace")))
         # The handler has ended: whatever it had started would have been started by now, but
