@@ -1,5 +1,8 @@
 #include "link/launch_ticket.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "platform/gbk.h"
 
 namespace pellwick {

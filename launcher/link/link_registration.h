@@ -10,14 +10,15 @@
 
 namespace pellwick {
 
-// %MODULE% is the handler's full path. The link reaches the handler quoted as one argument.
+// %MODULE% is the handler's full path. The link reaches the handler quoted as one argument; the
+// icon is named in the documented "path,index" form, which takes no quotes.
 inline constexpr char kLinkRegistrationScript[] =
     "HKCR\r\n"
     "{\r\n"
     "\tForceRemove tavrel-read = s 'URL:Tavrel book link'\r\n"
     "\t{\r\n"
     "\t\tval 'URL Protocol' = s ''\r\n"
-    "\t\tDefaultIcon = s '\"%MODULE%\",0'\r\n"
+    "\t\tDefaultIcon = s '%MODULE%,0'\r\n"
     "\t\tshell\r\n"
     "\t\t{\r\n"
     "\t\t\topen\r\n"

@@ -195,7 +195,7 @@ def run_cases(args, prefix, work):
     check(prefix.value("HKCR\\tavrel-read\\shell\\open\\command") ==
           '"%s" "%%1"' % handler, "the command is not the handler with the link quoted")
     check(prefix.value("HKCR\\tavrel-read", "URL Protocol") == "", "no URL Protocol value")
-    check(prefix.value("HKCR\\tavrel-read\\DefaultIcon") == '"%s",0' % handler,
+    check(prefix.value("HKCR\\tavrel-read\\DefaultIcon") == '%s,0' % handler,
           "no DefaultIcon")
 
     valid = None
