@@ -145,3 +145,4 @@ echo "  readme.txt: $(tr -d '\r' < "$reader/readme.txt" | head -1)"
 [ "$auto" -eq 1 ] && echo "  screenshots in $out"
 
 "$root/tools/pellwick_demo.sh"
+"$root/tools/link_demo.sh"
