@@ -254,7 +254,7 @@ void SetPolicy(HKEY root, const wchar_t* entries) {
 }
 
 TEST_F(SiteLock, OnlyTheAdministratorsPolicyExtendsTheList) {
-  PageSite site(L"http://library.example/books/", L"");
+  PageSite site(L"https://library.example/books/", L"");
   IReadInfo* control = NewControl(static_cast<IOleClientSite*>(&site));
   const struct {
     const char* what;
