@@ -13,6 +13,7 @@
 #include "support/fake_server.h"
 #include "support/fake_signatures.h"
 #include "support/log_capture.h"
+#include "support/memory_mark.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -255,7 +256,8 @@ TEST_F(ManifestDownload, RefusedManifestsAreNotStoredASignedOneIsAndLeavesItsMar
   testing_support::FakeSignatures crypto;
   const TrustSettings settings{{testing_support::kKeyA}};
   std::vector<std::string> verdicts;
-  const TrustContext context{settings, crypto, registry,
+  testing_support::MemoryMark mark;
+  const TrustContext context{settings, crypto, mark,
                              [&verdicts](const std::string& line) { verdicts.push_back(line); }};
   trust = &context;
   const std::string body = "[main]\r\nversion=1.0.0.2\r\n";
@@ -266,9 +268,9 @@ TEST_F(ManifestDownload, RefusedManifestsAreNotStoredASignedOneIsAndLeavesItsMar
     SCOPED_TRACE(refused);
     client.bodies["/update.htm"] = refused;
     Run();
-    EXPECT_EQ(view.calls.back(), std::string("message ") + kConnectFailedText);
+    EXPECT_EQ(view.calls.back(), std::string("message ") + kManifestRefusedText);
     EXPECT_EQ(Manifest(), "old");
-    EXPECT_FALSE(ReadSignedVersionMark(registry));
+    EXPECT_EQ(mark.reading.state, MarkReading::State::kNone);
   }
   EXPECT_EQ(
       verdicts,
@@ -284,7 +286,7 @@ TEST_F(ManifestDownload, RefusedManifestsAreNotStoredASignedOneIsAndLeavesItsMar
   ManifestDownloadWorker({registry, files, folder, client, clock, log, trust}, fresh);
   EXPECT_EQ(state->Outcome(), Outcome::Succeeded);
   EXPECT_EQ(Manifest(), good);
-  EXPECT_EQ(ReadSignedVersionMark(registry), "1.0.0.2");
+  EXPECT_EQ(mark.reading.version, "1.0.0.2");
 }
 
 TEST(ServerChoice, ClampsAndCommits) {

@@ -16,6 +16,7 @@
 #include "support/fake_signatures.h"
 #include "support/inert_file_system.h"
 #include "support/log_capture.h"
+#include "support/memory_mark.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -543,7 +544,8 @@ TEST_F(FileDownload, WithASignedManifestOnlyThePromisedBytesAreStored) {
   testing_support::FakeSignatures crypto;
   const TrustSettings settings{{testing_support::kKeyA}};
   std::vector<std::string> refusals;
-  const TrustContext context{settings, crypto, registry,
+  testing_support::MemoryMark mark;
+  const TrustContext context{settings, crypto, mark,
                              [&refusals](const std::string& line) { refusals.push_back(line); }};
   trust = &context;
   WriteFileBytes(

@@ -172,8 +172,9 @@ class FakeProcesses : public platform::Processes {
     log.push_back("terminate " + std::to_string(processId) + " " + std::to_string(exitCode));
     return terminateSucceeds;
   }
-  bool Start(const std::string& application, const std::string& commandLine) override {
-    log.push_back("start " + application + " | " + commandLine);
+  bool Start(const std::string& application, const std::string& commandLine,
+             const std::string& currentFolder) override {
+    log.push_back("start " + application + " | " + commandLine + " in " + currentFolder);
     return true;
   }
 
@@ -450,15 +451,17 @@ TEST(StartInstaller, QuotedPathAsTheOnlyWordAndLengthLimit) {
   } cases[] = {
       {"a blank in the folder",
        "C:\\Program Files\\Reader\\setup.exe",
-       {"start C:\\Program Files\\Reader\\setup.exe | \"C:\\Program Files\\Reader\\setup.exe\""}},
-      {"255 bytes fit", at255, {"start " + at255 + " | \"" + at255 + "\""}},
+       {"start C:\\Program Files\\Reader\\setup.exe | \"C:\\Program Files\\Reader\\setup.exe\" in "
+        "C:\\Program Files\\Reader\\"}},
+      {"255 bytes fit", at255, {"start " + at255 + " | \"" + at255 + "\" in C:\\"}},
       {"256 bytes are refused", at255 + "x", {}},
       {"empty is refused", "", {}},
   };
   for (const auto& row : cases) {
     SCOPED_TRACE(row.what);
     FakeProcesses processes;
-    EXPECT_EQ(ostrel::StartInstaller(processes, row.path), !row.expectedLog.empty());
+    const std::string folder = row.path.substr(0, row.path.rfind('\\') + 1);
+    EXPECT_EQ(ostrel::StartInstaller(processes, row.path, folder), !row.expectedLog.empty());
     EXPECT_EQ(processes.log, row.expectedLog);
   }
 }
@@ -488,7 +491,6 @@ TEST_F(InstallUpdate, EveryStepIsLoggedWithItsError) {
   Run();
   EXPECT_EQ(capture.text,
             "T install: reader (process 20) terminated\r\n"
-            "T install: C:\\Reader\\update\\setup.exe not copied, error 32\r\n"
             "T install: C:\\Reader\\update\\reader.dll not moved now, error 32; it replaces "
             "C:\\Reader\\reader.dll at the next restart\r\n"
             "T install: moved C:\\Reader\\update\\setup.exe to C:\\Reader\\setup.exe\r\n"
@@ -518,9 +520,10 @@ TEST_F(InstallUpdate, WholeUpdate) {
   EXPECT_TRUE(report.readerTerminated);
   EXPECT_TRUE(report.installerStarted);
   EXPECT_EQ(report.installerPath, "C:\\Reader\\setup.exe");
-  EXPECT_EQ(processes.log, (Strings{"terminate 20 1", "installing shown",
-                                    "start C:\\Reader\\setup.exe | \"C:\\Reader\\setup.exe\""}));
-  EXPECT_EQ(disk.copies, Strings{"C:\\Reader\\update\\setup.exe -> C:\\Reader\\setup.exe"});
+  EXPECT_EQ(processes.log,
+            (Strings{"terminate 20 1", "installing shown",
+                     "start C:\\Reader\\setup.exe | \"C:\\Reader\\setup.exe\" in C:\\Reader\\"}));
+  EXPECT_TRUE(disk.copies.empty());
   Strings program = disk.Below("C:\\Reader");
   std::sort(program.begin(), program.end());
   EXPECT_EQ(program,
@@ -571,7 +574,6 @@ TEST_F(InstallUpdate, InstallerEntryRules) {
 
     EXPECT_EQ(report.installerStarted, row.started);
     EXPECT_EQ(report.installerPath, row.started ? "C:\\Reader\\" + row.file1 : "");
-    EXPECT_EQ(disk.copies.size(), row.started ? 1u : 0u);
     // The tree moves whatever file1 says.
     EXPECT_TRUE(disk.Has("C:\\Reader\\a.dll"));
     const bool anyStart =
@@ -585,8 +587,6 @@ TEST_F(InstallUpdate, SubfolderInstallerMovedThenStarted) {
   manifest.file1 = "bin\\setup.exe";
   AddFiles(disk, "C:\\Reader\\update\\", {"update.ini", "bin\\setup.exe=installer"});
   const ostrel::InstallReport report = Run();
-  // The copy finds no bin folder yet; the move creates it.
-  EXPECT_FALSE(disk.copies.empty());
   EXPECT_EQ(disk.Below("C:\\Reader\\bin"), Strings{"setup.exe=installer"});
   EXPECT_TRUE(report.installerStarted);
   EXPECT_EQ(report.installerPath, "C:\\Reader\\bin\\setup.exe");
@@ -599,15 +599,42 @@ TEST_F(InstallUpdate, InstallerAlreadyThereIsReplacedByTheDownload) {
   EXPECT_EQ(disk.Below("C:\\Reader"), Strings{"setup.exe=installer"});
 }
 
-TEST_F(InstallUpdate, InstallerInUseStartsTheCopy) {
-  // The program folder's installer was absent, so the copy put the new one there; the move
-  // of update\setup.exe then waits for the restart (here: the target in use by then).
-  disk.inUse.insert(FakeDisk::Key("C:\\Reader\\setup.exe"));
-  AddFiles(disk, "C:\\Reader\\update\\", {"update.ini", "setup.exe=installer"});
-  const ostrel::InstallReport report = Run();
-  EXPECT_TRUE(report.installerStarted);
-  EXPECT_EQ(disk.Below("C:\\Reader"),
-            (Strings{"setup.exe=installer", "update\\", "update\\setup.exe=installer"}));
+TEST_F(InstallUpdate, OnlyTheInstallerThisUpdateBroughtStarts) {
+  const struct {
+    const char* what;
+    bool brought;       // update\setup.exe is there
+    bool oldInUse;      // an older setup.exe in the program folder, held open
+    bool checkPasses;   // the copy left in update\ is still the promised file
+    std::string start;  // what starts, "" for nothing
+    bool withheld;
+  } cases[] = {
+      {"moved over the old one", true, false, false, "C:\\Reader\\setup.exe", false},
+      {"the old one in use: the checked copy in update\\ starts", true, true, true,
+       "C:\\Reader\\update\\setup.exe", false},
+      {"the old one in use, the copy changed: nothing starts", true, true, false, "", true},
+      {"not brought: the old one never starts", false, false, true, "", false},
+  };
+  for (const auto& row : cases) {
+    SCOPED_TRACE(row.what);
+    disk = FakeDisk();
+    processes = FakeProcesses();
+    disk.AddFile("C:\\Reader\\setup.exe", "old installer");
+    if (row.oldInUse) disk.inUse.insert(FakeDisk::Key("C:\\Reader\\setup.exe"));
+    AddFiles(disk, "C:\\Reader\\update\\",
+             row.brought ? Strings{"update.ini", "setup.exe=installer"} : Strings{"update.ini"});
+    const ostrel::InstallReport report = ostrel::InstallUpdate(
+        {disk, disk, manifest, processes, capture.log, ostrel::ProgramFolder(disk.programFile())},
+        {}, {}, [&row](const std::string& path) {
+          EXPECT_EQ(path, "C:\\Reader\\update\\setup.exe");
+          return row.checkPasses;
+        });
+    EXPECT_EQ(processes.log, row.start.empty() ? Strings{}
+                                               : Strings{"start " + row.start + " | \"" +
+                                                         row.start + "\" in C:\\Reader\\"});
+    EXPECT_EQ(report.installerStarted, !row.start.empty());
+    EXPECT_EQ(report.installerWithheld, row.withheld);
+    EXPECT_EQ(disk.Has("C:\\Reader\\update\\setup.exe"), row.oldInUse);
+  }
 }
 
 TEST_F(InstallUpdate, InstallerPathOver255BytesIsNotStartedButTheTreeMoves) {

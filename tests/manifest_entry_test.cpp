@@ -86,6 +86,7 @@ const EntryCase kEntryCases[] = {
     {"the log", "ostrel.log", false},
     {"the older log in capitals", "OSTREL.LOG.1", false},
     {"the log with a trailing blank", "ostrel.log ", false},
+    {"the signed-version mark", "OSTREL-signed-version.txt.", false},
 };
 
 TEST(ManifestEntry, SafeEntries) {

@@ -9,9 +9,9 @@
 #include <functional>
 
 #include "platform/crypto.h"
-#include "platform/memory_registry.h"
 #include "publisher.h"
 #include "signing_key.h"
+#include "support/memory_mark.h"
 #include "support/temp_folder.h"
 #include "trust/file_checks.h"
 #include "trust/update_trust.h"
@@ -83,9 +83,24 @@ class Publishing : public ::testing::Test {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   }
-  int Verify(const std::string& pub = "keys/update-key.pub") {
+  int Verify(const std::vector<std::string>& pubs = {"keys/update-key.pub"},
+             std::optional<std::string> previous = std::nullopt) {
     problems.clear();
-    return publish::Verify(options.published, Host(pub), out);
+    publish::VerifyOptions verify{options.published, {}, std::move(previous)};
+    for (const std::string& pub : pubs) verify.publicKeys.push_back(Host(pub));
+    return publish::Verify(verify, out);
+  }
+  // The published manifest with `from` replaced by `to`, signed again with the key.
+  void ResignWith(const std::string& from, const std::string& to) {
+    const std::string published = Read(options.published / "update.htm");
+    std::string body(ostrel::SplitSignature(published).body);
+    body.replace(body.find(from), from.size(), to);
+    std::string why;
+    const auto key = publish::SigningKey::Load(options.key, why);
+    ASSERT_TRUE(key) << why;
+    Write(options.published / "update.htm",
+          body + ostrel::SignatureLine(ostrel::KeyIdOf(platform::SystemCrypto(), key->point()),
+                                       key->Sign(body)));
   }
 
   testing_support::TempFolder folder;
@@ -117,9 +132,9 @@ TEST_F(Publishing, RoundTripThatOstrelAccepts) {
   std::string why;
   const auto point = publish::LoadPublicKey(Host("keys/update-key.pub"), why);
   ASSERT_TRUE(point) << why;
-  platform::MemoryRegistry registry;
+  testing_support::MemoryMark mark;
   const ostrel::TrustSettings settings{{*point}, true};
-  const ostrel::TrustContext trust{settings, platform::SystemCrypto(), registry, {}};
+  const ostrel::TrustContext trust{settings, platform::SystemCrypto(), mark, {}};
   const std::string manifest = Read(options.published / "update.htm");
   EXPECT_TRUE(ostrel::JudgeManifest(trust, manifest).Signed());
   const auto promises = ostrel::FilePromises::Read(platform::SystemProfileStore(),
@@ -140,7 +155,7 @@ TEST_F(Publishing, VerifyFindsEachChange) {
   EXPECT_EQ(Verify(), 0);
 
   ASSERT_EQ(publish::KeyGen(Host("other"), out), 0);
-  EXPECT_EQ(Verify("other/update-key.pub"), 1);
+  EXPECT_EQ(Verify({"other/update-key.pub"}), 1);
   EXPECT_NE(problems.at(0).find("signed by key"), std::string::npos);
 
   std::string manifest = Read(options.published / "update.htm");
@@ -148,6 +163,45 @@ TEST_F(Publishing, VerifyFindsEachChange) {
   Write(options.published / "update.htm", manifest);
   EXPECT_EQ(Verify(), 1);
   EXPECT_NE(problems.at(0).find("does not match"), std::string::npos);
+}
+
+TEST_F(Publishing, VerifyChecksWhatOstrelChecks) {
+  ASSERT_EQ(publish::Publish(options, out), 0);
+  ASSERT_EQ(publish::KeyGen(Host("next"), out), 0);
+  const struct {
+    const char* what;
+    std::vector<std::string> pubs;
+    std::optional<std::string> previous;
+    std::pair<std::string, std::string> resign;  // replace first by second, sign again
+    const char* problem;                         // nullptr: verified
+  } cases[] = {
+      {"any of the build's keys", {"next/update-key.pub", "keys/update-key.pub"}, {}, {}, nullptr},
+      {"none of them", {"next/update-key.pub"}, {}, {}, "not by a key given"},
+      {"above the previous release", {"keys/update-key.pub"}, "1.0.0.1", {}, nullptr},
+      {"the previous release again", {"keys/update-key.pub"}, "1.0.0.2", {}, "is not above"},
+      {"an installer without size and SHA-256",
+       {"keys/update-key.pub"},
+       {},
+       {"[files]\r\nfile1=", "[files]\r\nfile9="},
+       "the installer setup.exe"},
+      {"an installer the list leaves out",
+       {"keys/update-key.pub"},
+       {},
+       {"filenum=4", "filenum=0"},
+       "the installer setup.exe"},
+  };
+  const std::string published = Read(options.published / "update.htm");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Write(options.published / "update.htm", published);
+    if (!c.resign.first.empty()) ResignWith(c.resign.first, c.resign.second);
+    EXPECT_EQ(Verify(c.pubs, c.previous), c.problem == nullptr ? 0 : 1);
+    if (c.problem != nullptr) {
+      EXPECT_TRUE(std::any_of(problems.begin(), problems.end(), [&](const std::string& line) {
+        return line.find(c.problem) != std::string::npos;
+      })) << (problems.empty() ? "" : problems[0]);
+    }
+  }
 }
 
 TEST_F(Publishing, RefusesWithEveryProblemAndWritesNothing) {
@@ -166,12 +220,23 @@ TEST_F(Publishing, RefusesWithEveryProblemAndWritesNothing) {
       {"a name", [](Publishing& t) { Write(t.options.release / "NUL", "x"); }, "NUL"},
       {"letter case", [](Publishing& t) { Write(t.options.release / "README.txt", "x"); },
        "letter case"},
+      {"a link to the private key",
+       [](Publishing& t) {
+         fs::create_symlink(t.options.key, t.options.release / "books" / "key.pem");
+       },
+       "books/key.pem: a symbolic link"},
+      {"a link to a folder",
+       [](Publishing& t) { fs::create_directory_symlink(t.Host("keys"), t.options.release / "k"); },
+       "k: a symbolic link"},
+      {"a pipe", [](Publishing& t) { ::mkfifo((t.options.release / "pipe").c_str(), 0600); },
+       "pipe: not a regular file"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     fs::remove_all(options.published);
     fs::remove(options.release / "NUL");
     fs::remove(options.release / "README.txt");
+    for (const char* made : {"books/key.pem", "k", "pipe"}) fs::remove(options.release / made);
     const publish::PublishOptions kept = options;
     c.change(*this);
     problems.clear();
@@ -180,6 +245,9 @@ TEST_F(Publishing, RefusesWithEveryProblemAndWritesNothing) {
       return line.find(c.problem) != std::string::npos;
     }));
     EXPECT_FALSE(fs::exists(options.published / "update.htm"));
+    if (std::string(c.what) != "OUT_DIR not empty") {
+      EXPECT_FALSE(fs::exists(options.published));
+    }
     options = kept;
   }
 }

@@ -25,12 +25,16 @@ TEST(AllowList, KeepsHostNamesAndWildcardsOnly) {
     std::string entries;
     std::vector<std::string> kept;
   } rows[] = {
-      {"morvane.net;*.morvane.net", {"morvane.net", "*.morvane.net"}},
-      {" Library.Example. ;\t*.CDN.example ;", {"library.example", "*.cdn.example"}},
+      {"morvane.net;*.morvane.net", {"https://morvane.net", "https://*.morvane.net"}},
+      {" Library.Example. ;\t*.CDN.example ;",
+       {"https://library.example", "https://*.cdn.example"}},
       {";;", {}},
-      {"*;*.;.x;x..y;a b;*.*.x;x*.y;http://x.net;x.net/;x.net:80;x_y.net", {}},
+      {"*;*.;.x;x..y;a b;*.*.x;x*.y;ftp://x.net;x.net/;x.net:0;x.net:65536;x.net:;x_y.net", {}},
+      {"HTTP://Lib.example.org;https://a.net:443;http://a.net:80;*.a.net:8443;http://b.net:443",
+       {"http://lib.example.org", "https://a.net", "http://a.net", "https://*.a.net:8443",
+        "http://b.net:443"}},
       {std::string(63, 'a') + ".net;" + std::string(64, 'b') + ".net",
-       {std::string(63, 'a') + ".net"}},
+       {"https://" + std::string(63, 'a') + ".net"}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.entries);
@@ -38,8 +42,29 @@ TEST(AllowList, KeepsHostNamesAndWildcardsOnly) {
   }
 }
 
+TEST(SiteLock, SchemeAndPortAsTheEntriesSay) {
+  // The built-in list, with a policy entry for a plain-http library.
+  const AllowList list =
+      ListOf(std::string(pellwick::kBuiltInAllowedSites) + ";http://lib.example.org");
+  const struct {
+    std::u16string address;
+    bool allowed;
+  } rows[] = {
+      {u"https://www.morvane.net/", true},       {u"https://morvane.net:443/", true},
+      {u"http://www.morvane.net/", false},       {u"https://www.morvane.net:8443/", false},
+      {u"http://www.morvane.net.:8080/", false}, {u"http://www.morvane.net:443/", false},
+      {u"http://lib.example.org/books", true},   {u"http://lib.example.org:8080/", false},
+      {u"https://lib.example.org/", false},      {u"http://www.lib.example.org/", false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(platform::Utf16ToAnsi(row.address));
+    EXPECT_EQ(IsAllowedPage(row.address, list), row.allowed);
+  }
+}
+
 TEST(SiteLock, PagesOfTheListedSitesOnly) {
-  const AllowList list = ListOf("morvane.net;*.morvane.net");
+  const AllowList list = ListOf(
+      "morvane.net;*.morvane.net;http://morvane.net;http://*.morvane.net;http://morvane.net:8080");
   const struct {
     std::u16string address;
     bool allowed;
@@ -84,7 +109,7 @@ TEST(SiteLock, PagesOfTheListedSitesOnly) {
 }
 
 TEST(SiteLock, EveryAddressTheSiteGivesMustBeAllowed) {
-  const AllowList list = ListOf("morvane.net");
+  const AllowList list = ListOf("http://morvane.net");
   using Addresses = std::vector<std::u16string>;
   EXPECT_TRUE(IsAllowedPage(Addresses{u"http://morvane.net/a"}, list));
   EXPECT_TRUE(IsAllowedPage(Addresses{u"http://morvane.net/a", u"http://morvane.net/"}, list));
@@ -105,12 +130,12 @@ TEST(SiteLock, AnAdministratorsPolicyExtendsTheBuiltInList) {
     std::vector<std::string> added;
   } rows[] = {
       {"a string",
-       platform::StringValue("library.example; *.cdn.example"),
-       {"library.example", "*.cdn.example"}},
+       platform::StringValue("library.example; http://*.cdn.example"),
+       {"https://library.example", "http://*.cdn.example"}},
       {"up to the first zero",
        {platform::kRegSz, std::string("a.example\0b.example", 19)},
-       {"a.example"}},
-      {"without a terminating zero", {platform::kRegSz, "a.example"}, {"a.example"}},
+       {"https://a.example"}},
+      {"without a terminating zero", {platform::kRegSz, "a.example"}, {"https://a.example"}},
       {"another type", {platform::kRegExpandSz, platform::StringValue("a.example").data}, {}},
   };
   for (const auto& row : rows) {

@@ -8,9 +8,11 @@
 
 #include "platform/gbk.h"
 #include "platform/memory_registry.h"
+#include "platform/registry.h"
 #include "settings/paths.h"
 #include "settings/registry_values.h"
 #include "support/fake_signatures.h"
+#include "support/memory_mark.h"
 #include "support/temp_folder.h"
 #include "trust/file_checks.h"
 #include "trust/update_trust.h"
@@ -100,18 +102,25 @@ class Trust : public ::testing::Test {
   std::string Manifest(const std::string& version) {
     return "[main]\r\nversion=" + version + "\r\nfilenum=0\r\n";
   }
-  void Mark(const std::string& version) {
-    registry.CreateKey(kReaderKey)->SetValue(kSignedVersionValue, platform::StringValue(version));
-  }
+  void Mark(const std::string& version) { mark.Write(version); }
   TrustContext Context() {
-    return {settings, crypto, registry,
-            [this](const std::string& line) { logged.push_back(line); }};
+    return {settings, crypto, mark, [this](const std::string& line) { logged.push_back(line); }};
   }
 
   TrustSettings settings{{kKeyA}};
   std::vector<std::string> logged;
   FakeSignatures crypto;
-  platform::MemoryRegistry registry;
+  testing_support::MemoryMark mark;
+};
+
+// A system without the algorithms, as Windows XP without CNG.
+class NoAlgorithms final : public platform::Crypto {
+ public:
+  std::unique_ptr<platform::Sha256Hash> NewSha256() override { return nullptr; }
+  bool VerifyP256Sha256(std::string_view, std::string_view, std::string_view) override {
+    return false;
+  }
+  bool CanVerifyP256Sha256() override { return false; }
 };
 
 TEST_F(Trust, WhichManifestsAreAccepted) {
@@ -127,8 +136,21 @@ TEST_F(Trust, WhichManifestsAreAccepted) {
        [](Trust& t) { return t.Manifest("2"); }, ManifestVerdict::kUnsigned},
       {"no keys: a signature line is not looked at", false, false, "1",
        [](Trust& t) { return t.Manifest("2") + kLine; }, ManifestVerdict::kUnsigned},
-      {"unsigned before any signed one", true, false, nullptr,
+      {"unsigned on first contact, signatures required", true, true, nullptr,
+       [](Trust& t) { return t.Manifest("2"); }, ManifestVerdict::kUnsignedRefused},
+      {"unsigned before any signed one, opted out", true, false, nullptr,
        [](Trust& t) { return t.Manifest("2"); }, ManifestVerdict::kUnsigned},
+      {"a stripped signature, signatures required", true, true, nullptr,
+       [](Trust& t) {
+         const std::string whole = t.crypto.Signed(kKeyA, t.Manifest("2"));
+         return whole.substr(0, whole.find(";ostrel-signature"));
+       },
+       ManifestVerdict::kUnsignedRefused},
+      {"signed, but the mark is unreadable", true, false, "?",
+       [](Trust& t) { return t.crypto.Signed(kKeyA, t.Manifest("2")); },
+       ManifestVerdict::kMarkUnreadable},
+      {"unsigned, opted out, the mark unreadable", true, false, "?",
+       [](Trust& t) { return t.Manifest("2"); }, ManifestVerdict::kMarkUnreadable},
       {"unsigned after a signed one", true, false, "1", [](Trust& t) { return t.Manifest("2"); },
        ManifestVerdict::kUnsignedRefused},
       {"unsigned where the build requires signatures", true, true, nullptr,
@@ -156,8 +178,12 @@ TEST_F(Trust, WhichManifestsAreAccepted) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    registry.DeleteTree(kReaderKey);
-    if (c.mark != nullptr) Mark(c.mark);
+    mark.reading = {};
+    if (c.mark != nullptr && std::string(c.mark) == "?") {
+      mark.reading.state = MarkReading::State::kUnreadable;
+    } else if (c.mark != nullptr) {
+      Mark(c.mark);
+    }
     settings.keys = c.keys ? std::vector<std::string>{kKeyA} : std::vector<std::string>{};
     settings.requireSigned = c.requireSigned;
     EXPECT_EQ(VerdictName(JudgeManifest(Context(), c.manifest(*this)).verdict),
@@ -165,29 +191,114 @@ TEST_F(Trust, WhichManifestsAreAccepted) {
   }
 }
 
-TEST_F(Trust, TheMarkOnlyRises) {
+TEST_F(Trust, NoAlgorithmsNoUpdate) {
+  NoAlgorithms none;
+  for (const bool requireSigned : {true, false}) {
+    settings.requireSigned = requireSigned;
+    for (const std::string& manifest : {Manifest("2"), crypto.Signed(kKeyA, Manifest("2"))}) {
+      const TrustContext trust{settings, none, mark, {}};
+      EXPECT_EQ(JudgeManifest(trust, manifest).verdict, ManifestVerdict::kCannotVerify);
+    }
+  }
+}
+
+// The mark in the program folder, shared by the installation's users, and the per-user
+// registry value of earlier builds taken over once.
+class FolderMark : public Trust {
+ protected:
+  std::string MarkPath() { return program.Child(kSignedMarkName); }
+  ProgramFolderMark Folder() {
+    return ProgramFolderMark(platform::SystemFileSystem(), userRegistry,
+                             ostrel::ProgramFolder(program.Child("Ostrel.exe")));
+  }
+  void RegistryMark(const platform::RegistryValue& value) {
+    userRegistry.CreateKey(kReaderKey)->SetValue(kSignedVersionValue, value);
+  }
+  bool RegistryMarkLeft() {
+    platform::RegistryValue value;
+    const auto key = userRegistry.OpenKey(kReaderKey);
+    return key &&
+           key->QueryValue(kSignedVersionValue, 4096, value) != platform::QueryStatus::kNotFound;
+  }
+
+  testing_support::TempFolder program;
+  platform::MemoryRegistry userRegistry;
+};
+
+TEST_F(FolderMark, ReadsOnlyAWellFormedMarkAndTakesTheOldOneOverOnce) {
+  using State = MarkReading::State;
+  const struct {
+    const char* what;
+    std::optional<std::string> file;
+    std::optional<platform::RegistryValue> registry;
+    State state;
+    const char* version;
+    std::optional<std::string> fileAfter;  // nullopt: no file
+    bool registryLeft;
+  } cases[] = {
+      {"nothing anywhere", std::nullopt, std::nullopt, State::kNone, "", std::nullopt, false},
+      {"the file", "1.0.0.2\r\n", std::nullopt, State::kVersion, "1.0.0.2", "1.0.0.2\r\n", false},
+      {"no line end", "1.0.0.2", std::nullopt, State::kUnreadable, "", "1.0.0.2", false},
+      {"two lines", "1\r\n2\r\n", std::nullopt, State::kUnreadable, "", "1\r\n2\r\n", false},
+      {"empty", "", std::nullopt, State::kUnreadable, "", "", false},
+      {"a control character", "1\t2\r\n", std::nullopt, State::kUnreadable, "", "1\t2\r\n", false},
+      {"too long", std::string(300, '1') + "\r\n", std::nullopt, State::kUnreadable, "",
+       std::string(300, '1') + "\r\n", false},
+      {"the file wins over another user's old value", "1.0.0.2\r\n", platform::StringValue("9.9"),
+       State::kVersion, "1.0.0.2", "1.0.0.2\r\n", true},
+      {"the old value taken over", std::nullopt, platform::StringValue("1.0.0.3"), State::kVersion,
+       "1.0.0.3", "1.0.0.3\r\n", false},
+      {"an old empty value taken over as 0", std::nullopt, platform::StringValue(""),
+       State::kVersion, "0", "0\r\n", false},
+      {"an old value longer than a version", std::nullopt,
+       platform::StringValue(std::string(300, '1')), State::kUnreadable, "", std::nullopt, true},
+      {"an old value of another type", std::nullopt, platform::DwordValue(7), State::kUnreadable,
+       "", std::nullopt, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    testing_support::RemoveFile(MarkPath());
+    userRegistry.DeleteTree(kReaderKey);
+    if (c.file) WriteFileBytes(MarkPath(), *c.file);
+    if (c.registry) RegistryMark(*c.registry);
+    const MarkReading reading = Folder().Read();
+    EXPECT_EQ(reading.state, c.state);
+    EXPECT_EQ(reading.version, c.version);
+    EXPECT_EQ(platform::SystemFileSystem().Exists(MarkPath()), c.fileAfter.has_value());
+    if (c.fileAfter) {
+      EXPECT_EQ(ReadFileBytes(MarkPath()), *c.fileAfter);
+    }
+    EXPECT_EQ(RegistryMarkLeft(), c.registryLeft);
+  }
+  EXPECT_EQ(
+      ProgramFolderMark(platform::SystemFileSystem(), userRegistry, std::nullopt).Read().state,
+      State::kUnreadable);
+}
+
+TEST_F(FolderMark, OnlyRises) {
   const struct {
     const char* before;
     const char* version;
     bool isSigned;
-    std::optional<std::string> after;
+    const char* after;  // the file's version, "" for none
   } cases[] = {
-      {nullptr, "1.0.0.2", false, std::nullopt},
+      {nullptr, "1.0.0.2", false, ""},
       {nullptr, "1.0.0.2", true, "1.0.0.2"},
-      {nullptr, "", true, ""},
+      {nullptr, "", true, "0"},
       {"1.0.0.2", "1.0.0.10", true, "1.0.0.10"},
       {"1.0.0.10", "1.0.0.10", true, "1.0.0.10"},
       {"1.0.0.10", "1.0.0.9", true, "1.0.0.10"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.version);
-    registry.DeleteTree(kReaderKey);
-    if (c.before != nullptr) Mark(c.before);
+    testing_support::RemoveFile(MarkPath());
+    if (c.before != nullptr) WriteFileBytes(MarkPath(), std::string(c.before) + "\r\n");
     ManifestJudgement judgement;
     judgement.version = c.version;
     judgement.verdict = c.isSigned ? ManifestVerdict::kSigned : ManifestVerdict::kUnsigned;
-    RememberSignedManifest(Context(), judgement);
-    EXPECT_EQ(ReadSignedVersionMark(registry), c.after);
+    ProgramFolderMark folder = Folder();
+    RememberSignedManifest({settings, crypto, folder, {}}, judgement);
+    EXPECT_EQ(Folder().Read().version, c.after);
   }
 }
 
@@ -250,6 +361,11 @@ TEST_F(CheckBeforeInstall, SignedUpdateWhoseFilesAreIntactMovesOnlyThem) {
   EXPECT_FALSE(check.installs("planted.exe", false));
   EXPECT_FALSE(check.installs("stray", true));
   EXPECT_FALSE(check.installs("su", true));
+  // The installer's copy in update\ is checked again just before it would start from there.
+  ASSERT_TRUE(check.checkInstaller);
+  EXPECT_TRUE(check.checkInstaller(Path("setup.exe")));
+  WriteFileBytes(Path("setup.exe"), "MZ setuP");
+  EXPECT_FALSE(check.checkInstaller(Path("setup.exe")));
 }
 
 TEST_F(CheckBeforeInstall, AChangedOrMissingFileIsRemovedAndForgotten) {
@@ -295,11 +411,16 @@ TEST_F(CheckBeforeInstall, ARefusedManifestIsRemoved) {
   EXPECT_EQ(ReadFileBytes(Path("setup.exe")), "MZ setup");
 }
 
-TEST_F(CheckBeforeInstall, AnUnsignedManifestBeforeAnySignedOneInstallsAsBefore) {
-  Update({{"setup.exe", "MZ setup"}}, {{"setup.exe", "changed"}}, false);
-  const InstallCheck check = Check();
-  EXPECT_TRUE(check.allowed);
-  EXPECT_FALSE(check.installs);  // the whole tree, as before
+TEST_F(CheckBeforeInstall, AnUnsignedManifestInstallsOnlyWhereTheBuildOptedOut) {
+  for (const bool requireSigned : {true, false}) {
+    SCOPED_TRACE(requireSigned ? "signatures required" : "opted out, before any signed one");
+    settings.requireSigned = requireSigned;
+    Update({{"setup.exe", "MZ setup"}}, {{"setup.exe", "changed"}}, false);
+    const InstallCheck check = Check();
+    EXPECT_EQ(check.allowed, !requireSigned);
+    EXPECT_FALSE(check.installs);  // opted out: the whole tree, as before
+    EXPECT_FALSE(check.checkInstaller);
+  }
 }
 
 TEST_F(CheckBeforeInstall, AnInstallerThatIsNotAmongTheCheckedFilesIsRefused) {

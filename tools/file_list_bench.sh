@@ -28,6 +28,7 @@ start=$(date +%s.%N)
 curl -s -K "$config"
 curl_seconds=$(awk -v s="$start" -v e="$(date +%s.%N)" 'BEGIN {print e - s}')
 exe="$bench/program/file_list_bench.exe"
+rm -f "$bench/program/ostrel-signed-version.txt"  # a mark refuses the unsigned run
 times=$("$root/tools/wine-run" "$exe" fetch "$base" $count | tr -d '\r')
 bare=$(awk '$1 == "bare" {print $2}' <<<"$times")
 page=$(awk '$1 == "page" {print $2}' <<<"$times")
@@ -54,6 +55,7 @@ if [ ! -f "$state/root/signed/update.htm" ]; then
 fi
 bench_website "$base/signed"
 "$root/tools/wine-run" reg delete "$bench_key" /v "Signed Update Version" /f >/dev/null 2>&1 || true
+rm -f "$bench/program/ostrel-signed-version.txt"  # a mark refuses the unsigned run
 times=$("$root/tools/wine-run" "$exe" signed $count "Z:${state//\//\\}\\root\\signed\\update.htm" |
   tr -d '\r')
 unsigned=$(awk '$1 == "unsigned" {print $2}' <<<"$times")

@@ -59,7 +59,7 @@ starts() {
   if [ -e "$log" ]; then iconv -f UTF-16LE -t UTF-8 "$log" | grep -c '' || true; else echo 0; fi
 }
 
-run_page http://www.morvane.net/read.htm || { echo "  the library's page failed"; exit 1; }
+run_page https://www.morvane.net/read.htm || { echo "  the library's page failed"; exit 1; }
 for _ in $(seq 100); do
   [ "$(starts)" -gt 0 ] && break
   sleep 0.1

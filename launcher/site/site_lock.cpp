@@ -11,6 +11,10 @@ namespace pellwick {
 namespace {
 
 constexpr std::string_view kWildcard = "*.";
+constexpr std::string_view kHttpPrefix = "http://";
+constexpr std::string_view kHttpsPrefix = "https://";
+constexpr uint32_t kHttpPort = 80;
+constexpr uint32_t kHttpsPort = 443;
 constexpr std::size_t kMaxHostLength = 253;
 constexpr std::size_t kMaxLabelLength = 63;
 // A policy value longer than this is not read at all.
@@ -46,6 +50,22 @@ std::string_view Trimmed(std::string_view text) {
 
 bool IsWildcard(std::string_view entry) { return entry.substr(0, kWildcard.size()) == kWildcard; }
 
+bool StartsWithIgnoringCase(std::string_view text, std::string_view start) {
+  return text.size() >= start.size() &&
+         platform::EqualsIgnoringAsciiCase(text.substr(0, start.size()), start);
+}
+
+// A port of 1 to 65535 written in 1 to 5 digits; 0 for anything else.
+uint32_t PortNumber(std::string_view digits) {
+  if (digits.empty() || digits.size() > 5) return 0;
+  uint32_t port = 0;
+  for (const char c : digits) {
+    if (c < '0' || c > '9') return 0;
+    port = port * 10 + static_cast<uint32_t>(c - '0');
+  }
+  return port <= 65535 ? port : 0;
+}
+
 bool EndsWith(std::string_view text, std::string_view end) {
   return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
 }
@@ -67,23 +87,52 @@ std::optional<std::string> PlainAddress(std::u16string_view address) {
 void AllowList::Add(std::string_view entries) {
   while (!entries.empty()) {
     const std::size_t end = entries.find(';');
-    const std::string_view entry = Trimmed(entries.substr(0, end));
+    std::string_view entry = Trimmed(entries.substr(0, end));
     entries.remove_prefix(end == std::string_view::npos ? entries.size() : end + 1);
+    const bool http = StartsWithIgnoringCase(entry, kHttpPrefix);
+    if (http) entry.remove_prefix(kHttpPrefix.size());
+    if (!http && StartsWithIgnoringCase(entry, kHttpsPrefix)) {
+      entry.remove_prefix(kHttpsPrefix.size());
+    }
+    uint32_t port = http ? kHttpPort : kHttpsPort;
+    const std::size_t colon = entry.find(':');
+    if (colon != std::string_view::npos) {
+      port = PortNumber(entry.substr(colon + 1));
+      if (port == 0) continue;
+      entry = entry.substr(0, colon);
+    }
     const bool wildcard = IsWildcard(entry);
     const std::optional<std::string> host =
         NormalHost(wildcard ? entry.substr(kWildcard.size()) : entry);
-    if (host) entries_.push_back(wildcard ? std::string(kWildcard) + *host : *host);
+    if (host) entries_.push_back({http, wildcard ? std::string(kWildcard) + *host : *host, port});
   }
 }
 
-bool AllowList::Allows(std::string_view host) const {
+bool AllowList::Allows(std::string_view scheme, std::string_view host, uint32_t port) const {
+  const bool http = platform::EqualsIgnoringAsciiCase(scheme, "http");
+  if (!http && !platform::EqualsIgnoringAsciiCase(scheme, "https")) return false;
   const std::optional<std::string> normal = NormalHost(host);
   if (!normal) return false;
-  for (const std::string& entry : entries_) {
+  for (const Entry& entry : entries_) {
+    if (entry.http != http || entry.port != port) continue;
     // "*.morvane.net" keeps its dot, so "evilmorvane.net" never ends with it.
-    if (IsWildcard(entry) ? EndsWith(*normal, entry.substr(1)) : *normal == entry) return true;
+    if (IsWildcard(entry.host) ? EndsWith(*normal, entry.host.substr(1)) : *normal == entry.host) {
+      return true;
+    }
   }
   return false;
+}
+
+std::vector<std::string> AllowList::entries() const {
+  std::vector<std::string> texts;
+  for (const Entry& entry : entries_) {
+    std::string text = std::string(entry.http ? kHttpPrefix : kHttpsPrefix) + entry.host;
+    if (entry.port != (entry.http ? kHttpPort : kHttpsPort)) {
+      text += ":" + std::to_string(entry.port);
+    }
+    texts.push_back(text);
+  }
+  return texts;
 }
 
 AllowList ReadAllowList(platform::Registry& localMachine) {
@@ -105,11 +154,7 @@ bool IsAllowedPage(std::u16string_view address, const AllowList& allowList) {
   if (!text) return false;
   const std::optional<platform::UrlParts> parts = platform::CrackUrl(*text);
   if (!parts || parts->hasUserInfo) return false;
-  if (!platform::EqualsIgnoringAsciiCase(parts->scheme, "http") &&
-      !platform::EqualsIgnoringAsciiCase(parts->scheme, "https")) {
-    return false;
-  }
-  return allowList.Allows(parts->host);
+  return allowList.Allows(parts->scheme, parts->host, parts->port);
 }
 
 bool IsAllowedPage(const std::vector<std::u16string>& addresses, const AllowList& allowList) {

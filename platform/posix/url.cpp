@@ -8,6 +8,24 @@ bool IsSchemeCharacter(char c) {
          c == '-' || c == '.';
 }
 
+uint32_t DefaultPort(std::string_view scheme) {
+  std::string lower;
+  for (const char c : scheme) lower.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c);
+  if (lower == "http") return 80;
+  if (lower == "https") return 443;
+  return 0;
+}
+
+uint32_t PortNumber(std::string_view digits) {
+  uint32_t port = 0;
+  for (const char c : digits) {
+    if (c < '0' || c > '9') return 0;
+    port = port * 10 + static_cast<uint32_t>(c - '0');
+    if (port > 65535) return 0;
+  }
+  return port;
+}
+
 }  // namespace
 
 std::optional<UrlParts> CrackUrl(std::string_view url) {
@@ -27,7 +45,11 @@ std::optional<UrlParts> CrackUrl(std::string_view url) {
     parts.hasUserInfo = true;
     authority.remove_prefix(at + 1);
   }
-  parts.host = std::string(authority.substr(0, authority.rfind(':')));
+  const std::size_t portColon = authority.rfind(':');
+  parts.host = std::string(authority.substr(0, portColon));
+  const std::string_view port =
+      portColon == std::string_view::npos ? std::string_view() : authority.substr(portColon + 1);
+  parts.port = port.empty() ? DefaultPort(parts.scheme) : PortNumber(port);
   return parts;
 }
 

@@ -152,6 +152,11 @@ class CngCrypto final : public Crypto {
     cng.destroyKey(key);
     return status == 0;  // STATUS_SUCCESS; anything else refuses
   }
+
+  bool CanVerifyP256Sha256() override {
+    const Cng& cng = Functions();
+    return cng.sha256 != nullptr && cng.ecdsaP256 != nullptr;
+  }
 };
 
 }  // namespace

@@ -37,7 +37,8 @@ class Win32Processes final : public Processes {
     return ::TerminateProcess(process.get(), exitCode) != FALSE;
   }
 
-  bool Start(const std::string& application, const std::string& commandLine) override {
+  bool Start(const std::string& application, const std::string& commandLine,
+             const std::string& currentFolder) override {
     // CreateProcessA may write into the command line.
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
@@ -46,8 +47,9 @@ class Win32Processes final : public Processes {
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOW;
     PROCESS_INFORMATION started = {};
-    if (!::CreateProcessA(application.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                          nullptr, &startup, &started)) {
+    // No inherited handles: the new program gets none of the files or keys this one has open.
+    if (!::CreateProcessA(application.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          currentFolder.c_str(), &startup, &started)) {
       return false;
     }
     const UniqueHandle process(started.hProcess);

@@ -27,6 +27,8 @@ std::optional<UrlParts> CrackUrl(std::string_view url) {
   if (components.lpszHostName != nullptr) {
     parts.host.assign(components.lpszHostName, components.dwHostNameLength);
   }
+  // InternetCrackUrl gives the scheme's default port when the address names none.
+  parts.port = components.nPort;
   return parts;
 }
 

@@ -4,9 +4,8 @@
 
 #include <functional>
 
-#include "platform/memory_registry.h"
 #include "platform/profile_store.h"
-#include "settings/registry_values.h"
+#include "support/memory_mark.h"
 #include "support/signed_vectors.h"
 #include "trust/file_checks.h"
 #include "trust/update_trust.h"
@@ -65,8 +64,8 @@ const ManifestCase kManifestCases[] = {
        return Body(v.byA) + v.otherByA.substr(Body(v.otherByA).size());
      },
      false, nullptr, ManifestVerdict::kBadSignature},
-    {"no signature before any signed manifest", [](const SignedVectors& v) { return Body(v.byA); },
-     false, nullptr, ManifestVerdict::kUnsigned},
+    {"no signature on first contact", [](const SignedVectors& v) { return Body(v.byA); }, false,
+     nullptr, ManifestVerdict::kUnsignedRefused},
     {"no signature after a signed manifest", [](const SignedVectors& v) { return Body(v.byA); },
      false, "1.0.0.1", ManifestVerdict::kUnsignedRefused},
     {"an older version than one seen before", [](const SignedVectors& v) { return v.byA; }, false,
@@ -88,13 +87,11 @@ class SignedManifestContract : public ::testing::Test {
 TEST_F(SignedManifestContract, Manifests) {
   for (const ManifestCase& c : kManifestCases) {
     SCOPED_TRACE(c.what);
-    platform::MemoryRegistry registry;
-    if (c.mark != nullptr) {
-      registry.CreateKey(kReaderKey)->SetValue(kSignedVersionValue, platform::StringValue(c.mark));
-    }
+    testing_support::MemoryMark mark;
+    if (c.mark != nullptr) mark.Write(c.mark);
     TrustSettings settings{{vectors.keyA}};
     if (c.bothKeys) settings.keys.push_back(vectors.keyB);
-    const TrustContext trust{settings, platform::SystemCrypto(), registry, {}};
+    const TrustContext trust{settings, platform::SystemCrypto(), mark, {}};
     EXPECT_EQ(VerdictName(JudgeManifest(trust, c.manifest(vectors)).verdict),
               std::string(VerdictName(c.verdict)));
   }

@@ -60,4 +60,23 @@ TEST(UrlContract, CracksTheWayWinInetDoes) {
   }
 }
 
+// The port: as named, else the scheme's; the site lock compares it with its entries.
+TEST(UrlContract, PortAsNamedOrTheSchemes) {
+  const struct {
+    const char* url;
+    uint32_t port;
+  } rows[] = {
+      {"http://morvane.net/", 80},          {"https://www.morvane.net/x", 443},
+      {"HTTPS://morvane.net", 443},         {"https://www.morvane.net:8443/", 8443},
+      {"http://morvane.net:443/", 443},     {"https://morvane.net:80/", 80},
+      {"http://morvane.net.:8080/x", 8080}, {"https://u@morvane.net:444/", 444},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.url);
+    const std::optional<platform::UrlParts> parts = platform::CrackUrl(row.url);
+    ASSERT_TRUE(parts);
+    EXPECT_EQ(parts->port, row.port);
+  }
+}
+
 }  // namespace

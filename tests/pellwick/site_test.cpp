@@ -183,17 +183,17 @@ TEST_F(SiteLock, AnswersFollowTheHostingPage) {
     bool allowed;
   } rows[] = {
       {"an unlisted page", L"http://evil.example/reader.htm", L"", false, false},
-      {"a host that only contains an allowed name", L"http://morvane.net.evil.example/", L"", false,
-       false},
+      {"a host that only contains an allowed name", L"https://morvane.net.evil.example/", L"",
+       false, false},
       {"an allowed name in the query", L"http://evil.example/?morvane.net", L"", false, false},
-      {"an allowed frame in another site's browser", L"http://morvane.net/a.htm",
+      {"an allowed frame in another site's browser", L"https://morvane.net/a.htm",
        L"http://evil.example/", false, false},
       {"a site without an address", L"", L"", false, false},
-      {"an allowed page's site, taken away", L"http://morvane.net/", L"", true, false},
-      {"the browser's location alone", L"", L"http://morvane.net/", false, true},
+      {"an allowed page's site, taken away", L"https://morvane.net/", L"", true, false},
+      {"the browser's location alone", L"", L"https://morvane.net/", false, true},
       {"an allowed page in an allowed browser", L"https://morvane.net/a.htm",
        L"https://www.morvane.net/", false, true},
-      {"an allowed page", L"http://www.morvane.net/books/1.htm", L"", false, true},
+      {"an allowed page", L"https://www.morvane.net/books/1.htm", L"", false, true},
   };
   std::size_t starts = ReaderStarts().size();
   for (const auto& row : rows) {
@@ -254,7 +254,7 @@ void SetPolicy(HKEY root, const wchar_t* entries) {
 }
 
 TEST_F(SiteLock, OnlyTheAdministratorsPolicyExtendsTheList) {
-  PageSite site(L"http://library.example/books/", L"");
+  PageSite site(L"https://library.example/books/", L"");
   IReadInfo* control = NewControl(static_cast<IOleClientSite*>(&site));
   const struct {
     const char* what;
@@ -294,7 +294,7 @@ std::wstring ScriptString(const std::u16string& value) {
 }
 
 TEST_F(SiteLock, HostileValuesFromAPageScriptArriveAsOneArgumentEach) {
-  ScriptPage page(L"http://www.morvane.net/read.htm");
+  ScriptPage page(L"https://www.morvane.net/read.htm");
   std::size_t starts = ReaderStarts().size();
   for (std::size_t i = 0; i < std::size(testing_support::kHostileValues); ++i) {
     const testing_support::HostileRow row = testing_support::HostileRowAt(i);

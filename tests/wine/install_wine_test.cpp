@@ -263,7 +263,7 @@ TEST_F(Install, InstallerStartsByItsQuotedPathDespiteABlank) {
   ASSERT_TRUE(::CopyFileA((BinFolder() + "installer_stub\\setup.exe").c_str(),
                           temp_.Child("My.exe").c_str(), TRUE));
 
-  ASSERT_TRUE(ostrel::StartInstaller(platform::SystemProcesses(), installer));
+  ASSERT_TRUE(ostrel::StartInstaller(platform::SystemProcesses(), installer, folder + "\\"));
 
   std::vector<std::string> lines;
   EXPECT_TRUE(WaitUntil([&] {
@@ -272,6 +272,43 @@ TEST_F(Install, InstallerStartsByItsQuotedPathDespiteABlank) {
   }));
   EXPECT_EQ(lines, std::vector<std::string>{"\"" + installer + "\"\t" + installer});
   EXPECT_FALSE(Exists(temp_.Child("installer.log")));
+}
+
+// An older setup.exe in the program folder, held open without delete sharing, keeps the new
+// one's move waiting for the restart: that older program never starts. The new one starts from
+// update\ once its check passes, and nothing starts when it does not.
+TEST_F(Install, AnOlderInstallerHeldOpenNeverStarts) {
+  const struct {
+    const char* what;
+    bool checkPasses;
+  } rows[] = {{"the copy in update\\ is still the update's", true},
+              {"the copy in update\\ changed", false}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    const std::string program = Make(row.checkPasses ? "kept" : "changed");
+    MakeUpdate(program);
+    const std::string old = program + "\\setup.exe";
+    ASSERT_TRUE(
+        ::CopyFileA((BinFolder() + "installer_stub\\setup.exe").c_str(), old.c_str(), TRUE));
+    const UniqueHandle held(::CreateFileA(old.c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_NE(held.get(), INVALID_HANDLE_VALUE);
+
+    const ostrel::InstallReport report = ostrel::InstallUpdate(
+        {platform::SystemFileSystem(), platform::SystemFileTree(), platform::SystemProfileStore(),
+         platform::SystemProcesses(), noLog, program + "\\"},
+        {}, {}, [&row](const std::string&) { return row.checkPasses; });
+
+    EXPECT_EQ(report.installerStarted, row.checkPasses);
+    EXPECT_EQ(report.installerWithheld, !row.checkPasses);
+    if (row.checkPasses) {
+      EXPECT_EQ(report.installerPath, program + "\\update\\setup.exe");
+      EXPECT_TRUE(WaitUntil([&] { return Exists(program + "\\update\\installer.log"); }));
+    }
+    EXPECT_FALSE(Exists(program + "\\installer.log"));
+    EXPECT_TRUE(Exists(program + "\\update\\setup.exe"));
+  }
 }
 
 // Continue on the confirm dialog, pressed from another process: the reader ends with exit

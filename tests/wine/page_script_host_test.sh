@@ -12,7 +12,7 @@ failures=0
 
 expect() {  # name script-file exit-code output (a pattern)
   local status=0 output
-  "$root/tools/wine-run" "$host" http://www.morvane.net/read.htm "Z:${2//\//\\}" \
+  "$root/tools/wine-run" "$host" https://www.morvane.net/read.htm "Z:${2//\//\\}" \
     >"$work/out" 2>&1 || status=$?
   output="$(tr -d '\r' <"$work/out"; echo .)"
   output="${output%.}"

@@ -12,8 +12,8 @@ namespace {
 constexpr char kHelp[] = R"(ostrel-publish: signed updates for Ostrel
 
   ostrel-publish keygen DIR
-      Writes a new key pair: DIR/update-key.pem (private: keep it secret and off the
-      update server) and DIR/update-key.pub (public: build Ostrel with
+      Writes a new key pair: DIR/update-key.pem (private, readable by its owner only: keep
+      it secret, off the update server and off the machine that builds releases) and DIR/update-key.pub (public: build Ostrel with
       -DOSTREL_UPDATE_KEY=DIR/update-key.pub). Never replaces an existing key.
 
   ostrel-publish publish RELEASE_DIR OUT_DIR --version V --key KEY.pem [--installer NAME]
@@ -26,12 +26,15 @@ constexpr char kHelp[] = R"(ostrel-publish: signed updates for Ostrel
       file names byte for byte serves it unchanged. Refuses, without writing anything,
       any name Ostrel would refuse or ignore (device names, update.ini, entries of 4 bytes
       or less, names longer than 259 bytes, names Windows cannot store or that do not
-      convert to GBK) and lists every such problem.
+      convert to GBK), symbolic links, devices and anything else that is not a regular
+      file, and lists every such problem.
 
-  ostrel-publish verify OUT_DIR --pub KEY.pub
+  ostrel-publish verify OUT_DIR --pub KEY.pub [--pub NEXT.pub] [--previous VERSION]
       Checks a published tree the way Ostrel checks what it fetches: the signature of
-      update.htm against KEY.pub, then the size and SHA-256 of every listed file. Prints
-      one line per problem.
+      update.htm by one of the KEY.pub given (as many as the build carries), the size and
+      SHA-256 of every listed file, that the installer is one of them, and, with
+      --previous, that the version is above VERSION (the release readers have now).
+      Prints one line per problem.
 
 Exit status: 0 done, 1 a problem (each printed on standard error), 2 wrong usage.
 )";
@@ -108,10 +111,19 @@ int main(int argc, char** argv) {
   }
   if (command == "verify") {
     if (words.size() != 1) return Usage("verify takes OUT_DIR");
-    if (options.size() != 1 || options[0].first != "--pub") {
-      return Usage("verify needs --pub KEY.pub and nothing else");
+    publish::VerifyOptions verifyOptions;
+    verifyOptions.published = words[0];
+    for (const auto& [name, value] : options) {
+      if (name == "--pub") {
+        verifyOptions.publicKeys.emplace_back(value);
+      } else if (name == "--previous" && !verifyOptions.previous) {
+        verifyOptions.previous = value;
+      } else {
+        return Usage("verify takes --pub KEY.pub (repeatable) and one --previous VERSION only");
+      }
     }
-    return publish::Verify(words[0], options[0].second, out);
+    if (verifyOptions.publicKeys.empty()) return Usage("verify needs --pub KEY.pub");
+    return publish::Verify(verifyOptions, out);
   }
   return Usage("unknown command " + command);
 }

@@ -1,6 +1,7 @@
 #include "publisher.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,6 +21,7 @@
 #include "platform/gbk.h"
 #include "platform/profile_store.h"
 #include "platform/text.h"
+#include "settings/versions.h"
 #include "signing_key.h"
 #include "trust/file_checks.h"
 #include "trust/manifest_signature.h"
@@ -127,10 +129,17 @@ std::vector<ReleaseFile> ListRelease(const fs::path& release, std::vector<std::s
       break;
     }
     const fs::path relative = walk->path().lexically_relative(release);
+    // Links are never followed: one could put any file of this machine, the private key
+    // included, into the published tree.
+    if (walk->is_symlink(error)) {
+      problems.push_back(Shown(relative) +
+                         ": a symbolic link; put the file itself into the release, or remove it");
+      continue;
+    }
     if (walk->is_directory(error)) continue;
     if (!walk->is_regular_file(error)) {
       problems.push_back(Shown(relative) +
-                         ": not a regular file (a broken link or a device); remove it from the "
+                         ": not a regular file (a device, a pipe or a socket); remove it from the "
                          "release");
       continue;
     }
@@ -149,19 +158,39 @@ std::vector<ReleaseFile> ListRelease(const fs::path& release, std::vector<std::s
   return files;
 }
 
-// Copies a file while hashing it; the promise for what was written.
+// Closes a descriptor when it goes.
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int descriptor) : descriptor_(descriptor) {}
+  ~FileDescriptor() {
+    if (descriptor_ >= 0) ::close(descriptor_);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return descriptor_; }
+
+ private:
+  int descriptor_;
+};
+
+// Copies a regular file while hashing it; the promise for what was written. A file that became
+// a link or anything but a regular file since the release was listed is not copied.
 std::optional<ostrel::FilePromise> CopyAndHash(const fs::path& from, const fs::path& to,
                                                const std::function<void(uint64_t)>& copied) {
-  std::ifstream in(from, std::ios::binary);
+  const FileDescriptor in(::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  struct stat status = {};
+  if (in.get() < 0 || ::fstat(in.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    return std::nullopt;
+  }
   std::ofstream out(to, std::ios::binary | std::ios::trunc);
   const std::unique_ptr<platform::Sha256Hash> hash = platform::SystemCrypto().NewSha256();
-  if (!in || !out || !hash) return std::nullopt;
+  if (!out || !hash) return std::nullopt;
   std::vector<char> piece(kCopyPiece);
   int64_t size = 0;
-  while (in) {
-    in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
-    const std::streamsize count = in.gcount();
-    if (count <= 0) break;
+  while (true) {
+    const ssize_t count = ::read(in.get(), piece.data(), piece.size());
+    if (count < 0) return std::nullopt;
+    if (count == 0) break;
     const std::string_view bytes(piece.data(), static_cast<std::size_t>(count));
     if (!out.write(bytes.data(), count) || !hash->Add(bytes)) return std::nullopt;
     size += count;
@@ -169,7 +198,7 @@ std::optional<ostrel::FilePromise> CopyAndHash(const fs::path& from, const fs::p
   }
   out.close();
   const std::optional<platform::Sha256Digest> digest = hash->Finish();
-  if (in.bad() || !out || !digest) return std::nullopt;
+  if (!out || !digest) return std::nullopt;
   return ostrel::FilePromise{
       size, platform::ToHex(
                 std::string_view(reinterpret_cast<const char*>(digest->data()), digest->size()))};
@@ -205,8 +234,9 @@ void ReportAll(Output& out, const std::vector<std::string>& problems) {
   for (const std::string& problem : problems) out.problem(problem);
 }
 
-std::vector<std::string> CheckPublished(const fs::path& published, const std::string& point,
-                                        Output& out) {
+std::vector<std::string> CheckPublished(const fs::path& published,
+                                        const std::vector<std::string>& points,
+                                        const std::optional<std::string>& previous, Output& out) {
   std::vector<std::string> problems;
   const fs::path manifestPath = published / kManifestName;
   std::ifstream in(manifestPath, std::ios::binary);
@@ -217,15 +247,21 @@ std::vector<std::string> CheckPublished(const fs::path& published, const std::st
   const std::string manifest{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   platform::Crypto& crypto = platform::SystemCrypto();
   const ostrel::SplitManifest split = ostrel::SplitSignature(manifest);
-  const std::string keyId = ostrel::KeyIdOf(crypto, point);
+  // Any of the keys, as Ostrel trusts its current and its next key alike.
+  const auto point = std::find_if(points.begin(), points.end(), [&](const std::string& p) {
+    return ostrel::KeyIdOf(crypto, p) == split.keyId;
+  });
   if (!split.hasSignatureLine) {
     problems.push_back(Shown(manifestPath) + " is not signed: publish it with ostrel-publish");
   } else if (split.signature.empty()) {
     problems.push_back(Shown(manifestPath) + ": its signature line is malformed");
-  } else if (split.keyId != keyId) {
-    problems.push_back(Shown(manifestPath) + " is signed by key " + split.keyId + ", not by key " +
-                       keyId + ": check that you gave the right public key");
-  } else if (!crypto.VerifyP256Sha256(point, split.body, split.signature)) {
+  } else if (point == points.end()) {
+    std::string given;
+    for (const std::string& p : points) given += " " + ostrel::KeyIdOf(crypto, p);
+    problems.push_back(Shown(manifestPath) + " is signed by key " + split.keyId +
+                       ", not by a key given (" + given.substr(1) +
+                       "): check that you gave the right public key");
+  } else if (!crypto.VerifyP256Sha256(*point, split.body, split.signature)) {
     problems.push_back(Shown(manifestPath) +
                        ": the signature does not match; the manifest was changed after signing");
   }
@@ -237,6 +273,18 @@ std::vector<std::string> CheckPublished(const fs::path& published, const std::st
   const std::string installer = ostrel::ReadInstallerEntry(profiles, manifestFile);
   if (installer.empty()) {
     problems.push_back(Shown(manifestPath) + ": its first file cannot be started as an installer");
+  } else if (promises.Find(installer) == nullptr) {
+    // Ostrel installs nothing when the file it starts is not a listed and hashed one.
+    problems.push_back(Shown(manifestPath) + ": the installer " + installer +
+                       " is not a listed file with its size and SHA-256");
+  }
+  if (previous) {
+    const std::string version = platform::ReadProfileStringFromText(split.body, "main", "version",
+                                                                    ostrel::kVersionBufferSize);
+    if (ostrel::CompareVersions(*previous, version) >= 0) {
+      problems.push_back(Shown(manifestPath) + ": version " + version + " is not above " +
+                         *previous + "; Ostrel refuses it where " + *previous + " was seen");
+    }
   }
   Progress progress(out);
   std::size_t checked = 0;
@@ -449,7 +497,8 @@ int Publish(const PublishOptions& options, Output& out) {
     return 1;
   }
   // Checked as Ostrel will check it, so a fault of this machine is not shipped.
-  const std::vector<std::string> faults = CheckPublished(options.published, key->point(), out);
+  const std::vector<std::string> faults =
+      CheckPublished(options.published, {key->point()}, std::nullopt, out);
   if (!faults.empty()) {
     ReportAll(out, faults);
     out.problem("the published tree failed its own check; remove OUT_DIR and publish again");
@@ -462,19 +511,29 @@ int Publish(const PublishOptions& options, Output& out) {
   return 0;
 }
 
-int Verify(const fs::path& published, const fs::path& publicKey, Output& out) {
-  std::string why;
-  const std::optional<std::string> point = LoadPublicKey(publicKey.string(), why);
-  if (!point) {
-    out.problem("--pub: " + why);
+int Verify(const VerifyOptions& options, Output& out) {
+  std::vector<std::string> points;
+  for (const fs::path& publicKey : options.publicKeys) {
+    std::string why;
+    const std::optional<std::string> point = LoadPublicKey(publicKey.string(), why);
+    if (!point) {
+      out.problem("--pub " + Shown(publicKey) + ": " + why);
+      return 1;
+    }
+    points.push_back(*point);
+  }
+  if (options.previous && !IsValidVersion(*options.previous)) {
+    out.problem("--previous " + *options.previous +
+                ": give up to four numbers separated by dots, such as 1.0.0.1");
     return 1;
   }
-  const std::vector<std::string> problems = CheckPublished(published, *point, out);
+  const std::vector<std::string> problems =
+      CheckPublished(options.published, points, options.previous, out);
   if (!problems.empty()) {
     ReportAll(out, problems);
     return 1;
   }
-  out.info(Shown(published) + ": signature and every listed file verified");
+  out.info(Shown(options.published) + ": signature and every listed file verified");
   return 0;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,9 +49,16 @@ struct PublishOptions {
 // problem is reported. Returns the exit code.
 int Publish(const PublishOptions& options, Output& out);
 
-// Checks a published folder against a public key: the signature of its update.htm and every
-// file it lists, with one problem line for each fault. Returns the exit code.
-int Verify(const std::filesystem::path& published, const std::filesystem::path& publicKey,
-           Output& out);
+struct VerifyOptions {
+  std::filesystem::path published;
+  std::vector<std::filesystem::path> publicKeys;  // any of them may have signed
+  std::optional<std::string> previous;            // the version must be above it
+};
+
+// Checks a published folder the way Ostrel checks it: the signature of its update.htm by one of
+// the public keys, every file it lists, that the installer is a listed and hashed file, and, when
+// asked, that the version is above the previous release's; one problem line for each fault.
+// Returns the exit code.
+int Verify(const VerifyOptions& options, Output& out);
 
 }  // namespace publish

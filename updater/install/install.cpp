@@ -100,14 +100,15 @@ std::string ReadInstallerEntry(platform::ProfileStore& profiles, const std::stri
   return entry;
 }
 
-bool StartInstaller(platform::Processes& processes, const std::string& installerPath) {
+bool StartInstaller(platform::Processes& processes, const std::string& installerPath,
+                    const std::string& programFolder) {
   if (installerPath.empty() || installerPath.size() > kMaxInstallerPathLength) return false;
-  return processes.Start(installerPath, "\"" + installerPath + "\"");
+  return processes.Start(installerPath, "\"" + installerPath + "\"", programFolder);
 }
 
 InstallReport InstallUpdate(const InstallPlatform& platform,
                             const std::function<void()>& showInstalling,
-                            const InstallFilter& installs) {
+                            const InstallFilter& installs, const InstallerCheck& checkInstaller) {
   InstallReport report;
   RunLog& log = platform.log;
   report.readerTerminated = CloseRunningReader(platform.processes, log);
@@ -121,27 +122,37 @@ InstallReport InstallUpdate(const InstallPlatform& platform,
 
   const std::string installer =
       ReadInstallerEntry(platform.profiles, programFolder + kManifestRelativePath);
+  const std::string source = folders.updateFolder + installer;
+  const bool broughtInstaller = !installer.empty() && FileExists(platform.files, source);
   if (installer.empty()) {
     log.Write("install: no installer to start (list/file1 missing, refused or too long)");
-  } else {
-    report.installerPath = programFolder + installer;
-    // When the installer's own move has to wait for a restart, this copy is what starts.
-    const std::string source = folders.updateFolder + installer;
-    log.Write(platform.tree.CopyIfAbsent(source, report.installerPath)
-                  ? "install: copied " + source + " to " + report.installerPath
-                  : WithError("install: " + source + " not copied", platform.tree.LastError()));
+  } else if (!broughtInstaller) {
+    log.Write("install: the update brought no " + installer + "; nothing is started");
   }
   MoveUpdateTree(platform.files, platform.tree, folders, folders.updateFolder, log);
-  if (!installer.empty()) {
-    report.installerStarted = StartInstaller(platform.processes, report.installerPath);
-    if (report.installerStarted) {
-      log.Write("install: started " + report.installerPath);
-    } else if (report.installerPath.size() > kMaxInstallerPathLength) {
-      log.Write("install: " + report.installerPath + " not started, longer than 255 bytes");
-    } else {
-      log.Write(WithError("install: " + report.installerPath + " not started",
-                          platform.processes.LastError()));
+  if (!broughtInstaller) return report;
+
+  // Whatever sits in the program folder under the installer's name may be an older one: only
+  // the file this update brought starts, from where it is now.
+  report.installerPath = programFolder + installer;
+  if (FileExists(platform.files, source)) {
+    if (checkInstaller && !checkInstaller(source)) {
+      report.installerWithheld = true;
+      log.Write("install: " + source + " not started, it is no longer the update's installer");
+      return report;
     }
+    log.Write("install: the installer's move waits for the restart; " + source +
+              " starts in its place");
+    report.installerPath = source;
+  }
+  report.installerStarted = StartInstaller(platform.processes, report.installerPath, programFolder);
+  if (report.installerStarted) {
+    log.Write("install: started " + report.installerPath);
+  } else if (report.installerPath.size() > kMaxInstallerPathLength) {
+    log.Write("install: " + report.installerPath + " not started, longer than 255 bytes");
+  } else {
+    log.Write(WithError("install: " + report.installerPath + " not started",
+                        platform.processes.LastError()));
   }
   return report;
 }

@@ -63,22 +63,34 @@ void RemoveLeftoverPartials(platform::FileTree& tree, const std::string& updateF
 std::string ReadInstallerEntry(platform::ProfileStore& profiles, const std::string& manifest);
 
 // Starts the installer as a new process with its path as the application name and as the
-// only, quoted, word of its command line (a blank in the path cannot start another program).
-// Does not wait. False, without starting anything, for an empty path or one over 255 bytes.
-bool StartInstaller(platform::Processes& processes, const std::string& installerPath);
+// only, quoted, word of its command line (a blank in the path cannot start another program),
+// in the program folder. Does not wait. False, without starting anything, for an empty path or
+// one over 255 bytes.
+bool StartInstaller(platform::Processes& processes, const std::string& installerPath,
+                    const std::string& programFolder);
+
+// Whether the installer left in update\ (its move waits for the restart) is still the file the
+// update promised, checked just before it starts; empty: nothing to check it against.
+using InstallerCheck = std::function<bool(const std::string& path)>;
 
 struct InstallReport {
   bool readerTerminated = false;
-  std::string installerPath;  // empty when the manifest named no installer that may start
+  std::string installerPath;  // the installer started or meant to start; empty: none named
   bool installerStarted = false;
+  // The update's installer could not be moved into the program folder and the copy left in
+  // update\ failed its check or was gone: nothing was started, and the user must be told.
+  bool installerWithheld = false;
 };
 
 // The whole install, every failure passed over (and logged): closes the running reader, calls
-// `showInstalling`, copies the installer from update\ into the program folder unless one is
-// there, moves the update tree over the program folder and starts the installer. Does
-// nothing but close the reader when the program folder is unknown. `installs` limits the move.
+// `showInstalling`, moves the update tree over the program folder and starts the installer
+// this update brought: the moved one in the program folder, or, when its move waits for the
+// restart, the copy still in update\ once `checkInstaller` passes it. An installer already
+// in the program folder is never started in its place. Does nothing but close the reader when
+// the program folder is unknown. `installs` limits the move.
 InstallReport InstallUpdate(const InstallPlatform& platform,
                             const std::function<void()>& showInstalling,
-                            const InstallFilter& installs = {});
+                            const InstallFilter& installs = {},
+                            const InstallerCheck& checkInstaller = {});
 
 }  // namespace ostrel

@@ -48,7 +48,8 @@ bool IsSafeManifestEntry(std::string_view entry) {
   if (entry.empty() || entry.front() == '\\' || entry.front() == '/') return false;
   const std::string_view whole = TrimTrailingDotsAndBlanks(entry);
   if (platform::EqualsIgnoringAsciiCase(whole, kLogName) ||
-      platform::EqualsIgnoringAsciiCase(whole, kOlderLogName)) {
+      platform::EqualsIgnoringAsciiCase(whole, kOlderLogName) ||
+      platform::EqualsIgnoringAsciiCase(whole, kSignedMarkName)) {
     return false;
   }
   std::size_t start = 0;

@@ -15,12 +15,13 @@ namespace ostrel {
 // has a DOS device name as a component (CON, NUL, AUX, PRN, COM1-COM9, LPT1-LPT9, with or
 // without an extension); whose file name is update.ini or updateok.ini or ends in ".partial"
 // (the temporary name a file is written under before it is renamed into place: no accepted
-// entry can be another's temporary file); or that is ostrel.log or ostrel.log.1 itself (the
-// log beside the manifest). Names compare without regard to ASCII letter case and with the
-// trailing dots and blanks that Windows drops from a name dropped here too ("update.ini." is
-// update.ini). Components are split at '\' and '/' that are characters of their own (a GBK
-// trail byte 0x5C is not one; a lead byte before a byte that cannot be its trail byte stands
-// alone).
+// entry can be another's temporary file); that is ostrel.log or ostrel.log.1 itself (the
+// log beside the manifest); or that is the signed-version mark (trust/signed_mark.h), which the
+// install would move over the program folder's own. Names compare without regard to ASCII letter
+// case and with the trailing dots and blanks that Windows drops from a name dropped here too
+// ("update.ini." is update.ini). Components are split at '\' and '/' that are characters of their
+// own (a GBK trail byte 0x5C is not one; a lead byte before a byte that cannot be its trail byte
+// stands alone).
 bool IsSafeManifestEntry(std::string_view entry);
 
 // True when a file name is update.ini or updateok.ini, compared the same way.

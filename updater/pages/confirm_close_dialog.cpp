@@ -20,6 +20,13 @@ constexpr char kVerificationFailed[] =
     "\xb0\xb2\xd7\xb0\xc8\xce\xba\xce\xce\xc4\xbc\xfe\xa1\xa3\xc7\xeb\xd6\xd8\xd0\xc2\xd4\xcb"
     "\xd0\xd0\xd4\xda\xcf\xdf\xc9\xfd\xbc\xb6\xa1\xa3";
 
+// "更新文件已安装，但本次更新的安装程序未能启动。请重新启动计算机后再运行在线升级。"
+constexpr char kInstallerWithheld[] =
+    "\xb8\xfc\xd0\xc2\xce\xc4\xbc\xfe\xd2\xd1\xb0\xb2\xd7\xb0\xa3\xac\xb5\xab\xb1\xbe"
+    "\xb4\xce\xb8\xfc\xd0\xc2\xb5\xc4\xb0\xb2\xd7\xb0\xb3\xcc\xd0\xf2\xce\xb4\xc4\xdc"
+    "\xc6\xf4\xb6\xaf\xa1\xa3\xc7\xeb\xd6\xd8\xd0\xc2\xc6\xf4\xb6\xaf\xbc\xc6\xcb\xe3"
+    "\xbb\xfa\xba\xf3\xd4\xd9\xd4\xcb\xd0\xd0\xd4\xda\xcf\xdf\xc9\xfd\xbc\xb6\xa1\xa3";
+
 // The message is the template's first control; it has no id of its own.
 HWND MessageControl(HWND dialog) { return GetWindow(dialog, GW_CHILD); }
 
@@ -81,10 +88,17 @@ bool ConfirmCloseDialog::InstallUpdate() {
         SetWindowTextA(MessageControl(Window()), kInstalling);
         UpdateWindow(Window());
       },
-      check.installs);
+      check.installs, check.checkInstaller);
   std::fprintf(stderr, "Ostrel: reader %s; installer %s: \"%s\"\n",
                report.readerTerminated ? "terminated" : "not running or not terminated",
                report.installerStarted ? "started" : "not started", report.installerPath.c_str());
+  if (report.installerWithheld) {
+    // The files are in place; the installer is not, and no other may start in its place.
+    SetWindowTextA(MessageControl(Window()), kInstallerWithheld);
+    EnableControl(IDOK, false);
+    SetFocus(Control(IDCANCEL));
+    return false;
+  }
   return true;
 }
 

@@ -16,6 +16,9 @@ inline constexpr char kRecordRelativePath[] = "update\\updateok.ini";
 // The log and its older part, in the update folder (see log/run_log.h).
 inline constexpr char kLogName[] = "ostrel.log";
 inline constexpr char kOlderLogName[] = "ostrel.log.1";
+// The mark of the signed versions accepted (trust/signed_mark.h), in the program folder itself;
+// no manifest entry may name it.
+inline constexpr char kSignedMarkName[] = "ostrel-signed-version.txt";
 
 // The folder of the program file `programFile` (the running program's unless given) with its
 // trailing backslash; nullopt when the name has no backslash or is longer than the 259 bytes a

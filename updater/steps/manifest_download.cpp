@@ -65,6 +65,12 @@ void ManifestDownloadWorker(const ManifestDownloadContext& context, PageView& pa
     stored = stored && Admitted(context, judged) &&
              StoreManifest(context, page, programFolder + kManifestRelativePath, block);
   }
+  if (judged && !judged->Accepted()) {
+    page.SetMessageText(judged->verdict == ManifestVerdict::kCannotVerify ? kCannotVerifyText
+                                                                          : kManifestRefusedText);
+    page.state().Finish(Outcome::Failed);
+    return;
+  }
   if (!stored) {
     page.SetMessageText(kConnectFailedText);
     page.state().Finish(Outcome::Failed);

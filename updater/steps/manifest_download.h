@@ -24,6 +24,17 @@ inline constexpr char kConnectFailedText[] =
 inline constexpr char kManifestDownloadedText[] =
     "\xcf\xc2\xd4\xd8\xb8\xfc\xd0\xc2\xc1\xd0\xb1\xed\xce\xc4\xbc\xfe\xcd\xea\xb1\xcf!";
 
+// "更新列表文件未通过签名校验，没有下载任何更新。"
+inline constexpr char kManifestRefusedText[] =
+    "\xb8\xfc\xd0\xc2\xc1\xd0\xb1\xed\xce\xc4\xbc\xfe\xce\xb4\xcd\xa8\xb9\xfd\xc7\xa9"
+    "\xc3\xfb\xd0\xa3\xd1\xe9\xa3\xac\xc3\xbb\xd3\xd0\xcf\xc2\xd4\xd8\xc8\xce\xba\xce"
+    "\xb8\xfc\xd0\xc2\xa1\xa3";
+// "本系统无法校验更新文件的签名，不能在线升级。"
+inline constexpr char kCannotVerifyText[] =
+    "\xb1\xbe\xcf\xb5\xcd\xb3\xce\xde\xb7\xa8\xd0\xa3\xd1\xe9\xb8\xfc\xd0\xc2\xce\xc4"
+    "\xbc\xfe\xb5\xc4\xc7\xa9\xc3\xfb\xa3\xac\xb2\xbb\xc4\xdc\xd4\xda\xcf\xdf\xc9\xfd"
+    "\xbc\xb6\xa1\xa3";
+
 inline constexpr char kManifestServerPath[] = "/update.htm";
 
 struct ManifestDownloadContext {
@@ -38,10 +49,11 @@ struct ManifestDownloadContext {
 };
 
 // The worker's whole run. The manifest is stored whole or not at all: an unknown program
-// folder, a failed fetch, a manifest the trust rules refuse or a failed write shows the failure
-// text, sets Failed and leaves an older manifest as it was. On success it shows the success text,
-// sets Succeeded and asks the page to end itself; a signed manifest then leaves its mark. The
-// request, the trust rules' verdict and the store are logged.
+// folder, a failed fetch or a failed write shows the failure text, a manifest the trust rules
+// refuse shows why (kCannotVerifyText on a system without the algorithms, kManifestRefusedText
+// otherwise); each sets Failed and leaves an older manifest as it was. On success it shows the
+// success text, sets Succeeded and asks the page to end itself; a signed manifest then leaves its
+// mark. The request, the trust rules' verdict and the store are logged.
 void ManifestDownloadWorker(const ManifestDownloadContext& context, PageView& page);
 
 }  // namespace ostrel

@@ -186,6 +186,12 @@ InstallCheck CheckUpdateBeforeInstall(const TrustContext* trust, platform::FileS
   check.allowed = check.refused.empty();
   if (check.allowed) {
     check.installs = std::move(installs);
+    if (const FilePromise* promise = installer.empty() ? nullptr : promises.Find(installer)) {
+      check.checkInstaller = [&crypto = trust->crypto, &files,
+                              promised = *promise](const std::string& path) {
+        return CheckStoredFile(crypto, files, path, promised) == StoredFile::kKept;
+      };
+    }
     trust->Log("update verified before install: " + std::to_string(promises.Listed().size()) +
                " files match the manifest (" + Describe(check.judgement) + ")");
   }

@@ -74,6 +74,9 @@ struct InstallCheck {
   // Which entries of the update tree the install moves, by their path below update\ (for a
   // folder: whether any of them lies below it); empty: all, as before signatures.
   std::function<bool(const std::string& relative, bool isFolder)> installs;
+  // Whether a file is still the promised installer: the copy in update\ starts when the
+  // installer's move waits for the restart; empty: nothing to check against.
+  std::function<bool(const std::string& path)> checkInstaller;
 };
 
 // Checks the stored update before the install moves anything. A refused manifest is deleted

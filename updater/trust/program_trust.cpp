@@ -7,8 +7,11 @@
 
 #include "log/run_log.h"
 #include "platform/crypto.h"
+#include "platform/file_system.h"
 #include "platform/registry.h"
 #include "res/resource.h"
+#include "settings/paths.h"
+#include "trust/signed_mark.h"
 
 #ifndef OSTREL_REQUIRE_SIGNED_UPDATES
 #define OSTREL_REQUIRE_SIGNED_UPDATES 0
@@ -46,9 +49,10 @@ TrustSettings BuiltInSettings() {
 const TrustContext& ProgramTrust() {
   // Never destroyed: a page's worker may still be on its way out while the program ends.
   static const TrustSettings* const settings = new TrustSettings(BuiltInSettings());
+  static SignedVersionMark* const mark = new ProgramFolderMark(
+      platform::SystemFileSystem(), platform::CurrentUserRegistry(), ProgramFolder());
   static const TrustContext* const trust =
-      new TrustContext{*settings, platform::SystemCrypto(), platform::CurrentUserRegistry(),
-                       [](const std::string& line) {
+      new TrustContext{*settings, platform::SystemCrypto(), *mark, [](const std::string& line) {
                          std::fprintf(stderr, "Ostrel: %s\n", line.c_str());
                          ProgramLog().Write(line);
                        }};

@@ -2,15 +2,12 @@
 
 #include "manifest/manifest.h"
 #include "platform/profile_store.h"
-#include "settings/registry_values.h"
 #include "settings/versions.h"
 #include "trust/manifest_signature.h"
 
 namespace ostrel {
 
 namespace {
-
-constexpr std::size_t kMarkCapacity = 260;
 
 // The key among the build's keys that has this id; nullptr when none has.
 const std::string* KeyWithId(const TrustContext& trust, const std::string& keyId) {
@@ -36,6 +33,10 @@ const char* VerdictName(ManifestVerdict verdict) {
       return "refused: signed by an unknown key";
     case ManifestVerdict::kOlderVersion:
       return "refused: older than a signed manifest seen before";
+    case ManifestVerdict::kMarkUnreadable:
+      return "refused: the mark of the signed versions seen cannot be read or is malformed";
+    case ManifestVerdict::kCannotVerify:
+      return "refused: this system cannot check signatures (no CNG SHA-256 and ECDSA P-256)";
   }
   return "?";
 }
@@ -53,9 +54,21 @@ ManifestJudgement JudgeManifest(const TrustContext& trust, std::string_view mani
   const SplitManifest split = SplitSignature(manifest);
   judgement.keyId = split.keyId;
 
-  const std::optional<std::string> mark = ReadSignedVersionMark(trust.registry);
+  // Never a fall-back to unsigned: a build with keys that cannot check them installs nothing.
+  if (!trust.crypto.CanVerifyP256Sha256()) {
+    judgement.verdict = ManifestVerdict::kCannotVerify;
+    return judgement;
+  }
+  const MarkReading mark = trust.mark.Read();
+  if (mark.state == MarkReading::State::kUnreadable) {
+    judgement.verdict = ManifestVerdict::kMarkUnreadable;
+    return judgement;
+  }
+  const bool marked = mark.state == MarkReading::State::kVersion;
   if (!split.hasSignatureLine) {
-    if (mark || trust.settings.requireSigned) judgement.verdict = ManifestVerdict::kUnsignedRefused;
+    if (marked || trust.settings.requireSigned) {
+      judgement.verdict = ManifestVerdict::kUnsignedRefused;
+    }
     return judgement;
   }
   if (split.signature.empty()) {
@@ -71,29 +84,26 @@ ManifestJudgement JudgeManifest(const TrustContext& trust, std::string_view mani
     // Read from the signed bytes alone, as the profile routines will read the stored file.
     judgement.version =
         platform::ReadProfileStringFromText(split.body, "main", "version", kVersionBufferSize);
-    judgement.verdict = mark && CompareVersions(judgement.version, *mark) < 0
+    judgement.verdict = marked && CompareVersions(judgement.version, mark.version) < 0
                             ? ManifestVerdict::kOlderVersion
                             : ManifestVerdict::kSigned;
   }
   return judgement;
 }
 
-std::optional<std::string> ReadSignedVersionMark(platform::Registry& registry) {
-  const std::unique_ptr<platform::RegistryKey> key = registry.OpenKey(kReaderKey);
-  platform::RegistryValue value;
-  if (!key ||
-      key->QueryValue(kSignedVersionValue, kMarkCapacity, value) != platform::QueryStatus::kOk) {
-    return std::nullopt;
-  }
-  return value.data.substr(0, value.data.find('\0'));
-}
-
 void RememberSignedManifest(const TrustContext& trust, const ManifestJudgement& judgement) {
   if (!judgement.Signed()) return;
-  const std::optional<std::string> mark = ReadSignedVersionMark(trust.registry);
-  if (mark && CompareVersions(*mark, judgement.version) >= 0) return;  // not higher
-  const std::unique_ptr<platform::RegistryKey> key = trust.registry.CreateKey(kReaderKey);
-  if (key) key->SetValue(kSignedVersionValue, platform::StringValue(judgement.version));
+  const MarkReading mark = trust.mark.Read();
+  // An unreadable mark is never overwritten: whoever may change the installation removes it.
+  if (mark.state == MarkReading::State::kUnreadable) return;
+  if (mark.state == MarkReading::State::kVersion &&
+      CompareVersions(mark.version, judgement.version) >= 0) {
+    return;  // not higher
+  }
+  const std::string version = judgement.version.empty() ? "0" : judgement.version;
+  if (!trust.mark.Write(version)) {
+    trust.Log("the mark of signed version " + version + " could not be stored");
+  }
 }
 
 }  // namespace ostrel

@@ -39,6 +39,8 @@ class Crypto {
   // on the curve, any other bad input, or a platform without the algorithm.
   virtual bool VerifyP256Sha256(std::string_view point, std::string_view message,
                                 std::string_view signature) = 0;
+  // True when the platform has both SHA-256 and ECDSA P-256, so a valid signature can verify.
+  virtual bool CanVerifyP256Sha256() { return true; }
 };
 
 // SHA-256 of one block; nullopt when the platform has none.

@@ -24,9 +24,11 @@ class Processes {
   // Ends the process at once with `exitCode`, without waiting for it to be gone. False when it
   // could not be opened or ended; the calling process itself is never ended.
   virtual bool Terminate(uint32_t processId, uint32_t exitCode) = 0;
-  // Starts `application` with `commandLine` as its whole command line, its window shown
-  // normally, and returns without waiting. True when the process was created.
-  virtual bool Start(const std::string& application, const std::string& commandLine) = 0;
+  // Starts `application` with `commandLine` as its whole command line in `currentFolder`, its
+  // window shown normally and none of this process's handles inherited, and returns without
+  // waiting. True when the process was created.
+  virtual bool Start(const std::string& application, const std::string& commandLine,
+                     const std::string& currentFolder) = 0;
   // The platform's code for why the calling thread's last call failed (Win32 error codes on
   // Windows); read it right after the call that failed. 0 when the platform does not say.
   virtual uint32_t LastError() { return 0; }
