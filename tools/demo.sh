@@ -12,7 +12,13 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
-bin="$root/build/win64/bin"
+# TAVREL_DEMO_BUILD=win32 (./dev demo --32) runs the shipped i686 build in the 32-bit Wine
+# environment instead of the x86_64 build.
+build="${TAVREL_DEMO_BUILD:-win64}"
+bin="$root/build/$build/bin"
+wine_run="$root/tools/wine-run"
+[ "$build" = win32 ] && wine_run="$root/tools/wine32-run"
+export TAVREL_DEMO_BUILD="$build"
 : "${DISPLAY:?the demo needs a display; run it through ./dev demo}"
 auto=0
 if [ -n "${TAVREL_OWN_DISPLAY:-}" ] || [ "${1:-}" = "--auto" ]; then auto=1; fi
@@ -27,6 +33,12 @@ cp "$bin/Ostrel.exe" "$bin/reader_stub/Tavrel.exe" "$reader/"
 printf 'Tavrel 1.0.0.1\r\n' > "$reader/readme.txt"
 cp -r tools/demo-update "$out/release"
 cp "$bin/installer_stub/setup.exe" "$out/release/"
+if [ "$build" = win32 ]; then
+  echo "== the demo runs the shipped 32-bit build: build/win32/bin (i686), in the 32-bit Wine"
+  echo "   environment (Wine 10, its i386 loader under qemu-i386)"
+else
+  echo "== the demo runs the x86_64 build: build/win64/bin, under Wine"
+fi
 echo "== publishing the sample update 1.0.0.2 with ostrel-publish and the build's key"
 build/native/bin/ostrel-publish publish "$out/release" "$server/root/sample" --version 1.0.0.2 \
   --key build/update-keys/update-key.pem | sed 's/^/  /'
@@ -38,25 +50,25 @@ ostrel=""
 cleanup() {
   [ -n "$ostrel" ] && kill "$ostrel" 2>/dev/null
   if [ -n "$watcher" ] && kill -0 "$watcher" 2>/dev/null; then
-    tools/wine-run taskkill /f /im Tavrel.exe >/dev/null 2>&1 || true
+    "$wine_run" taskkill /f /im Tavrel.exe >/dev/null 2>&1 || true
   fi
   python3 tools/update_server.py stop --state-dir "$server" >/dev/null 2>&1 || true
-  tools/wine-run reg delete "$key" /f >/dev/null 2>&1 || true
+  "$wine_run" reg delete "$key" /f >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
 
-tools/wine-run reg delete "$key" /f >/dev/null 2>&1 || true
+"$wine_run" reg delete "$key" /f >/dev/null 2>&1 || true
 # The server waits a second before each answer, so the download pages stay on the screen long
 # enough to be seen.
-tools/wine-run reg add "$key" /v "Update Website" /d "http://127.0.0.1:$port/~delay=1000/sample" \
+"$wine_run" reg add "$key" /v "Update Website" /d "http://127.0.0.1:$port/~delay=1000/sample" \
   /f >/dev/null
-tools/wine-run reg add "$key" /v "Current Version" /d 1.0.0.1 /f >/dev/null
-tools/wine-run reg add "$key" /ve /d "$(windows "$reader")" /f >/dev/null
+"$wine_run" reg add "$key" /v "Current Version" /d 1.0.0.1 /f >/dev/null
+"$wine_run" reg add "$key" /ve /d "$(windows "$reader")" /f >/dev/null
 echo "== update server on 127.0.0.1:$port offers 1.0.0.2; the reader in $reader is 1.0.0.1"
 
 # The running reader, watched by a UI driver of its own: it passes once the reader has ended
 # with exit code 1 (Wine tells a terminated process's exit code only inside Windows).
-tools/wine-run "$bin/uidriver.exe" --timeout 1800000 start "$(windows "$reader")\\Tavrel.exe --wait" \
+"$wine_run" "$bin/uidriver.exe" --timeout 1800000 start "$(windows "$reader")\\Tavrel.exe --wait" \
   expect-exit 1 >/dev/null 2>&1 &
 watcher=$!
 tries=0
@@ -67,7 +79,7 @@ until [ -f "$reader/launch.rec" ]; do
 done
 echo "== the stand-in reader Tavrel.exe is running"
 
-driver() { tools/wine-run "$bin/uidriver.exe" --timeout 30000 "$@"; }
+driver() { "$wine_run" "$bin/uidriver.exe" --timeout 30000 "$@"; }
 shot=0
 screenshot() {
   shot=$((shot + 1))
@@ -78,7 +90,7 @@ screenshot() {
 }
 
 wizard="在线升级向导"
-tools/wine-run "$reader/Ostrel.exe" 2> "$out/ostrel.log" &
+"$wine_run" "$reader/Ostrel.exe" 2> "$out/ostrel.log" &
 ostrel=$!
 if [ "$auto" -eq 1 ]; then
   echo "== Ostrel: the update wizard, driven by tools/uidriver"

@@ -6,11 +6,16 @@
 # and closed, and the reader is not started again. Unregisters the handler at the end.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-bin="$root/build/win64/bin"
+build="${TAVREL_DEMO_BUILD:-win64}"
+bin="$root/build/$build/bin"
 mint_tool="$root/build/native/bin/pellwick-link"
 signing_key="$root/build/launch-keys/launch-key.pem"
 out="$root/build/demo/link"
-run() { "$root/tools/wine-run" "$@"; }
+if [ "$build" = win32 ]; then
+  run() { "$root/tools/wine32-run" "$@"; }
+else
+  run() { "$root/tools/wine-run" "$@"; }
+fi
 
 rm -rf "$out"
 mkdir -p "$out/reader"

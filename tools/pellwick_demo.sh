@@ -6,9 +6,14 @@
 # (E_ACCESSDENIED) and the reader is not started again. Unregisters the DLL at the end.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-bin="$root/build/win64/bin"
+build="${TAVREL_DEMO_BUILD:-win64}"
+bin="$root/build/$build/bin"
 out="$root/build/demo/pellwick"
-run() { "$root/tools/wine-run" "$@"; }
+if [ "$build" = win32 ]; then
+  run() { "$root/tools/wine32-run" "$@"; }
+else
+  run() { "$root/tools/wine-run" "$@"; }
+fi
 
 rm -rf "$out"
 mkdir -p "$out/reader"

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -26,7 +27,17 @@ using platform::win32::UniqueHkey;
 using testing_support::ReadFileBytes;
 using testing_support::WriteFileBytes;
 
-constexpr DWORD kTimeoutMs = 30000;
+// Emulated builds run several times slower: tools/wine32-run sets TAVREL_WINE_TIME_FACTOR, by
+// which tools/uidriver multiplies its waits too.
+DWORD TimeFactor() {
+  char text[16] = {};
+  const DWORD length = ::GetEnvironmentVariableA("TAVREL_WINE_TIME_FACTOR", text, sizeof text);
+  const unsigned long factor =
+      length > 0 && length < sizeof text ? std::strtoul(text, nullptr, 10) : 1;
+  return factor >= 1 && factor <= 100 ? static_cast<DWORD>(factor) : 1;
+}
+
+const DWORD kTimeoutMs = 30000 * TimeFactor();
 constexpr char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
 constexpr wchar_t kPendingRenames[] = L"PendingFileRenameOperations";
 

@@ -8,13 +8,15 @@ target_link_libraries(open_link PRIVATE shell32 tavrel_warnings)
 
 if(PELLWICK_LAUNCH_KEY)
   get_filename_component(launch_keys ${PELLWICK_LAUNCH_KEY} DIRECTORY)
-  add_test(NAME wine.link_handler
+  add_test(NAME ${TAVREL_WINE}.link_handler
     COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/link_handler_test.py
-      --wine-run ${PROJECT_SOURCE_DIR}/tools/wine-run
+      --wine-run ${CMAKE_CROSSCOMPILING_EMULATOR}
       --handler $<TARGET_FILE:PellwickLink> --open-link $<TARGET_FILE:open_link>
       --reader-stub $<TARGET_FILE:reader_stub> --uidriver $<TARGET_FILE:uidriver>
       --mint ${PROJECT_SOURCE_DIR}/build/native/bin/pellwick-link
       --key ${launch_keys}/launch-key.pem)
-  set_tests_properties(wine.link_handler PROPERTIES LABELS wine TIMEOUT 600
-    RESOURCE_LOCK tavrel_reader_process)
+  math(EXPR timeout "600 * ${TAVREL_WINE_TIME_FACTOR}")
+  set_tests_properties(${TAVREL_WINE}.link_handler PROPERTIES LABELS ${TAVREL_WINE}
+    TIMEOUT ${timeout} RESOURCE_LOCK tavrel_reader_process
+    ENVIRONMENT TAVREL_WINE_TIME_FACTOR=${TAVREL_WINE_TIME_FACTOR})
 endif()

@@ -19,6 +19,9 @@ import sys
 import tempfile
 import time
 
+# Waits grow where programs run emulated (the 32-bit build: tools/wine32-run).
+TIME_FACTOR = int(os.environ.get("TAVREL_WINE_TIME_FACTOR", "1"))
+
 FOLDER = "C:\\Tavrel's Files"
 READER = "C:\\Reader"
 # The handler's message and caption, as the user reads them.
@@ -38,13 +41,13 @@ class Prefix:
     def __init__(self, args, work):
         self.args = args
         self.env = dict(os.environ, WINEPREFIX=os.path.join(work, "prefix"))
-        root = os.path.dirname(os.path.dirname(os.path.abspath(args.wine_run)))
+        shared = subprocess.run([args.wine_run, "--prefix"], capture_output=True, text=True,
+                                check=True).stdout.strip()
         # Hard links are enough: Wine writes its registry files anew and renames them.
-        subprocess.run(["cp", "-al", os.path.join(root, "build", "wineprefix"),
-                        self.env["WINEPREFIX"]], check=True)
+        subprocess.run(["cp", "-al", shared, self.env["WINEPREFIX"]], check=True)
         self.drive = os.path.join(self.env["WINEPREFIX"], "drive_c")
 
-    def run(self, *command, locale=None, timeout=120):
+    def run(self, *command, locale=None, timeout=120 * TIME_FACTOR):
         env = dict(self.env)
         if locale:
             env["TAVREL_WINE_LOCALE"] = locale
@@ -217,7 +220,7 @@ def run_cases(args, prefix, work):
         check(result.returncode == 0, "%s: the shell's start ended with %d"
               % (what, result.returncode))
         # The handler ends once the shell has started the reader, which then writes its record.
-        deadline = time.monotonic() + 30
+        deadline = time.monotonic() + 30 * TIME_FACTOR
         while not os.path.exists(record) and time.monotonic() < deadline:
             time.sleep(0.05)
         if not os.path.exists(record):
@@ -257,7 +260,7 @@ def run_cases(args, prefix, work):
         driven = prefix.run(args.uidriver, "--timeout", "30000", "start", command,
                             "window", CAPTION, "expect-text", STATIC_TEXT_ID, MESSAGE,
                             "command", "IDOK", "gone", "expect-exit", str(exit_code),
-                            timeout=180)
+                            timeout=180 * TIME_FACTOR)
         check(driven.returncode == 0, "%s: %s" % (what, driven.stderr.decode("utf-8",
                                                                              "replace")))
         # The handler has ended: whatever it had started would have been started by now, but

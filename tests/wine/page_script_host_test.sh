@@ -2,17 +2,16 @@
 # page_script_host's own contract: what a script prints, the exit code Quit gives even inside a
 # try block, a script error reported with its HRESULT and line, the script's encodings, and a
 # script that cannot be read.
-# Usage: page_script_host_test.sh page_script_host.exe
+# Usage: page_script_host_test.sh WINE-RUN page_script_host.exe
 set -euo pipefail
-host="$1"
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+wine_run="$1" host="$2"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 failures=0
 
 expect() {  # name script-file exit-code output (a pattern)
   local status=0 output
-  "$root/tools/wine-run" "$host" https://www.morvane.net/read.htm "Z:${2//\//\\}" \
+  "$wine_run" "$host" https://www.morvane.net/read.htm "Z:${2//\//\\}" \
     >"$work/out" 2>&1 || status=$?
   output="$(tr -d '\r' <"$work/out"; echo .)"
   output="${output%.}"

@@ -3,21 +3,23 @@
 # would: the registry entries, COM clients in C++ and JScript, pages that open a book in the
 # stand-in reader or are refused, registering twice, and unregistering. The copy is removed afterwards, so nothing
 # leaks into the shared prefix.
-# Usage: pellwick_registration_test.sh Pellwick.dll pellwick_dispatch_tests.exe Tavrel.exe test.js
+# Usage: pellwick_registration_test.sh WINE-RUN Pellwick.dll pellwick_dispatch_tests.exe Tavrel.exe
+#        test.js
+# WINE-RUN is the build's runner (tools/wine-run, or tools/wine32-run for the i686 build).
 set -euo pipefail
-dll="$1" dispatch_tests="$2" reader_stub="$3" script="$4"
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+wine_run="$1" dll="$2" dispatch_tests="$3" reader_stub="$4" script="$5"
 
 work="$(mktemp -d)"
+shared_prefix="$("$wine_run" --prefix)"
 export WINEPREFIX="$work/prefix"
 cleanup() {
-  WINEPREFIX="$work/prefix" wineserver -k 2>/dev/null || true
+  "$wine_run" wineserver -k 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
 # Hard links are enough: Wine writes its registry files anew and renames them into place.
-cp -al "$root/build/wineprefix" "$WINEPREFIX"
-run() { "$root/tools/wine-run" "$@"; }
+cp -al "$shared_prefix" "$WINEPREFIX"
+run() { "$wine_run" "$@"; }
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -72,7 +74,12 @@ case "$server" in
   *" "* | *"'"*) fail "InprocServer32 is not the short path: '$server'" ;;
 esac
 expect_value "HKCR\\TypeLib\\$libid\\1.0" '' 'Pellwick 1.0 Type Library'
-expect_value "HKCR\\TypeLib\\$libid\\1.0\\0\\win64" '' "$dll_path"
+# The type library is registered for the DLL's own word size (SYS_WIN32 or SYS_WIN64).
+case "$(file -b "$dll")" in
+  PE32+*) platform=win64 ;;
+  *) platform=win32 ;;
+esac
+expect_value "HKCR\\TypeLib\\$libid\\1.0\\0\\$platform" '' "$dll_path"
 expect_value "HKCR\\TypeLib\\$libid\\1.0\\HELPDIR" '' "C:\\Tavrel's Files\\"
 
 js="C:\\Tavrel's Files\\$(basename "$script")"

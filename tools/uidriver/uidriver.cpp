@@ -4,6 +4,8 @@
 // Steps run in order; the first that fails prints "uidriver: step N (...): why" on stderr and
 // the driver exits with 1 (0 when every step passed). Every wait gives up after the timeout
 // (default 10000 ms; --timeout may also appear between steps to change it for later ones).
+// Every timeout is multiplied by TAVREL_WINE_TIME_FACTOR when that is set: tools/wine32-run
+// sets it for the emulated 32-bit build, whose programs run several times slower.
 // Texts are compared as Unicode, so give them as the shell writes them (UTF-8 under Wine).
 // An ID or CODE is a number or a name of Ostrel's res/resource.h (IDC_WIZARD_NEXT,
 // IDM_ABOUTBOX), or IDOK, IDCANCEL or IDC_STATIC.
@@ -212,7 +214,7 @@ class Driver {
 
   void RunStep(const std::wstring& verb) {
     if (verb == L"--timeout") {
-      timeoutMs_ = static_cast<DWORD>(ParseNumber(Take()));
+      timeoutMs_ = Slowed(static_cast<DWORD>(ParseNumber(Take())));
     } else if (verb == L"start") {
       Start(Take());
     } else if (verb == L"window") {
@@ -415,9 +417,17 @@ class Driver {
     }
   }
 
+  static DWORD Slowed(DWORD ms) {
+    wchar_t text[16];
+    const DWORD length = GetEnvironmentVariableW(L"TAVREL_WINE_TIME_FACTOR", text, 16);
+    if (length == 0 || length >= 16) return ms;
+    const unsigned long factor = std::wcstoul(text, nullptr, 10);
+    return factor >= 1 && factor <= 100 ? static_cast<DWORD>(ms * factor) : ms;
+  }
+
   std::vector<std::wstring> args_;
   size_t next_ = 0;
-  DWORD timeoutMs_ = 10000;
+  DWORD timeoutMs_ = Slowed(10000);
   UniqueHandle process_;
   DWORD processId_ = 0;
   HWND current_ = nullptr;
