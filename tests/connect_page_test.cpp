@@ -232,8 +232,9 @@ TEST_F(ManifestDownload, ManifestPastOneMebibyteIsRefusedUnread) {
   Run();
   EXPECT_EQ(Manifest(), "old");
   EXPECT_EQ(state->Outcome(), Outcome::Failed);
-  EXPECT_EQ(Log(), "T GET /update.htm: status 200, length 1048577, received 0, _ ms, error 0: "
-                   "refused: longer than allowed\r\n");
+  EXPECT_EQ(Log(),
+            "T GET /update.htm: status 200, length 1048577, received 0, _ ms, error 0: "
+            "refused: longer than allowed\r\n");
   client.onRead = nullptr;
   client.bodies["/update.htm"].pop_back();
   Run();
