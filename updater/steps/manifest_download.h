@@ -30,7 +30,7 @@ inline constexpr char kManifestDownloadedText[] =
 inline constexpr char kManifestServerPath[] = "/update.htm";
 
 // A longer manifest is refused before it is read: a list of thousands of files is far shorter.
-inline constexpr uint64_t kLargestManifest = 1024 * 1024;
+inline constexpr uint64_t kLargestManifest = uint64_t{1024} * 1024;
 
 struct ManifestDownloadContext {
   platform::Registry& registry;
