@@ -224,6 +224,24 @@ TEST_F(ManifestDownload, FailedFetchKeepsTheOldManifest) {
             "T GET /update.htm: status 0, length none, received 0, _ ms, error 0: not opened\r\n");
 }
 
+// A manifest is at most 1 MiB, decided from the length its answer announces.
+TEST_F(ManifestDownload, ManifestPastOneMebibyteIsRefusedUnread) {
+  testing_support::MakeFolder(program.Child("update"));
+  WriteFileBytes(program.Child("update\\update.ini"), "old");
+  client.bodies["/update.htm"] = std::string(kLargestManifest + 1, 'x');
+  client.onRead = [] { FAIL() << "a byte of the body was read"; };
+  Run();
+  EXPECT_EQ(Manifest(), "old");
+  EXPECT_EQ(state->Outcome(), Outcome::Failed);
+  EXPECT_EQ(Log(),
+            "T GET /update.htm: status 200, length 1048577, received 0, _ ms, error 0: "
+            "refused: longer than allowed\r\n");
+  client.onRead = nullptr;
+  client.bodies["/update.htm"].pop_back();
+  Run();
+  EXPECT_EQ(Manifest().size(), kLargestManifest);
+}
+
 TEST_F(ManifestDownload, ManifestThatCannotBeStoredIsAFailure) {
   // update\update.ini is a folder: the fetch succeeds, the store cannot.
   testing_support::MakeFolder(program.Child("update"));

@@ -88,8 +88,9 @@ class FileDownload : public ::testing::Test {
   void RunOver(const std::vector<std::string>& entries) {
     state = std::make_shared<PageWorkerState>();
     view = std::make_unique<ListView>(state);
-    FileDownloadWorker({registry, files, folder, profiles, server, clock, log, trust}, entries,
-                       *view);
+    FileDownloadWorker({registry, storeFiles ? *storeFiles : files, folder,
+                        storeProfiles ? *storeProfiles : profiles, server, clock, log, trust},
+                       entries, *view);
   }
   // The log, its milliseconds (not the clock's to choose) written as "_".
   std::string Log() {
@@ -120,6 +121,8 @@ class FileDownload : public ::testing::Test {
   std::shared_ptr<PageWorkerState> state;
   std::unique_ptr<ListView> view;
   const TrustContext* trust = nullptr;
+  platform::FileSystem* storeFiles = nullptr;       // the worker's, when not the system's
+  platform::ProfileStore* storeProfiles = nullptr;  // the same
 };
 
 TEST_F(FileDownload, FetchesOnlyWhatIsNotRecorded) {
@@ -555,18 +558,190 @@ TEST_F(FileDownload, WithASignedManifestOnlyThePromisedBytesAreStored) {
           {{"setup.exe", "MZ setup"}, {"core.dll", "MZ core"}, {"readme.txt", "read me"}}));
   Publish("setup.exe", "MZ setup");
   Publish("core.dll", "MZ c0re");     // one byte changed
-  Publish("readme.txt", "read me!");  // one byte more
+  Publish("readme.txt", "read me!");  // one byte more: refused before its body is read
   Run();
   EXPECT_EQ(ListFiles(program.Child("update")),
             (std::vector<std::string>{"ostrel.log", "setup.exe", "update.ini", "updateok.ini"}));
   EXPECT_EQ(Recorded("1.0.0.2"), std::vector<std::string>{"setup.exe"});
   EXPECT_EQ(refusals, (std::vector<std::string>{
                           "fetched file core.dll not stored: its SHA-256 is not the one the "
-                          "signed manifest promises",
-                          "fetched file readme.txt not stored: 8 bytes, the signed manifest "
-                          "promises 7"}));
+                          "signed manifest promises"}));
+  EXPECT_NE(Log().find("/readme.txt: status 200, length 8, received 0, _ ms, error 0: refused: "
+                       "not the size the signed manifest promises"),
+            std::string::npos)
+      << Log();
   EXPECT_EQ(view->messages.back(), DownloadFailedText("readme.txt"));
   EXPECT_EQ(state->Outcome(), Outcome::Failed);
+}
+
+// The system's file system, but for the failures a test asks of it.
+class FailingFileSystem final : public platform::FileSystem {
+ public:
+  enum class Fault { kNone, kOpenFails, kWriteThrows, kFlushThrows, kRenameFails };
+  explicit FailingFileSystem(Fault fault) : fault_(fault) {}
+
+  bool Exists(const std::string& path) override { return inner_.Exists(path); }
+  platform::CreateFolderResult CreateFolder(const std::string& path) override {
+    return inner_.CreateFolder(path);
+  }
+  bool WriteWholeFile(const std::string& path, std::string_view data,
+                      platform::Durability durability) override {
+    return inner_.WriteWholeFile(path, data, durability);
+  }
+  std::optional<uint64_t> FileSize(const std::string& path) override {
+    return inner_.FileSize(path);
+  }
+  bool RemoveFile(const std::string& path) override { return inner_.RemoveFile(path); }
+  bool RenameReplacing(const std::string& from, const std::string& to) override {
+    return fault_ != Fault::kRenameFails && inner_.RenameReplacing(from, to);
+  }
+  bool AppendToFile(const std::string& path, std::string_view data) override {
+    return inner_.AppendToFile(path, data);  // the log
+  }
+  bool ReadFileInPieces(const std::string& path,
+                        const std::function<bool(std::string_view)>& consume) override {
+    return inner_.ReadFileInPieces(path, consume);
+  }
+  std::unique_ptr<platform::FileWriter> OpenForWriting(const std::string& path,
+                                                       bool atEnd) override {
+    if (fault_ == Fault::kOpenFails) return nullptr;
+    return std::make_unique<Writer>(inner_.OpenForWriting(path, atEnd), fault_);
+  }
+
+ private:
+  struct Writer final : platform::FileWriter {
+    Writer(std::unique_ptr<platform::FileWriter> inner, Fault fault)
+        : inner(std::move(inner)), fault(fault) {}
+    bool Write(std::string_view data) override {
+      if (fault == Fault::kWriteThrows) throw std::bad_alloc();
+      return inner->Write(data);
+    }
+    bool Flush() override {
+      if (fault == Fault::kFlushThrows) throw std::bad_alloc();
+      return inner->Flush();
+    }
+    bool Close() override { return inner->Close(); }
+    std::unique_ptr<platform::FileWriter> inner;
+    Fault fault;
+  };
+  Fault fault_;
+  platform::FileSystem& inner_ = platform::SystemFileSystem();
+};
+
+// The system's profile routines, but no record can be written.
+class RecordRefusingProfiles final : public platform::ProfileStore {
+ public:
+  std::string ReadString(const std::string& file, const std::string& section,
+                         const std::string& key, const std::string& defaultValue,
+                         std::size_t size) override {
+    return inner_.ReadString(file, section, key, defaultValue, size);
+  }
+  int32_t ReadInt(const std::string& file, const std::string& section, const std::string& key,
+                  int32_t defaultValue) override {
+    return inner_.ReadInt(file, section, key, defaultValue);
+  }
+  bool WriteString(const std::string&, const std::string&, const std::string&,
+                   const std::string&) override {
+    return false;
+  }
+  std::vector<std::pair<std::string, std::string>> ReadSection(const std::string& file,
+                                                               const std::string& section,
+                                                               std::size_t size) override {
+    return inner_.ReadSection(file, section, size);
+  }
+
+ private:
+  platform::ProfileStore& inner_ = platform::SystemProfileStore();
+};
+
+// Whatever fails or throws while a file is stored or recorded fails that file and the page.
+TEST_F(FileDownload, AFailedStoreIsNeverASuccess) {
+  using Fault = FailingFileSystem::Fault;
+  const struct {
+    const char* what;
+    Fault fault;
+    bool recordRefused;
+  } cases[] = {
+      {"open fails", Fault::kOpenFails, false},     {"write throws", Fault::kWriteThrows, false},
+      {"flush throws", Fault::kFlushThrows, false}, {"rename fails", Fault::kRenameFails, false},
+      {"record refused", Fault::kNone, true},
+  };
+  RecordRefusingProfiles refusingProfiles;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    FailingFileSystem failing(c.fault);
+    storeFiles = &failing;
+    storeProfiles = c.recordRefused ? &refusingProfiles : nullptr;
+    testing_support::RemoveFile(update.record);
+    Manifest("5", {"big.bin", "b.dll"});
+    Publish("big.bin", std::string(200000, 'x'));
+    Publish("b.dll", "b");
+    Run();
+    EXPECT_EQ(state->Outcome(), Outcome::Failed);
+    EXPECT_EQ(view->timers, 0);
+    EXPECT_TRUE(Recorded("5").empty());
+    EXPECT_EQ(view->messages.back(), DownloadFailedText("b.dll"));
+    EXPECT_NE(Log().find("T file list: 2 entries, 0 recorded before, 2 failed"), std::string::npos)
+        << Log();
+  }
+}
+
+// A cut transfer leaves its part and the answer's validator; the next run asks for the rest
+// and stores the file whole, byte for byte.
+TEST_F(FileDownload, CutFileContinuesWhereItStopped) {
+  std::string body;
+  for (int i = 0; i < 100000; ++i) body += static_cast<char>('a' + i % 23);
+  Manifest("6", {"setup.exe"});
+  Publish("setup.exe", body.substr(0, 70000));
+  server.announced[Url("setup.exe")] = static_cast<int64_t>(body.size());
+  server.etags[Url("setup.exe")] = "\"v6\"";
+  Run();
+  EXPECT_EQ(state->Outcome(), Outcome::Failed);
+  EXPECT_EQ(ReadFileBytes(program.Child("update\\setup.exe.partial")).size(), 70000u);
+
+  server.announced.clear();
+  Publish("setup.exe", body);
+  Run();
+  EXPECT_EQ(server.ranges, (std::vector<uint64_t>{0, 70000}));
+  EXPECT_EQ(Stored("setup.exe"), body);
+  EXPECT_EQ(Recorded("6"), std::vector<std::string>{"setup.exe"});
+  EXPECT_EQ(ListFiles(program.Child("update")),
+            (std::vector<std::string>{"ostrel.log", "setup.exe", "update.ini", "updateok.ini"}));
+}
+
+// A kept part that is not the start of the promised file: the signed SHA-256 refuses the
+// continued file, which is then fetched whole once more.
+TEST_F(FileDownload, WrongKeptPartIsFetchedWholeOnceMore) {
+  testing_support::FakeSignatures crypto;
+  const TrustSettings settings{{testing_support::kKeyA}};
+  const TrustContext context{settings, crypto, registry, [](const std::string&) {}};
+  trust = &context;
+  WriteFileBytes(program.Child("update\\update.ini"),
+                 testing_support::ManifestWithPromises(crypto, testing_support::kKeyA, "7",
+                                                       {{"setup.exe", "MZ the installer"}}));
+  WriteFileBytes(program.Child("update\\setup.exe.partial"), "XX t");
+  WriteFileBytes(program.Child("update\\setup.exe.partial.partial"), "\"v7\"");
+  Publish("setup.exe", "MZ the installer");
+  server.etags[Url("setup.exe")] = "\"v7\"";
+  Run();
+  EXPECT_EQ(server.ranges, (std::vector<uint64_t>{4, 0}));
+  EXPECT_EQ(Stored("setup.exe"), "MZ the installer");
+  EXPECT_EQ(Recorded("7"), std::vector<std::string>{"setup.exe"});
+  EXPECT_EQ(state->Outcome(), Outcome::Succeeded);
+}
+
+TEST_F(FileDownload, PartsOfListedFilesAreContinued) {
+  Manifest("8", {"setup.exe", "Sub/b.dll", "..\\evil.dll"});
+  const auto continued = ContinuedPartials(profiles, update);
+  const struct {
+    const char* relative;
+    bool kept;
+  } cases[] = {
+      {"setup.exe.partial", true},  {"SETUP.EXE.partial.partial", true},
+      {"sub\\b.dll.partial", true}, {"setup.exe.partial.partial.partial", false},
+      {"other.dll.partial", false}, {"..\\evil.dll.partial", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(continued(c.relative), c.kept) << c.relative;
 }
 
 }  // namespace

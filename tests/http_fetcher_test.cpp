@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <stdexcept>
 
 namespace {
@@ -24,7 +25,10 @@ struct Script {
   std::deque<std::optional<std::size_t>> reads;      // nullopt: a broken transfer
   std::vector<std::size_t> asked;                    // sizes the fetch asked for
   int waits = 0;                                     // calls of Available
-  std::function<void()> onRead;                      // runs before each read
+  std::map<std::string, std::string> headers;
+  std::vector<std::optional<uint64_t>> opened;  // the offset each open asked from
+  std::function<void(Script&)> onReopen;        // changes the answer to a second open
+  std::function<void()> onRead;                 // runs before each read
 };
 
 template <typename T>
@@ -40,6 +44,11 @@ class FakeResource final : public platform::InternetResource {
   explicit FakeResource(Script& script) : script_(script) {}
   int StatusCode() override { return script_.status; }
   std::optional<int64_t> ContentLength() override { return script_.length; }
+  std::optional<std::string> Header(const std::string& name) override {
+    const auto found = script_.headers.find(name);
+    if (found == script_.headers.end()) return std::nullopt;
+    return found->second;
+  }
   std::optional<std::size_t> Available() override {
     ++script_.waits;
     return Next<std::optional<std::size_t>>(script_.available, std::size_t{1} << 30);
@@ -59,8 +68,11 @@ class FakeResource final : public platform::InternetResource {
 class FakeSession final : public platform::InternetSession {
  public:
   explicit FakeSession(Script& script) : script_(script) {}
-  std::unique_ptr<platform::InternetResource> OpenUrl(const std::string&) override {
+  std::unique_ptr<platform::InternetResource> Open(
+      const std::string&, const std::optional<platform::ResumePoint>& resume) override {
     if (script_.throwsOnOpen) throw std::runtime_error("broken");
+    if (!script_.opened.empty() && script_.onReopen) script_.onReopen(script_);
+    script_.opened.push_back(resume ? std::optional<uint64_t>(resume->offset) : std::nullopt);
     if (script_.openFails) return nullptr;
     return std::make_unique<FakeResource>(script_);
   }
@@ -100,13 +112,14 @@ class Fetch : public ::testing::Test {
   bool Run() {
     FakeSession session(script);
     HttpFetcher fetcher(session, clock);
-    return fetcher.Fetch("http://127.0.0.1/update.htm", block, sink, cancel, report);
+    return fetcher.Fetch("http://127.0.0.1/update.htm", largest, block, sink, cancel, report);
   }
 
   Script script;
   FakeClock clock;
   RecordingSink sink;
   std::vector<char> block{'o', 'l', 'd'};
+  uint64_t largest = ostrel::kAnyLength;
   std::atomic<int32_t> cancel{0};
   ostrel::FetchReport report;
 };
@@ -195,7 +208,14 @@ TEST_F(Fetch, Failures) {
        0, FetchEnd::kBadStatus},
       {"no length", [](Script& s) { s.length = std::nullopt; }, 0, FetchEnd::kNoLength},
       {"negative length", [](Script& s) { s.length = -1; }, 0, FetchEnd::kTooLong},
-      {"length past 32 bits", [](Script& s) { s.length = 2147483648LL; }, 0, FetchEnd::kTooLong},
+      {"stalled while waiting",
+       [](Script& s) {
+         s.length = 5000;
+         s.reads = {0};
+         s.available = {std::nullopt};
+         s.error = platform::kStalledError;
+       },
+       1, FetchEnd::kStalled},
       {"ends early: nothing more, and the wait says the body has ended",
        [](Script& s) {
          s.length = 5000;
@@ -253,6 +273,135 @@ TEST_F(Fetch, CancelBetweenReadsStopsWithinOneRead) {
   EXPECT_TRUE(block.empty());
   EXPECT_EQ(report.end, FetchEnd::kCancelled);
   EXPECT_EQ(report.received, 4096);
+}
+
+// A body past what the caller takes is refused before its first read, whatever it announces.
+TEST_F(Fetch, LengthPastTheLimitIsNeverRead) {
+  largest = 1000;
+  for (const int64_t length : {int64_t{1001}, int64_t{2} << 30, INT64_MAX}) {
+    SCOPED_TRACE(length);
+    script = Script{};
+    script.length = length;
+    EXPECT_FALSE(Run());
+    EXPECT_TRUE(script.asked.empty());
+    EXPECT_EQ(report.end, FetchEnd::kTooLarge);
+  }
+  script = Script{};
+  script.length = 1000;
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(block.size(), 1000u);
+}
+
+// Takes the body into a string; refuses the bytes past `refuseAfter`.
+struct StringSink final : ostrel::BodySink {
+  std::string body = "kept";
+  std::vector<uint64_t> begins;
+  std::size_t refuseAfter = SIZE_MAX;
+  bool Begin(uint64_t offset, const std::string&) override {
+    begins.push_back(offset);
+    body.resize(offset);
+    return true;
+  }
+  bool Add(std::string_view bytes) override {
+    if (body.size() + bytes.size() > refuseAfter) return false;
+    body.append(bytes);
+    return true;
+  }
+};
+
+class FetchInto : public Fetch {
+ protected:
+  bool RunInto() {
+    FakeSession session(script);
+    HttpFetcher fetcher(session, clock);
+    return fetcher.Fetch("http://127.0.0.1/a.bin", request, body, sink, cancel, report);
+  }
+  ostrel::FetchRequest request;
+  StringSink body;
+};
+
+TEST_F(FetchInto, PromisedSizeDecidesBeforeTheBody) {
+  request.promisedSize = 11;
+  script.length = 400 * 1000 * 1000;
+  EXPECT_FALSE(RunInto());
+  EXPECT_TRUE(script.asked.empty());
+  EXPECT_TRUE(body.begins.empty());
+  EXPECT_EQ(report.end, FetchEnd::kNotPromised);
+}
+
+TEST_F(FetchInto, RefusedBytesFailTheFetch) {
+  script.length = 5000;
+  body.refuseAfter = 4000;
+  script.reads = {2048, 2048, 904};
+  EXPECT_FALSE(RunInto());
+  EXPECT_EQ(report.end, FetchEnd::kNotStored);
+}
+
+// How each answer to a request for the rest is taken: the body continues only from a 206 whose
+// range is the rest asked for; anything else fetches it whole.
+TEST_F(FetchInto, ResumeTakesOnlyTheRestAskedFor) {
+  const struct {
+    const char* what;
+    int status;
+    std::string contentRange;
+    int64_t length;
+    std::vector<std::optional<uint64_t>> opened;
+    uint64_t begunAt;
+  } cases[] = {
+      {"206, the rest", 206, "bytes 4-9/10", 6, {4}, 4},
+      {"206 from elsewhere", 206, "bytes 2-9/10", 8, {4, std::nullopt}, 0},
+      {"206 short of the end", 206, "bytes 4-8/10", 5, {4, std::nullopt}, 0},
+      {"206 of another length", 206, "bytes 4-9/10", 7, {4, std::nullopt}, 0},
+      {"206 without a range", 206, "", 6, {4, std::nullopt}, 0},
+      {"416", 416, "", 0, {4, std::nullopt}, 0},
+      {"200: the file changed", 200, "", 10, {4}, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    script = Script{};
+    body = StringSink{};
+    script.status = c.status;
+    script.length = c.length;
+    if (!c.contentRange.empty()) script.headers["Content-Range"] = c.contentRange;
+    script.onReopen = [](Script& s) {
+      s.status = 200;
+      s.length = 10;
+      s.headers.clear();
+    };
+    request.resume = platform::ResumePoint{4, "\"v1\""};
+    EXPECT_TRUE(RunInto());
+    EXPECT_EQ(script.opened, c.opened);
+    EXPECT_EQ(body.begins, std::vector<uint64_t>{c.begunAt});
+    EXPECT_EQ(body.body.size(), 10u);
+    EXPECT_EQ(report.resumedFrom, c.begunAt);
+    EXPECT_EQ(sink.ranges.back(), 10);
+  }
+}
+
+TEST_F(FetchInto, ValidatorIsTheETagElseLastModified) {
+  script.length = 0;
+  script.headers = {{"Last-Modified", "Tue, 08 Dec 2026 10:00:00 GMT"}};
+  EXPECT_TRUE(RunInto());
+  EXPECT_EQ(report.validator, "Tue, 08 Dec 2026 10:00:00 GMT");
+  script.headers["ETag"] = "\"abc\"";
+  EXPECT_TRUE(RunInto());
+  EXPECT_EQ(report.validator, "\"abc\"");
+}
+
+TEST(ProgressShift, FitsAnyCountIntoThe32BitRange) {
+  const struct {
+    uint64_t total;
+    int shift;
+  } cases[] = {{0, 0},
+               {INT32_MAX, 0},
+               {uint64_t{INT32_MAX} + 1, 1},
+               {uint64_t{5} << 30, 2},
+               {UINT64_MAX, 33}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(ostrel::ProgressShift(c.total), c.shift) << c.total;
+    EXPECT_LE(c.total >> c.shift, static_cast<uint64_t>(INT32_MAX));
+  }
+  EXPECT_EQ(ostrel::TransferStatusLine(int64_t{5} << 30, 0), kRead + "5368709120 bytes\n");
 }
 
 TEST(ElapsedWholeSeconds, TruncatesWithTheBias) {

@@ -509,6 +509,18 @@ TEST(RemoveLeftoverPartials, EveryTemporaryFileInTheUpdateTree) {
             (Strings{"keep.partial.txt=new", "sub\\", "sub\\keep.txt=new"}));
 }
 
+TEST(RemoveLeftoverPartials, KeepsWhatTheNextFetchContinues) {
+  FakeDisk disk;
+  AddFiles(disk, "C:\\Reader\\update\\",
+           {"a.dll.partial", "sub\\b.txt.partial", "sub\\b.txt.partial.partial"});
+  ostrel::RemoveLeftoverPartials(
+      disk, "C:\\Reader\\update\\", noLog,
+      [](const std::string& relative) { return relative.rfind("sub\\b.txt", 0) == 0; });
+  Strings left = disk.Below("C:\\Reader\\update");
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (Strings{"sub\\", "sub\\b.txt.partial.partial=new", "sub\\b.txt.partial=new"}));
+}
+
 TEST_F(InstallUpdate, WholeUpdate) {
   processes.running = {{4, "System"}, {20, "Tavrel.exe"}, {30, "Tavrel.exe"}};
   disk.AddFile("C:\\Reader\\Ostrel.exe", "ostrel");

@@ -42,6 +42,18 @@ awk -v p="$page" -v e="$page_end" -v b="$bare" -v f="$fetcher" -v c="$curl_secon
   printf "page / bare loop: %.2f (target: at most 1.3); to its end: %.2f; page / curl: %.1f\n",
     p / b, e / b, p / c
 }'
+# A link with 50 ms before each answer (the server delays every request): the page against the
+# bare loop under the same delay, which alone waits 200 x 50 ms.
+bench_website "$base/~delay=50"
+times=$("$root/tools/wine-run" "$exe" fetch "$base/~delay=50" $count | tr -d '\r')
+bench_website "$base"
+slow_bare=$(awk '$1 == "bare" {print $2}' <<<"$times")
+slow_page=$(awk '$1 == "page" {print $2}' <<<"$times")
+printf '%d files, 50 ms per answer: bare WinInet loop %.3f s, the page %.3f s to its success\n' \
+  $count "$slow_bare" "$slow_page"
+awk -v p="$slow_page" -v b="$slow_bare" 'BEGIN {
+  printf "page / bare loop at 50 ms per answer: %.2f (target: at most 0.35)\n", p / b
+}'
 # The same page with a signed manifest (sizes and hashes, each file checked before it is stored)
 # against the unsigned one, both over the files that ostrel-publish put in the folder signed/.
 release="$bench/release"

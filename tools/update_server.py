@@ -10,9 +10,14 @@ it: GET /~status=404/update.htm answers 404. Options, comma-separated after "~":
   rate=N        trickle the body at about N bytes per second
   cacheable     tell clients they may keep the answer for an hour
   delay=MS      wait MS milliseconds before answering
+  announce=N    announce a length of N bytes whatever the body is
+  norange       answer every request whole, ignoring Range
+Files are answered with an ETag; "Range: bytes=N-" is answered 206 with the rest from N when
+there is no If-Range or it names that ETag, 416 when N is not inside the file.
   redirect=SCHEME:PORT  answer 302 with the same path (after the options) on localhost:PORT
 Every request's path is appended to <state-dir>/requests.log, followed by a tab and
-"no-cache" when the request asked to bypass caches.
+"no-cache" when the request asked to bypass caches, and by "range=N" when it asked for the
+rest from N.
 
   update_server.py start --root DIR --state-dir DIR   start in the background; prints the port
   update_server.py stop --state-dir DIR               stop the server started there
@@ -53,7 +58,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         with open(self.server.state_dir / "requests.log", "a", encoding="utf-8") as log:
             asks = (self.headers.get("Pragma", "") + self.headers.get("Cache-Control", "")).lower()
-            log.write(self.path + ("\tno-cache" if "no-cache" in asks else "") + "\n")
+            ranged = self.headers.get("Range", "")
+            log.write(self.path + ("\tno-cache" if "no-cache" in asks else "")
+                      + ("\trange=" + ranged[6:].rstrip("-") if ranged.startswith("bytes=") else "")
+                      + "\n")
         faults, path = parse_faults(urllib.parse.unquote(self.path.split("?")[0]))
         if "delay" in faults:
             time.sleep(int(faults["delay"]) / 1000)
@@ -71,7 +79,32 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if target is None or not target.is_file():
             self.send_body(404, b"<html>not found</html>", faults)
             return
-        self.send_body(200, target.read_bytes(), faults)
+        self.send_file(target, faults)
+
+    def send_file(self, target, faults):
+        size = target.stat().st_size
+        etag = f'"{size:x}-{target.stat().st_mtime_ns:x}"'
+        first = 0
+        ranged = self.headers.get("Range", "")
+        if ranged.startswith("bytes=") and ranged.endswith("-") and "norange" not in faults:
+            if self.headers.get("If-Range", etag) == etag:
+                try:
+                    first = int(ranged[6:-1])
+                except ValueError:
+                    first = 0
+                if first >= size:
+                    self.send_response(416)
+                    self.send_header("Content-Range", f"bytes */{size}")
+                    self.send_header("Content-Length", "0")
+                    self.end_headers()
+                    return
+        status = 206 if first > 0 else 200
+        headers = {"ETag": etag}
+        if first > 0:
+            headers["Content-Range"] = f"bytes {first}-{size - 1}/{size}"
+        with open(target, "rb") as body:
+            body.seek(first)
+            self.send_body(status, body, faults, size - first, headers)
 
     def resolve(self, path):
         # Names are matched without regard to letter case, as on the reader's file system;
@@ -88,14 +121,19 @@ class Handler(http.server.BaseHTTPRequestHandler):
             current = matches[0]
         return current
 
-    def send_body(self, status, body, faults):
+    def send_body(self, status, body, faults, length=None, headers=None):
+        """Sends `body`: bytes, or a file read in pieces of `length` bytes in all."""
+        if isinstance(body, bytes):
+            length = len(body)
         self.send_response(status)
         self.send_header("Content-Type", "application/octet-stream")
+        for name, value in (headers or {}).items():
+            self.send_header(name, value)
         if "cacheable" in faults:
             self.send_header("Cache-Control", "public, max-age=3600")
             self.send_header("Last-Modified", "Mon, 07 Dec 2026 00:00:00 GMT")
         if "nolength" not in faults:
-            self.send_header("Content-Length", str(len(body)))
+            self.send_header("Content-Length", faults.get("announce") or str(length))
         self.end_headers()
         if "stall" in faults:
             self.wfile.flush()
@@ -104,17 +142,23 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 time.sleep(0.1)
             return
         if "cut" in faults:
-            body = body[: int(faults["cut"])]
+            length = min(length, int(faults["cut"]))
         rate = int(faults.get("rate", "0") or 0)
+        chunk = max(1, rate // 20) if rate > 0 else 1 << 20
         try:
-            if rate > 0:
-                chunk = max(1, rate // 20)
-                for start in range(0, len(body), chunk):
-                    self.wfile.write(body[start : start + chunk])
+            sent = 0
+            while sent < length:
+                if isinstance(body, bytes):
+                    piece = body[sent : min(length, sent + chunk)]
+                else:
+                    piece = body.read(min(chunk, length - sent))
+                if not piece:
+                    break
+                self.wfile.write(piece)
+                sent += len(piece)
+                if rate > 0:
                     self.wfile.flush()
-                    time.sleep(chunk / rate)
-            else:
-                self.wfile.write(body)
+                    time.sleep(len(piece) / rate)
         except (BrokenPipeError, ConnectionResetError):
             pass
 

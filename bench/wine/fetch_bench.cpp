@@ -2,10 +2,11 @@
 //   bare     a WinInet loop of 64 KiB reads into one block, with no progress and no window
 //   quiet    HttpFetcher with a sink that discards every report (the fetch loop's own cost:
 //            reads of what has arrived, up to 64 KiB)
-//   page     the connect page itself (fetch with its progress, then store update\update.ini
-//            below this program's folder), from the reader's registry values: to the moment
-//            its worker succeeded ("page"), and to the end of its run one tick of its 100 ms
-//            timer later ("page-end")
+//   page     the file-list page itself over the manifest in this program's update\ folder
+//            (fetch with its progress into the file, hashed and flushed, then recorded), from
+//            the reader's registry values: to the moment its worker succeeded ("page"), and to
+//            the end of its run one tick of its 100 ms timer later ("page-end"). (The connect
+//            page refuses a manifest this large.)
 // Usage: fetch_bench URL. Output: one "<way> <seconds>" line each.
 #include <windows.h>
 // commctrl.h needs windows.h first.
@@ -32,7 +33,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string url = argv[1];
-  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&controls);
 
   auto start = Clock::now();
@@ -50,7 +51,7 @@ int main(int argc, char** argv) {
     std::vector<char> block;
     std::atomic<int32_t> cancel{0};
     ostrel::FetchReport report;
-    if (!fetcher.Fetch(url, block, quiet, cancel, report)) {
+    if (!fetcher.Fetch(url, ostrel::kAnyLength, block, quiet, cancel, report)) {
       std::fprintf(stderr, "fetch_bench: the quiet fetch failed\n");
       return 1;
     }
@@ -59,10 +60,10 @@ int main(int argc, char** argv) {
 
   bench::LoadDisplayDriver();
   const ostrel::Outcome outcome = bench::PageTimes::Time(
-      [] { return ostrel::DialogPages(ostrel::ProgramFolder()).RunConnectPage(); });
+      [] { return ostrel::DialogPages(ostrel::ProgramFolder()).RunFileListPage(); });
   if (outcome != ostrel::Outcome::Succeeded || bench::PageTimes::succeeded < 0) {
     std::fprintf(stderr,
-                 "fetch_bench: the connect page did not succeed, or its success was not seen\n");
+                 "fetch_bench: the file-list page did not succeed, or its success was not seen\n");
     return 1;
   }
   std::printf("page %.3f\npage-end %.3f\n", bench::PageTimes::succeeded, bench::PageTimes::ended);

@@ -104,7 +104,7 @@ bool FetchQuietly(const std::vector<std::string>& urls) {
   for (const std::string& url : urls) {
     std::vector<char> block;
     ostrel::FetchReport report;
-    if (!fetcher.Fetch(url, block, quiet, cancel, report)) return false;
+    if (!fetcher.Fetch(url, ostrel::kAnyLength, block, quiet, cancel, report)) return false;
   }
   std::printf("fetcher %.3f\n", SecondsSince(start));
   return true;

@@ -9,6 +9,13 @@ bool FileSystem::AppendToFile(const std::string& /*path*/, std::string_view /*da
 
 std::optional<uint64_t> FileSystem::FileSize(const std::string& /*path*/) { return std::nullopt; }
 
+std::unique_ptr<FileWriter> FileSystem::OpenForWriting(const std::string& /*path*/,
+                                                       bool /*atEnd*/) {
+  return nullptr;
+}
+
+bool FileSystem::RemoveFile(const std::string& /*path*/) { return false; }
+
 bool FileSystem::RenameReplacing(const std::string& /*from*/, const std::string& /*to*/) {
   return false;
 }

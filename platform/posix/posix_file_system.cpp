@@ -31,6 +31,32 @@ bool WriteAndClose(int file, std::string_view data, bool flushed = false) {
   return whole;
 }
 
+class PosixFileWriter final : public FileWriter {
+ public:
+  explicit PosixFileWriter(int file) : file_(file) {}
+  ~PosixFileWriter() override {
+    if (file_ >= 0) ::close(file_);
+  }
+  bool Write(std::string_view data) override {
+    for (std::size_t written = 0; written < data.size();) {
+      const ssize_t count = ::write(file_, data.data() + written, data.size() - written);
+      if (count < 0 && errno == EINTR) continue;
+      if (count <= 0) return false;
+      written += static_cast<std::size_t>(count);
+    }
+    return true;
+  }
+  bool Flush() override { return ::fsync(file_) == 0; }
+  bool Close() override {
+    const int file = file_;
+    file_ = -1;
+    return file >= 0 && ::close(file) == 0;
+  }
+
+ private:
+  int file_;
+};
+
 class PosixFileSystem final : public FileSystem {
  public:
   bool Exists(const std::string& path) override {
@@ -68,6 +94,17 @@ class PosixFileSystem final : public FileSystem {
       return std::nullopt;
     }
     return static_cast<uint64_t>(status.st_size);
+  }
+
+  std::unique_ptr<FileWriter> OpenForWriting(const std::string& path, bool atEnd) override {
+    const int file =
+        ::open(ToHostPath(path).c_str(), O_WRONLY | O_CREAT | (atEnd ? O_APPEND : O_TRUNC), 0666);
+    if (file < 0) return nullptr;
+    return std::make_unique<PosixFileWriter>(file);
+  }
+
+  bool RemoveFile(const std::string& path) override {
+    return ::unlink(ToHostPath(path).c_str()) == 0;
   }
 
   bool RenameReplacing(const std::string& from, const std::string& to) override {

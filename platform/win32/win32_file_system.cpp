@@ -10,6 +10,30 @@
 namespace platform {
 namespace {
 
+class Win32FileWriter final : public FileWriter {
+ public:
+  explicit Win32FileWriter(HANDLE file) : file_(file) {}
+  bool Write(std::string_view data) override {
+    for (std::size_t written = 0; written < data.size();) {
+      const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(data.size() - written, 1 << 20));
+      DWORD count = 0;
+      if (!::WriteFile(file_.get(), data.data() + written, chunk, &count, nullptr) || count == 0) {
+        return false;
+      }
+      written += count;
+    }
+    return true;
+  }
+  bool Flush() override { return ::FlushFileBuffers(file_.get()) != FALSE; }
+  bool Close() override {
+    const HANDLE file = file_.release();
+    return file != nullptr && ::CloseHandle(file) != FALSE;
+  }
+
+ private:
+  win32::UniqueHandle file_;
+};
+
 class Win32FileSystem final : public FileSystem {
  public:
   bool Exists(const std::string& path) override {
@@ -73,6 +97,19 @@ class Win32FileSystem final : public FileSystem {
     }
     return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   }
+
+  std::unique_ptr<FileWriter> OpenForWriting(const std::string& path, bool atEnd) override {
+    win32::UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                           atEnd ? OPEN_ALWAYS : CREATE_ALWAYS,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) return nullptr;
+    if (atEnd && !::SetFilePointerEx(file.get(), LARGE_INTEGER{}, nullptr, FILE_END)) {
+      return nullptr;
+    }
+    return std::make_unique<Win32FileWriter>(file.release());
+  }
+
+  bool RemoveFile(const std::string& path) override { return ::DeleteFileA(path.c_str()) != FALSE; }
 
   bool RenameReplacing(const std::string& from, const std::string& to) override {
     return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <mutex>
 #include <string>
@@ -14,8 +15,6 @@
 
 namespace platform {
 namespace {
-
-using win32::UniqueHinternet;
 
 // An answer only counts when it comes from the server now, not from the platform's cache.
 // Requests run on a worker and never ask the user anything. A certificate fault fails the
@@ -76,21 +75,21 @@ bool IsRedirect(int status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-// What a session shares with WinInet's callback and with its canceller. Requests run
-// asynchronously, so nothing here ever blocks on the network: the worker waits on `completed`,
-// which the callback sets when an operation ends, and on `cancelled`, which the canceller sets.
-// Never freed: after a cancel WinInet may still complete an abandoned operation, and write its
-// count or its bytes here, long after the session's owner is gone.
+// What a session shares with its requests and with its canceller: the cancel event, the stall
+// limit and the last error. Freed once the session, its canceller and every request's state are
+// gone.
 struct SessionState {
-  HANDLE completed = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
   HANDLE cancelled = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
   std::mutex mutex;
-  DWORD_PTR result = 0;  // of the operation that completed last
-  DWORD error = 0;
   DWORD lastError = 0;
-  // Where an operation may still write after the worker stopped waiting for it.
-  DWORD available = 0;
-  std::vector<char> buffer = std::vector<char>(kLargestReadSize);
+  DWORD stallMilliseconds = INFINITE;
+
+  SessionState() = default;
+  SessionState(const SessionState&) = delete;
+  SessionState& operator=(const SessionState&) = delete;
+  ~SessionState() {
+    if (cancelled != nullptr) ::CloseHandle(cancelled);
+  }
 
   bool Cancelled() { return ::WaitForSingleObject(cancelled, 0) == WAIT_OBJECT_0; }
   void Cancel() { ::SetEvent(cancelled); }
@@ -98,134 +97,273 @@ struct SessionState {
     std::lock_guard<std::mutex> lock(mutex);
     lastError = code;
   }
-  // Right after the call that failed.
-  void Failed() { FailedWith(::GetLastError()); }
-  // The call just made returned FALSE: waits for its completion when it is pending. True when
-  // it completed well; false with the error kept (cancelled, when the cancel came first).
-  bool Completed() {
+};
+
+// What one request shares with WinInet's callback: its completion event and result, and every
+// buffer an operation on its handle may still write. The request's context value; freed when
+// both the worker is done with it and its handle has closed (INTERNET_STATUS_HANDLE_CLOSING, the
+// last callback of a handle), so an operation abandoned on cancel or stall never writes freed
+// memory.
+struct RequestState {
+  explicit RequestState(std::shared_ptr<SessionState> session) : session(std::move(session)) {}
+  RequestState(const RequestState&) = delete;
+  RequestState& operator=(const RequestState&) = delete;
+  ~RequestState() {
+    if (completed != nullptr) ::CloseHandle(completed);
+  }
+
+  std::shared_ptr<SessionState> session;
+  HANDLE completed = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  DWORD_PTR result = 0;  // of the operation that completed last
+  DWORD error = 0;
+  DWORD available = 0;
+  INTERNET_BUFFERSA read = {};
+  std::vector<char> buffer;
+
+  // Whoever lets go last frees the state: the worker, or the handle's closing.
+  void HandleCreated() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!handleClosed_) handleLive_ = true;
+  }
+  static void HandleClosing(RequestState* state) {
+    bool last = false;
+    {
+      std::lock_guard<std::mutex> lock(state->mutex_);
+      state->handleLive_ = false;
+      state->handleClosed_ = true;
+      last = !state->workerHolds_;
+    }
+    if (last) delete state;
+  }
+  // The worker is done, and no operation it started is still pending.
+  static void WorkerDone(RequestState* state) {
+    bool last = false;
+    {
+      std::lock_guard<std::mutex> lock(state->mutex_);
+      state->workerHolds_ = false;
+      last = !state->handleLive_;
+    }
+    if (last) delete state;
+  }
+
+  // The call just made returned FALSE: waits for its completion when it is pending, at most the
+  // session's stall limit. True when it completed well; false with the error kept (cancelled
+  // when the cancel came first, kStalledError when the limit passed) and `pending` set when
+  // the operation may still complete.
+  bool Completed(bool& pending) {
+    pending = false;
     const DWORD error = ::GetLastError();
     if (error != ERROR_IO_PENDING) {
-      FailedWith(error);
+      session->FailedWith(error);
       return false;
     }
-    HANDLE events[] = {completed, cancelled};
-    if (::WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0) {
-      FailedWith(ERROR_INTERNET_OPERATION_CANCELLED);
-      return false;
+    DWORD limit = INFINITE;
+    {
+      std::lock_guard<std::mutex> lock(session->mutex);
+      limit = session->stallMilliseconds;
     }
-    std::lock_guard<std::mutex> lock(mutex);
+    HANDLE events[] = {completed, session->cancelled};
+    switch (::WaitForMultipleObjects(2, events, FALSE, limit)) {
+      case WAIT_OBJECT_0:
+        break;
+      case WAIT_TIMEOUT:
+        pending = true;
+        session->FailedWith(ERROR_INTERNET_TIMEOUT);
+        return false;
+      default:
+        pending = true;
+        session->FailedWith(ERROR_INTERNET_OPERATION_CANCELLED);
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
     if (result != 0) return true;
-    lastError = this->error;
+    session->FailedWith(this->error);
     return false;
   }
+
+  void Completion(DWORD_PTR operationResult, DWORD operationError) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      result = operationResult;
+      error = operationError;
+    }
+    ::SetEvent(completed);
+  }
+
+  DWORD_PTR Result() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return result;
+  }
+
+ private:
+  std::mutex mutex_;
+  bool workerHolds_ = true;
+  bool handleLive_ = false;
+  bool handleClosed_ = false;
 };
 
 void CALLBACK StatusCallback(HINTERNET, DWORD_PTR context, DWORD status, void* information, DWORD) {
-  if (status != INTERNET_STATUS_REQUEST_COMPLETE || context == 0) return;
-  auto* state = reinterpret_cast<SessionState*>(context);
-  const auto* outcome = static_cast<const INTERNET_ASYNC_RESULT*>(information);
+  if (context == 0) return;  // the session's own handle
+  auto* state = reinterpret_cast<RequestState*>(context);
   // WinInet's own thread calls this: nothing may unwind into it.
   platform::CatchAll([&] {
-    std::lock_guard<std::mutex> lock(state->mutex);
-    state->result = outcome->dwResult;
-    state->error = outcome->dwError;
+    switch (status) {
+      case INTERNET_STATUS_HANDLE_CREATED:
+        state->HandleCreated();
+        break;
+      case INTERNET_STATUS_REQUEST_COMPLETE: {
+        const auto* outcome = static_cast<const INTERNET_ASYNC_RESULT*>(information);
+        state->Completion(outcome->dwResult, outcome->dwError);
+        break;
+      }
+      case INTERNET_STATUS_HANDLE_CLOSING:
+        RequestState::HandleClosing(state);
+        break;
+      default:
+        break;
+    }
   });
-  ::SetEvent(state->completed);
 }
 
-DWORD_PTR ContextOf(SessionState* state) { return reinterpret_cast<DWORD_PTR>(state); }
+DWORD_PTR ContextOf(RequestState* state) { return reinterpret_cast<DWORD_PTR>(state); }
+
+// A request's handle, closed before its state is let go.
+class RequestHandle {
+ public:
+  RequestHandle(HINTERNET handle, RequestState* state) : handle_(handle), state_(state) {}
+  RequestHandle(const RequestHandle&) = delete;
+  RequestHandle& operator=(const RequestHandle&) = delete;
+  ~RequestHandle() {
+    ::InternetCloseHandle(handle_);
+    RequestState::WorkerDone(state_);
+  }
+  HINTERNET get() const { return handle_; }
+  RequestState* state() const { return state_; }
+
+ private:
+  HINTERNET handle_;
+  RequestState* state_;
+};
 
 class WinInetResource final : public InternetResource {
  public:
-  WinInetResource(std::shared_ptr<void> session, SessionState* state, UniqueHinternet request)
-      : session_(std::move(session)), state_(state), request_(std::move(request)) {}
+  WinInetResource(std::shared_ptr<void> session, std::unique_ptr<RequestHandle> request)
+      : session_(std::move(session)),
+        request_(std::move(request)),
+        state_(request_->state()),
+        shared_(state_->session.get()) {}
 
-  int StatusCode() override { return StatusOf(request_.get()); }
+  int StatusCode() override { return StatusOf(request_->get()); }
 
   std::optional<int64_t> ContentLength() override {
-    char text[32] = {};
-    DWORD size = sizeof text - 1;
-    if (!::HttpQueryInfoA(request_.get(), HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) {
-      return std::nullopt;
-    }
+    const std::optional<std::string> text = Header("Content-Length");
+    if (!text) return std::nullopt;
     // Read wide, so a length past 2^31 is seen as such rather than wrapped.
     char* end = nullptr;
     errno = 0;
-    const long long length = std::strtoll(text, &end, 10);
-    if (end == text || *end != '\0' || errno == ERANGE) return std::nullopt;
+    const long long length = std::strtoll(text->c_str(), &end, 10);
+    if (end == text->c_str() || *end != '\0' || errno == ERANGE) return std::nullopt;
     return static_cast<int64_t>(length);
   }
 
+  std::optional<std::string> Header(const std::string& name) override {
+    // HTTP_QUERY_CUSTOM: the buffer holds the header's name on the way in, its value on the
+    // way out.
+    char text[1024] = {};
+    if (name.size() >= sizeof text) return std::nullopt;
+    std::copy(name.begin(), name.end(), text);
+    DWORD size = sizeof text - 1;
+    if (!::HttpQueryInfoA(request_->get(), HTTP_QUERY_CUSTOM, text, &size, nullptr)) {
+      return std::nullopt;
+    }
+    return std::string(text, std::min<std::size_t>(size, sizeof text - 1));
+  }
+
+  // InternetQueryDataAvailable: "the number of bytes of data that are available to be read
+  // immediately by a subsequent call to InternetReadFile"; when none are, it waits (pending)
+  // until some are or the body has ended. Its completion only says that the query is done:
+  // the count is asked again, which then answers at once.
   std::optional<std::size_t> Available() override {
+    if (pending_) return Failed(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
     for (;;) {
-      if (state_->Cancelled()) return Cancelled();
+      if (shared_->Cancelled()) return Failed(ERROR_INTERNET_OPERATION_CANCELLED);
       ::ResetEvent(state_->completed);
-      // The count lands in the session's state: a query abandoned on cancel may still write it.
-      if (::InternetQueryDataAvailable(request_.get(), &state_->available, 0, ContextOf(state_))) {
+      if (::InternetQueryDataAvailable(request_->get(), &state_->available, 0, ContextOf(state_))) {
+        ready_ = state_->available > 0;
         return static_cast<std::size_t>(state_->available);
       }
-      // Once the pending query has completed, data is there: asked again, it answers at once.
-      if (!state_->Completed()) return std::nullopt;
+      if (!state_->Completed(pending_)) return std::nullopt;
     }
   }
 
+  // Reads only right after a query said data is there, so the read has no cause to wait;
+  // InternetReadFileExA with IRF_NO_WAIT then returns "the amount of data requested or the
+  // amount of data available (whichever is smaller)", which may be more than the query said.
+  // Should a platform pend it anyway, its completion has filled the state's buffer with the
+  // length it reports, as WinInet documents for a completed asynchronous read.
   std::optional<std::size_t> Read(char* buffer, std::size_t size) override {
-    if (state_->Cancelled()) return Cancelled();
-    INTERNET_BUFFERSA read = {};
+    if (pending_) return Failed(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
+    if (shared_->Cancelled()) return Failed(ERROR_INTERNET_OPERATION_CANCELLED);
+    if (!ready_) return 0;  // nothing known to be there: the caller waits with Available
+    ready_ = false;
+    if (state_->buffer.empty()) state_->buffer.resize(kLargestReadSize);
+    INTERNET_BUFFERSA& read = state_->read;
+    read = {};
     read.dwStructSize = sizeof read;
     read.lpvBuffer = state_->buffer.data();
     read.dwBufferLength = static_cast<DWORD>(std::min(size, state_->buffer.size()));
     ::ResetEvent(state_->completed);
-    // IRF_NO_WAIT: what has arrived, up to the size asked, without waiting for more.
-    if (::InternetReadFileExA(request_.get(), &read, IRF_NO_WAIT, ContextOf(state_))) {
-      std::copy_n(state_->buffer.data(), read.dwBufferLength, buffer);
-      return static_cast<std::size_t>(read.dwBufferLength);
+    if (!::InternetReadFileExA(request_->get(), &read, IRF_NO_WAIT, ContextOf(state_)) &&
+        !state_->Completed(pending_)) {
+      return std::nullopt;
     }
-    // Nothing had arrived. Wine then waits for data, leaves it for the next read and reports
-    // the read done without saying it delivered anything (its length field keeps the size
-    // asked), so nothing is counted here; should a platform have delivered bytes after all, the
-    // body comes up short and the fetch fails rather than storing a wrong file.
-    if (!state_->Completed()) return std::nullopt;
-    return 0;
+    const std::size_t count = std::min<std::size_t>(read.dwBufferLength, size);
+    std::copy_n(state_->buffer.data(), count, buffer);
+    return count;
   }
 
  private:
-  std::optional<std::size_t> Cancelled() {
-    state_->FailedWith(ERROR_INTERNET_OPERATION_CANCELLED);
+  std::optional<std::size_t> Failed(DWORD code) {
+    shared_->FailedWith(code);
     return std::nullopt;
   }
 
   std::shared_ptr<void> session_;  // the request handle closes before its session
-  SessionState* state_;
-  UniqueHinternet request_;
+  std::unique_ptr<RequestHandle> request_;
+  RequestState* state_;   // lives as long as request_
+  SessionState* shared_;  // kept by state_
+  bool ready_ = false;    // the last query found data, not yet read
+  bool pending_ = false;  // an operation was abandoned: the handle takes no other
 };
 
 class WinInetSession final : public InternetSession {
  public:
   explicit WinInetSession(HINTERNET session)
       : session_(session, [](HINTERNET handle) {
-          // No more callbacks: what a cancel abandoned completes unheard.
-          ::InternetSetStatusCallbackA(handle, nullptr);
+          // Every request of the session has closed already; the callback stays installed so
+          // that what a cancel abandoned still frees its state when its handle closes.
           ::InternetCloseHandle(handle);
-        }) {
-    ::InternetSetStatusCallbackA(session, &StatusCallback);
-  }
+        }) {}
 
   // WinInet follows redirects itself, and Wine's follows one from https to plain http without
   // a word. So redirects from a secure address are followed here, one at a time, and only to
   // secure addresses: what was asked for over TLS never arrives in the clear.
-  std::unique_ptr<InternetResource> OpenUrl(const std::string& url) override {
+  std::unique_ptr<InternetResource> Open(const std::string& url,
+                                         const std::optional<ResumePoint>& resume) override {
+    std::string headers = kNoCacheHeaders;
+    if (resume) {
+      headers += "Range: bytes=" + std::to_string(resume->offset) +
+                 "-\r\nIf-Range: " + resume->validator + "\r\n";
+    }
     std::string address = url;
     for (int redirects = 0;; ++redirects) {
-      UniqueHinternet request = Open(address);
+      std::unique_ptr<RequestHandle> request = OpenOne(address, headers);
       if (!request) return nullptr;
       std::string target;
-      if (IsHttps(address) && IsRedirect(StatusOf(request.get()))) {
-        target = RedirectTarget(request.get(), address);
+      if (IsHttps(address) && IsRedirect(StatusOf(request->get()))) {
+        target = RedirectTarget(request->get(), address);
       }
-      if (target.empty()) {
-        return std::make_unique<WinInetResource>(session_, state_, std::move(request));
-      }
+      if (target.empty()) return std::make_unique<WinInetResource>(session_, std::move(request));
       request.reset();
       if (!IsHttps(target)) {
         state_->FailedWith(ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR);
@@ -239,6 +377,12 @@ class WinInetSession final : public InternetSession {
     }
   }
 
+  void SetStallLimit(std::chrono::milliseconds limit) override {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->stallMilliseconds =
+        static_cast<DWORD>(std::min<long long>(limit.count(), INFINITE - 1));
+  }
+
   uint32_t LastError() override {
     std::lock_guard<std::mutex> lock(state_->mutex);
     return state_->lastError;
@@ -249,9 +393,9 @@ class WinInetSession final : public InternetSession {
   }
 
  private:
-  // One request, its headers in; nullptr with the error kept when it failed or was cancelled.
-  // A request abandoned on cancel is closed with the session.
-  UniqueHinternet Open(const std::string& address) {
+  // One request, its headers in; nullptr with the error kept when it failed, was cancelled or
+  // stalled.
+  std::unique_ptr<RequestHandle> OpenOne(const std::string& address, const std::string& headers) {
     if (state_->Cancelled()) {
       state_->FailedWith(ERROR_INTERNET_OPERATION_CANCELLED);
       return nullptr;
@@ -261,20 +405,26 @@ class WinInetSession final : public InternetSession {
       return nullptr;
     }
     const DWORD flags = kOpenFlags | (IsHttps(address) ? INTERNET_FLAG_NO_AUTO_REDIRECT : 0);
-    ::ResetEvent(state_->completed);
-    HINTERNET opened = ::InternetOpenUrlA(session_.get(), address.c_str(), kNoCacheHeaders,
-                                          static_cast<DWORD>(-1), flags, ContextOf(state_));
+    auto* request = new RequestState(state_);
+    HINTERNET opened =
+        ::InternetOpenUrlA(session_.get(), address.c_str(), headers.c_str(),
+                           static_cast<DWORD>(headers.size()), flags, ContextOf(request));
     if (opened == nullptr) {
-      if (!state_->Completed()) return nullptr;
-      std::lock_guard<std::mutex> lock(state_->mutex);
-      opened = reinterpret_cast<HINTERNET>(state_->result);
+      bool pending = false;
+      if (!request->Completed(pending)) {
+        // An open still pending may yet make a handle with this context: its state stays.
+        if (!pending) RequestState::WorkerDone(request);
+        return nullptr;
+      }
+      opened = reinterpret_cast<HINTERNET>(request->Result());
     }
-    return UniqueHinternet(opened);
+    request->HandleCreated();
+    return std::make_unique<RequestHandle>(opened, request);
   }
 
   // Closed once the session and all its resources are gone; only their thread uses it.
   std::shared_ptr<void> session_;
-  SessionState* state_ = new SessionState();
+  std::shared_ptr<SessionState> state_ = std::make_shared<SessionState>();
 };
 
 }  // namespace
@@ -283,6 +433,12 @@ std::unique_ptr<InternetSession> WinInetClient::OpenSession() {
   HINTERNET session = ::InternetOpenA(agent_.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
                                       nullptr, INTERNET_FLAG_ASYNC);
   if (session == nullptr) return nullptr;
+  // Asynchronous requests report their completion only through the callback: without it no
+  // request could ever be waited for.
+  if (::InternetSetStatusCallbackA(session, &StatusCallback) == INTERNET_INVALID_STATUS_CALLBACK) {
+    ::InternetCloseHandle(session);
+    return nullptr;
+  }
   return std::make_unique<WinInetSession>(session);
 }
 

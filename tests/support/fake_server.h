@@ -16,12 +16,16 @@
 namespace testing_support {
 
 // A URL not in `bodies` cannot be opened. `statuses` and `announced` change a URL's status
-// (200 otherwise) and announced length (the body's otherwise: a longer one is a cut body).
+// (200 otherwise) and announced length (the body's otherwise: a longer one is a cut body). A
+// URL with an ETag in `etags` answers a request for the rest whose validator is that ETag with
+// a 206 from the offset asked; `ranges` lists the offsets asked for (0: the whole body).
 struct ServerFiles final : platform::InternetClient {
   std::map<std::string, std::string> bodies;
   std::map<std::string, int> statuses;
   std::map<std::string, int64_t> announced;
+  std::map<std::string, std::string> etags;
   std::vector<std::string> urls;
+  std::vector<uint64_t> ranges;
   std::function<void()> onRead;
 
   struct Resource final : platform::InternetResource {
@@ -29,15 +33,27 @@ struct ServerFiles final : platform::InternetClient {
     const std::string& url;
     const std::string& body;
     std::size_t offset = 0;
-    Resource(ServerFiles& s, const std::string& u, const std::string& b)
-        : server(s), url(u), body(b) {}
+    std::size_t first = 0;  // of a 206
+    Resource(ServerFiles& s, const std::string& u, const std::string& b, std::size_t from)
+        : server(s), url(u), body(b), offset(from), first(from) {}
     int StatusCode() override {
       const auto found = server.statuses.find(url);
-      return found == server.statuses.end() ? 200 : found->second;
+      if (found != server.statuses.end()) return found->second;
+      return first > 0 ? 206 : 200;
     }
     std::optional<int64_t> ContentLength() override {
       const auto found = server.announced.find(url);
-      return found == server.announced.end() ? static_cast<int64_t>(body.size()) : found->second;
+      return found == server.announced.end() ? static_cast<int64_t>(body.size() - first)
+                                             : found->second;
+    }
+    std::optional<std::string> Header(const std::string& name) override {
+      const auto etag = server.etags.find(url);
+      if (name == "ETag" && etag != server.etags.end()) return etag->second;
+      if (name == "Content-Range" && first > 0) {
+        return "bytes " + std::to_string(first) + "-" + std::to_string(body.size() - 1) + "/" +
+               std::to_string(body.size());
+      }
+      return std::nullopt;
     }
     // The whole body has arrived at once.
     std::optional<std::size_t> Available() override { return body.size() - offset; }
@@ -52,11 +68,18 @@ struct ServerFiles final : platform::InternetClient {
   struct Session final : platform::InternetSession {
     ServerFiles& server;
     explicit Session(ServerFiles& s) : server(s) {}
-    std::unique_ptr<platform::InternetResource> OpenUrl(const std::string& url) override {
+    std::unique_ptr<platform::InternetResource> Open(
+        const std::string& url, const std::optional<platform::ResumePoint>& resume) override {
       server.urls.push_back(url);
+      server.ranges.push_back(resume ? resume->offset : 0);
       const auto found = server.bodies.find(url);
       if (found == server.bodies.end()) return nullptr;
-      return std::make_unique<Resource>(server, found->first, found->second);
+      const auto etag = server.etags.find(url);
+      const bool continues = resume && etag != server.etags.end() &&
+                             resume->validator == etag->second &&
+                             resume->offset < found->second.size();
+      return std::make_unique<Resource>(server, found->first, found->second,
+                                        continues ? resume->offset : 0);
     }
   };
   std::unique_ptr<platform::InternetSession> OpenSession() override {

@@ -5,13 +5,16 @@
 //                           installs the update below page_host's own folder
 //   page_host about         AboutDialog
 //   page_host server        ServerSelectPage
-//   page_host connect       ConnectPage; exits with its outcome instead
-//   page_host filelist      FileListPage; exits with its outcome instead
+//   page_host connect [MS]  ConnectPage; exits with its outcome instead
+//   page_host filelist [MS] FileListPage; exits with its outcome instead
+// MS: the stall limit in milliseconds, for a test that cannot wait the program's own.
 #include <windows.h>
 // commctrl.h needs windows.h first.
 #include <commctrl.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "app/updater_app.h"
@@ -32,6 +35,9 @@ int main(int argc, char** argv) {
     return static_cast<int>(about.RunModal());
   }
   if (std::strcmp(which, "server") == 0) return pages.RunServerSelectPage();
+  if (argc > 2 && std::strcmp(which, "finish") != 0) {
+    pages.stallLimit = std::chrono::milliseconds(std::atoi(argv[2]));
+  }
   if (std::strcmp(which, "connect") == 0) return static_cast<int>(pages.RunConnectPage());
   if (std::strcmp(which, "filelist") == 0) return static_cast<int>(pages.RunFileListPage());
   std::fprintf(stderr,

@@ -40,7 +40,7 @@ class WinInetFetch : public ::testing::Test {
     const auto session = platform::WinInetClient("Ostrel").OpenSession();
     if (!session) return false;
     ostrel::HttpFetcher fetcher(*session, platform::SystemDayClock());
-    return fetcher.Fetch(url, block, sink, cancel, report);
+    return fetcher.Fetch(url, ostrel::kAnyLength, block, sink, cancel, report);
   }
 
   testing_support::UpdateServer server;
@@ -70,7 +70,8 @@ TEST_F(WinInetFetch, OneSessionManyRequests) {
   for (const std::size_t size : {100000u, 0u, 70000u}) {
     SCOPED_TRACE(size);
     const std::string path = Publish(size);
-    ASSERT_TRUE(fetcher.Fetch(server.baseUrl() + path, block, sink, cancel, report));
+    ASSERT_TRUE(
+        fetcher.Fetch(server.baseUrl() + path, ostrel::kAnyLength, block, sink, cancel, report));
     EXPECT_EQ(std::string(block.begin(), block.end()), contents);
   }
 }
@@ -93,6 +94,29 @@ TEST_F(WinInetFetch, CancelEndsAWaitOnAStalledServer) {
   canceller.join();
   EXPECT_FALSE(available);
   EXPECT_EQ(session->LastError(), static_cast<uint32_t>(ERROR_INTERNET_OPERATION_CANCELLED));
+}
+
+// The rest of a body from its validator, as a resumed download asks; and a wait that the stall
+// limit ends by itself.
+TEST_F(WinInetFetch, RestOfABodyAndAStalledWait) {
+  const std::string path = Publish(1000);
+  const auto session = platform::WinInetClient("Ostrel").OpenSession();
+  ASSERT_TRUE(session);
+  std::optional<std::string> etag = session->OpenUrl(server.baseUrl() + path)->Header("ETag");
+  ASSERT_TRUE(etag);
+  const auto rest = session->Open(server.baseUrl() + path, platform::ResumePoint{400, *etag});
+  ASSERT_TRUE(rest);
+  EXPECT_EQ(rest->StatusCode(), 206);
+  EXPECT_EQ(rest->Header("Content-Range"), "bytes 400-999/1000");
+  EXPECT_EQ(rest->ContentLength(), 600);
+
+  session->SetStallLimit(std::chrono::milliseconds(300));
+  const auto stalled = session->OpenUrl(server.baseUrl() + "/~stall" + path);
+  ASSERT_TRUE(stalled);
+  char buffer[100];
+  EXPECT_EQ(stalled->Read(buffer, sizeof buffer), 0u);
+  EXPECT_FALSE(stalled->Available());
+  EXPECT_EQ(session->LastError(), platform::kStalledError);
 }
 
 // Once the page's canceller has run, the session reaches the network no more: the open request

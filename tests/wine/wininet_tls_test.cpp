@@ -50,7 +50,7 @@ class WinInetTls : public ::testing::Test {
     SilentSink sink;
     ostrel::FetchReport report;
     block = {'o', 'l', 'd'};
-    return fetcher.Fetch(url, block, sink, cancel, report);
+    return fetcher.Fetch(url, ostrel::kAnyLength, block, sink, cancel, report);
   }
 
   // The error WinInet reports when it refuses to open the address; 0 when it opens it.

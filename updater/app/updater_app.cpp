@@ -22,6 +22,7 @@
 #include "platform/profile_store.h"
 #include "platform/registry.h"
 #include "settings/paths.h"
+#include "steps/file_download.h"
 #include "trust/program_trust.h"
 
 namespace ostrel {
@@ -46,7 +47,8 @@ int DialogPages::RunServerSelectPage() {
 
 Outcome DialogPages::RunConnectPage() {
   ConnectPage page({platform::CurrentUserRegistry(), platform::SystemFileSystem(), programFolder_,
-                    Internet(), platform::SystemDayClock(), ProgramLog(), &ProgramTrust()});
+                    Internet(), platform::SystemDayClock(), ProgramLog(), &ProgramTrust(),
+                    stallLimit});
   page.RunModal();
   return page.outcome();
 }
@@ -54,7 +56,7 @@ Outcome DialogPages::RunConnectPage() {
 Outcome DialogPages::RunFileListPage() {
   FileListPage page({platform::CurrentUserRegistry(), platform::SystemFileSystem(), programFolder_,
                      platform::SystemProfileStore(), Internet(), platform::SystemDayClock(),
-                     ProgramLog(), &ProgramTrust()});
+                     ProgramLog(), &ProgramTrust(), stallLimit});
   page.RunModal();
   return page.outcome();
 }
@@ -81,9 +83,11 @@ void UpdaterApp::RunWizard() {
                                         platform::SystemProfileStore(), ProgramLog()};
     LogRunStart(environment);
     if (programFolder) {
-      // What an interrupted store left behind is never a file of the update.
-      RemoveLeftoverPartials(platform::SystemFileTree(), UpdateFolderIn(*programFolder),
-                             ProgramLog());
+      // What an interrupted store left behind is never a file of the update; the part of a
+      // file the stored manifest still lists is kept for its fetch to continue.
+      RemoveLeftoverPartials(
+          platform::SystemFileTree(), UpdateFolderIn(*programFolder), ProgramLog(),
+          ContinuedPartials(platform::SystemProfileStore(), UpdateFiles::In(*programFolder)));
     }
     DialogPages pages(programFolder);
     const WizardEnd end = RunWizardSequence(pages, environment);

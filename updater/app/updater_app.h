@@ -1,10 +1,12 @@
 // The application object: sets up the platform and runs the wizard once.
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 
 #include "app/wizard.h"
+#include "net/http_fetcher.h"
 
 namespace ostrel {
 
@@ -25,6 +27,9 @@ class DialogPages : public WizardPages {
   Outcome RunFileListPage() override;
   int RunFinishPage(bool updateNeeded) override;
   int RunConfirmCloseDialog() override;
+
+  // How long the download pages wait for a byte before a transfer fails as stalled.
+  std::chrono::milliseconds stallLimit = kStallLimit;
 
  private:
   std::optional<std::string> programFolder_;

@@ -77,15 +77,17 @@ void MoveUpdateTree(platform::FileSystem& files, platform::FileTree& tree,
   }
 }
 
-void RemoveLeftoverPartials(platform::FileTree& tree, const std::string& updateFolder,
-                            RunLog& log) {
-  for (const platform::FolderEntry& entry : tree.ListFolder(updateFolder)) {
+void RemoveLeftoverPartials(platform::FileTree& tree, const std::string& updateFolder, RunLog& log,
+                            const std::function<bool(const std::string&)>& continued,
+                            const std::string& below) {
+  for (const platform::FolderEntry& entry : tree.ListFolder(updateFolder + below)) {
     if (entry.isFolder) {
       if (entry.name != "." && entry.name != "..") {
-        RemoveLeftoverPartials(tree, updateFolder + entry.name + "\\", log);
+        RemoveLeftoverPartials(tree, updateFolder, log, continued, below + entry.name + "\\");
       }
-    } else if (platform::IsPartialFileName(entry.name)) {
-      const std::string path = updateFolder + entry.name;
+    } else if (platform::IsPartialFileName(entry.name) &&
+               !(continued && continued(below + entry.name))) {
+      const std::string path = updateFolder + below + entry.name;
       log.Write(tree.RemoveFile(path)
                     ? "removed leftover " + path
                     : WithError("leftover " + path + " not removed", tree.LastError()));

@@ -54,8 +54,11 @@ void MoveUpdateTree(platform::FileSystem& files, platform::FileTree& tree,
                     const InstallFolders& folders, const std::string& folder, RunLog& log);
 
 // Deletes the temporary files (*.partial) an interrupted store left anywhere in the update
-// folder (given with its trailing backslash); each is logged.
-void RemoveLeftoverPartials(platform::FileTree& tree, const std::string& updateFolder, RunLog& log);
+// folder (given with its trailing backslash), but those `continued` takes (by their path below
+// the update folder: a transfer the next fetch continues); each is logged.
+void RemoveLeftoverPartials(platform::FileTree& tree, const std::string& updateFolder, RunLog& log,
+                            const std::function<bool(const std::string&)>& continued = {},
+                            const std::string& below = {});
 
 // The manifest's first file (list/file1) when it may be started: empty when the entry is
 // missing, empty, refused by IsSafeManifestEntry, or longer than the 127 bytes an installer

@@ -68,11 +68,12 @@ std::vector<std::string> RecordedEntries(platform::ProfileStore& profiles, const
 
 // The count first, then the entry, quoted where a read would otherwise not give the name back
 // (blanks at either end, or quotation marks around it).
-void WriteRecordEntry(platform::ProfileStore& profiles, const UpdateFiles& files,
+bool WriteRecordEntry(platform::ProfileStore& profiles, const UpdateFiles& files,
                       const std::string& version, int64_t number, const std::string& name) {
-  profiles.WriteString(files.record, version, "oknum", std::to_string(number));
-  profiles.WriteString(files.record, version, "ok" + std::to_string(number),
-                       platform::ProfileValueToStore(name));
+  const bool counted = profiles.WriteString(files.record, version, "oknum", std::to_string(number));
+  return profiles.WriteString(files.record, version, "ok" + std::to_string(number),
+                              platform::ProfileValueToStore(name)) &&
+         counted;
 }
 
 }  // namespace
@@ -142,9 +143,10 @@ bool FinishedDownloads::Contains(const std::string& name) const {
   return folded_.count(platform::ToLowerAscii(name)) != 0;
 }
 
-void FinishedDownloads::Add(const std::string& name) {
-  WriteRecordEntry(profiles_, files_, version_, ++count_, name);
+bool FinishedDownloads::Add(const std::string& name) {
+  const bool written = WriteRecordEntry(profiles_, files_, version_, ++count_, name);
   if (!version_.empty()) folded_.insert(platform::ToLowerAscii(name));
+  return written;
 }
 
 }  // namespace ostrel

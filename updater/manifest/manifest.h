@@ -72,7 +72,8 @@ class FinishedDownloads {
   FinishedDownloads(platform::ProfileStore& profiles, UpdateFiles files);
 
   bool Contains(const std::string& name) const;
-  void Add(const std::string& name);
+  // Records the entry; false when the record could not be written.
+  bool Add(const std::string& name);
 
  private:
   platform::ProfileStore& profiles_;

@@ -1,10 +1,15 @@
 #include "steps/file_download.h"
 
+#include <algorithm>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 
 #include "manifest/manifest_entry.h"
 #include "net/http_fetcher.h"
+#include "platform/catch_all.h"
+#include "platform/crypto.h"
 #include "platform/gbk.h"
 #include "settings/paths.h"
 #include "settings/server_list.h"
@@ -53,10 +58,126 @@ std::vector<std::size_t> FolderEnds(std::string_view entry) {
   return ends;
 }
 
-// A body this large is stored before the next fetch starts, so that no more than one large
-// body is held at a time; below it, storing alongside the next fetch is what makes a list of
-// small files fast.
-constexpr std::size_t kLargestOverlappedStore = 4 * 1024 * 1024;
+// The name beside a file's temporary name that keeps the validator of the answer it holds.
+// Entries never end in ".partial", so this is never another entry's temporary name.
+std::string ValidatorFileName(const std::string& partial) {
+  return platform::PartialFileName(partial);
+}
+
+// The longest validator kept: ETags and dates are far shorter.
+constexpr std::size_t kLongestValidator = 1024;
+
+// A file's body stored under its temporary name as it arrives, hashed on the way when its
+// content is checked, with the answer's validator beside it: a cut transfer leaves what arrived
+// for the next run to continue.
+class PartialBody final : public BodySink {
+ public:
+  PartialBody(platform::FileSystem& files, platform::Crypto* crypto, std::string target)
+      : files_(files),
+        crypto_(crypto),
+        target_(std::move(target)),
+        partial_(platform::PartialFileName(target_)),
+        validatorFile_(ValidatorFileName(partial_)) {}
+
+  // Where an earlier run stopped, when it kept part of the body and the answer's validator.
+  std::optional<platform::ResumePoint> KeptPart() {
+    const std::optional<uint64_t> size = files_.FileSize(partial_);
+    const std::optional<std::string> validator = platform::ReadWholeFile(files_, validatorFile_);
+    if (!size || *size == 0 || !validator || validator->empty() ||
+        validator->size() > kLongestValidator) {
+      return std::nullopt;
+    }
+    return platform::ResumePoint{*size, *validator};
+  }
+
+  bool Begin(uint64_t offset, const std::string& validator) override {
+    begun_ = true;
+    writer_.reset();
+    hash_.reset();
+    digest_.reset();
+    if (crypto_ != nullptr && !(hash_ = crypto_->NewSha256())) return false;
+    size_ = 0;
+    if (offset > 0 && hash_) {
+      // The kept bytes count towards the hash the signed manifest promises.
+      const bool read = files_.ReadFileInPieces(partial_, [this](std::string_view piece) {
+        size_ += piece.size();
+        return hash_->Add(piece);
+      });
+      if (!read || size_ != offset) return false;
+    }
+    size_ = offset;
+    writer_ = files_.OpenForWriting(partial_, offset > 0);
+    if (!writer_) return false;
+    // Without a validator the part cannot be continued safely: the next run starts over.
+    if (validator.empty() || validator.size() > kLongestValidator ||
+        !files_.WriteWholeFile(validatorFile_, validator, platform::Durability::kWholeOrAbsent)) {
+      files_.RemoveFile(validatorFile_);
+    }
+    return true;
+  }
+
+  bool Add(std::string_view bytes) override {
+    if (!writer_ || !writer_->Write(bytes) || (hash_ && !hash_->Add(bytes))) return false;
+    size_ += bytes.size();
+    return true;
+  }
+
+  uint64_t Size() const { return size_; }
+  // Whether this run has written to the temporary file.
+  bool Begun() const { return begun_; }
+
+  // The SHA-256 of the whole body; nullopt when it was not hashed or hashing failed.
+  const std::optional<platform::Sha256Digest>& Digest() {
+    if (hash_) {
+      digest_ = hash_->Finish();
+      hash_.reset();
+    }
+    return digest_;
+  }
+
+  // Closes the temporary file, keeping it and its validator for the next run.
+  void Keep() {
+    if (writer_) writer_->Close();
+    writer_.reset();
+  }
+
+  // Removes what was stored so far: the next run fetches the whole body.
+  void Discard() {
+    Keep();
+    files_.RemoveFile(partial_);
+    files_.RemoveFile(validatorFile_);
+  }
+
+  // Flushes the whole body to the disk and renames it into place. False, with the platform's
+  // error in `error`, when a step failed.
+  bool Store(uint32_t& error) {
+    const bool stored = writer_ && writer_->Flush() && writer_->Close() &&
+                        files_.RenameReplacing(partial_, target_);
+    if (!stored) error = files_.LastError();
+    writer_.reset();
+    files_.RemoveFile(validatorFile_);
+    return stored;
+  }
+
+ private:
+  platform::FileSystem& files_;
+  platform::Crypto* crypto_;  // null: nothing checks the content
+  const std::string target_;
+  const std::string partial_;
+  const std::string validatorFile_;
+  std::unique_ptr<platform::FileWriter> writer_;
+  std::unique_ptr<platform::Sha256Hash> hash_;
+  std::optional<platform::Sha256Digest> digest_;
+  uint64_t size_ = 0;
+  bool begun_ = false;
+};
+
+// Whether what a failed fetch stored is worth continuing on the next run: not after a failed
+// write, nor without a validator to ask for the rest of the same file.
+bool WorthContinuing(const FetchReport& report) {
+  return report.end != FetchEnd::kNotStored && report.end != FetchEnd::kFailed &&
+         !report.validator.empty();
+}
 
 // What the worker and the lane share for one page's run.
 struct FileRun {
@@ -82,25 +203,32 @@ struct FileRun {
   }
 
   // On the lane, in the order of the entries. True when the entry was stored and recorded.
-  bool Store(const std::string& entry, const std::vector<char>& block) {
+  bool Store(const std::string& entry, PartialBody& body) {
     if (!page.state().MayStore()) {
+      body.Keep();
       context.log.Write("not stored " + entry + ": the page was cancelled or had ended");
       return false;
     }
-    const std::string_view bytes(block.data(), block.size());
-    if (!gate.Admits(entry, bytes)) return false;  // logged with why
-    if (!CreateEntryFolders(context.files, updateFolder, entry, context.log)) return false;
-    if (!context.files.WriteWholeFile(updateFolder + entry, bytes,
-                                      platform::Durability::kFlushedToDisk)) {
-      context.log.Write("not stored " + entry + ": write failed, error " +
-                        std::to_string(context.files.LastError()));
+    if (!gate.Admits(entry, body.Size(), body.Digest())) {  // logged with why
+      body.Discard();
       return false;
     }
+    uint32_t error = 0;
+    if (!body.Store(error)) {
+      body.Discard();
+      context.log.Write("not stored " + entry + ": write failed, error " + std::to_string(error));
+      return false;
+    }
+    bool recorded = false;
     {
       std::lock_guard<std::mutex> lock(recordMutex);
-      finished.Add(entry);
+      recorded = finished.Add(entry);
     }
-    context.log.Write("stored " + entry + ", " + std::to_string(block.size()) + " bytes");
+    if (!recorded) {
+      context.log.Write("stored " + entry + " but not recorded: the record could not be written");
+      return false;
+    }
+    context.log.Write("stored " + entry + ", " + std::to_string(body.Size()) + " bytes");
     page.SetMessageText(DownloadDoneText(entry));
     return true;
   }
@@ -109,22 +237,59 @@ struct FileRun {
     page.SetMessageText(DownloadFailedText(entry));
     ++failed;
   }
+
+  // Runs an entry's step on the lane; a step that throws fails the entry.
+  void Guarded(const std::string& entry, const std::function<bool()>& step) {
+    if (platform::CatchAll(false, step)) return;
+    platform::CatchAll([&] {
+      context.log.Write("not stored " + entry + ": storing or recording it failed");
+      Fail(entry);
+    });
+  }
 };
 
 }  // namespace
 
+std::function<bool(const std::string&)> ContinuedPartials(platform::ProfileStore& profiles,
+                                                          const UpdateFiles& update) {
+  // Names as the file system compares them: ASCII letters folded, '/' as '\\'.
+  const auto key = [](std::string name) {
+    name = platform::ToLowerAscii(name);
+    std::replace(name.begin(), name.end(), '/', '\\');
+    return name;
+  };
+  std::set<std::string> names;
+  for (const ManifestEntry& entry : ReadManifestFileList(profiles, update)) {
+    if (!IsSafeManifestEntry(entry.name)) continue;
+    const std::string partial = platform::PartialFileName(entry.name);
+    names.insert(key(partial));
+    names.insert(key(ValidatorFileName(partial)));
+  }
+  return [names = std::move(names), key](const std::string& relative) {
+    return names.count(key(relative)) > 0;
+  };
+}
+
 bool CreateEntryFolders(platform::FileSystem& files, const std::string& updateFolder,
-                        std::string_view entry, RunLog& log) {
+                        std::string_view entry, std::string& failure) {
   if (!IsSafeManifestEntry(entry)) return false;
   for (const std::size_t end : FolderEnds(entry)) {
     const std::string folder = updateFolder + std::string(entry.substr(0, end));
     if (files.CreateFolder(folder) == platform::CreateFolderResult::kFailed) {
-      log.Write("folder " + folder + " could not be created, error " +
-                std::to_string(files.LastError()));
+      failure =
+          "folder " + folder + " could not be created, error " + std::to_string(files.LastError());
       return false;
     }
   }
   return true;
+}
+
+bool CreateEntryFolders(platform::FileSystem& files, const std::string& updateFolder,
+                        std::string_view entry, RunLog& log) {
+  std::string failure;
+  if (CreateEntryFolders(files, updateFolder, entry, failure)) return true;
+  if (!failure.empty()) log.Write(failure);
+  return false;
 }
 
 void FileDownloadWorker(const FileDownloadContext& context, const std::vector<std::string>& entries,
@@ -141,6 +306,7 @@ void FileDownloadWorker(const FileDownloadContext& context, const std::vector<st
       DownloadGate::ForStoredManifest(context.trust, context.files, update, context.profiles);
   const std::unique_ptr<platform::InternetSession> session =
       OpenPageSession(context.client, page.state());
+  session->SetStallLimit(context.stallLimit);
   HttpFetcher fetcher(*session, context.clock);
   FileRun run(context, page, programFolder + kDownloadFolder, finished, gate);
   OrderedLane lane;  // last: it runs what is left before anything it uses is gone
@@ -169,19 +335,46 @@ void FileDownloadWorker(const FileDownloadContext& context, const std::vector<st
       ++skipped;
       continue;
     }
+    std::string folderFailure;
+    if (!CreateEntryFolders(context.files, run.updateFolder, entry, folderFailure)) {
+      lane.Post([&run, entry, folderFailure] {
+        run.context.log.Write(folderFailure);
+        run.Fail(entry);
+      });
+      continue;
+    }
     // The server may be changed between files; read it afresh for each.
     const std::string url = SelectedServerUrl(context.registry, "/" + entry);
     lane.Post([&page, entry] { page.SetMessageText(DownloadStartedText(entry)); });
-    auto block = std::make_shared<std::vector<char>>();
-    FetchReport report;
-    const bool fetched = fetcher.Fetch(url, *block, page, page.state().CancelFlag(), report);
-    lane.WaitIdle();  // one body on the lane at a time
-    lane.Post([&run, entry, url, report, fetched, block] {
-      run.context.log.Write(DescribeFetch(url, report));
-      if (!fetched || !run.Store(entry, *block)) run.Fail(entry);
+    platform::Crypto* crypto = gate.ChecksContent() ? gate.crypto() : nullptr;
+    auto body = std::make_shared<PartialBody>(context.files, crypto, run.updateFolder + entry);
+    FetchRequest request;
+    request.promisedSize = gate.PromisedSize(entry);
+    request.resume = body->KeptPart();
+    std::vector<FetchReport> reports(1);
+    bool fetched = fetcher.Fetch(url, request, *body, page, page.state().CancelFlag(), reports[0]);
+    if (fetched && reports[0].resumedFrom > 0 &&
+        !gate.Admits(entry, body->Size(), body->Digest(), true)) {
+      // The continued file is not the promised one: fetched whole once more.
+      body->Discard();
+      request.resume.reset();
+      reports.emplace_back();
+      fetched = fetcher.Fetch(url, request, *body, page, page.state().CancelFlag(), reports[1]);
+    }
+    if (!fetched && body->Begun() && !WorthContinuing(reports.back())) {
+      body->Discard();
+    } else if (!fetched) {
+      body->Keep();  // the next run continues it
+    }
+    lane.WaitIdle();  // one store on the lane at a time
+    lane.Post([&run, entry, url, reports, fetched, body] {
+      run.Guarded(entry, [&] {
+        for (const FetchReport& report : reports) run.context.log.Write(DescribeFetch(url, report));
+        if (!fetched || !run.Store(entry, *body)) run.Fail(entry);
+        return true;
+      });
     });
     storing = platform::ToLowerAscii(entry);
-    if (block->size() > kLargestOverlappedStore) lane.WaitIdle();
   }
   lane.WaitIdle();
   context.log.Write("file list: " + std::to_string(entries.size()) + " entries, " +

@@ -3,6 +3,7 @@
 // record it (on the worker thread).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -11,6 +12,7 @@
 
 #include "log/run_log.h"
 #include "manifest/manifest.h"
+#include "net/http_fetcher.h"
 #include "platform/day_clock.h"
 #include "platform/file_system.h"
 #include "platform/internet.h"
@@ -50,6 +52,14 @@ std::vector<FileListRow> FileListRows(
 // with the platform's error).
 bool CreateEntryFolders(platform::FileSystem& files, const std::string& updateFolder,
                         std::string_view entry, RunLog& log);
+// The same, with the line it would log in `failure` instead.
+bool CreateEntryFolders(platform::FileSystem& files, const std::string& updateFolder,
+                        std::string_view entry, std::string& failure);
+
+// Whether a temporary file (by its path below update\) holds part of a file that the stored
+// manifest lists, or that part's validator: what a later fetch of it continues.
+std::function<bool(const std::string&)> ContinuedPartials(platform::ProfileStore& profiles,
+                                                          const UpdateFiles& update);
 
 struct FileDownloadContext {
   platform::Registry& registry;
@@ -61,6 +71,8 @@ struct FileDownloadContext {
   RunLog& log;
   // The trust rules that decide which fetched files may be stored; none: every file.
   const TrustContext* trust = nullptr;
+  // A transfer that receives nothing this long fails, logged as "stalled".
+  std::chrono::milliseconds stallLimit = kStallLimit;
 };
 
 // The worker's whole run over the entries the page lists, in order, through one internet

@@ -56,10 +56,11 @@ void ManifestDownloadWorker(const ManifestDownloadContext& context, PageView& pa
     EnsureDirectory(context.files, programFolder + kUpdateFolder);
     const std::unique_ptr<platform::InternetSession> session =
         OpenPageSession(context.client, page.state());
+    session->SetStallLimit(context.stallLimit);
     HttpFetcher fetcher(*session, context.clock);
     std::vector<char> block;
     FetchReport report;
-    stored = fetcher.Fetch(url, block, page, page.state().CancelFlag(), report);
+    stored = fetcher.Fetch(url, kLargestManifest, block, page, page.state().CancelFlag(), report);
     context.log.Write(DescribeFetch(url, report));
     if (stored && context.trust) judged = JudgeManifest(*context.trust, AsText(block));
     stored = stored && Admitted(context, judged) &&

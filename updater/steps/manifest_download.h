@@ -2,10 +2,13 @@
 // update\update.ini.
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 
 #include "log/run_log.h"
+#include "net/http_fetcher.h"
 #include "platform/day_clock.h"
 #include "platform/file_system.h"
 #include "platform/internet.h"
@@ -37,6 +40,9 @@ inline constexpr char kCannotVerifyText[] =
 
 inline constexpr char kManifestServerPath[] = "/update.htm";
 
+// A longer manifest is refused before it is read: a list of thousands of files is far shorter.
+inline constexpr uint64_t kLargestManifest = uint64_t{1024} * 1024;
+
 struct ManifestDownloadContext {
   platform::Registry& registry;
   platform::FileSystem& files;
@@ -46,6 +52,8 @@ struct ManifestDownloadContext {
   RunLog& log;
   // The trust rules the fetched manifest must pass before it is stored; none: any manifest.
   const TrustContext* trust = nullptr;
+  // A transfer that receives nothing this long fails, logged as "stalled".
+  std::chrono::milliseconds stallLimit = kStallLimit;
 };
 
 // The worker's whole run. The manifest is stored whole or not at all: an unknown program

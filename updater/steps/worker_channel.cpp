@@ -61,7 +61,8 @@ namespace {
 // A session that could not be made: every request fails.
 class NoSession final : public platform::InternetSession {
  public:
-  std::unique_ptr<platform::InternetResource> OpenUrl(const std::string&) override {
+  std::unique_ptr<platform::InternetResource> Open(
+      const std::string&, const std::optional<platform::ResumePoint>&) override {
     return nullptr;
   }
 };

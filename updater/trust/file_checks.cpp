@@ -108,21 +108,35 @@ DownloadGate DownloadGate::ForStoredManifest(const TrustContext* trust, platform
 }
 
 bool DownloadGate::Admits(const std::string& entry, std::string_view bytes) const {
+  std::optional<platform::Sha256Digest> digest;
+  if (mode_ == Mode::kPromised) digest = platform::Sha256Of(trust_->crypto, bytes);
+  return Admits(entry, bytes.size(), digest);
+}
+
+bool DownloadGate::Admits(const std::string& entry, uint64_t size,
+                          const std::optional<platform::Sha256Digest>& digest, bool quiet) const {
   if (mode_ != Mode::kPromised) return mode_ == Mode::kAll;
   const FilePromise* promise = promises_.Find(entry);
   std::string why;
   if (promise == nullptr) {
     why = "the signed manifest gives no size and SHA-256 for it";
-  } else if (static_cast<int64_t>(bytes.size()) != promise->size) {
-    why = std::to_string(bytes.size()) + " bytes, the signed manifest promises " +
+  } else if (static_cast<int64_t>(size) != promise->size) {
+    why = std::to_string(size) + " bytes, the signed manifest promises " +
           std::to_string(promise->size);
-  } else if (!Keeps(trust_->crypto, *promise, bytes)) {
+  } else if (!SameDigest(digest, promise->sha256)) {
     why = "its SHA-256 is not the one the signed manifest promises";
   } else {
     return true;
   }
-  trust_->Log("fetched file " + entry + " not stored: " + why);
+  if (!quiet) trust_->Log("fetched file " + entry + " not stored: " + why);
   return false;
+}
+
+std::optional<uint64_t> DownloadGate::PromisedSize(const std::string& entry) const {
+  if (mode_ != Mode::kPromised) return std::nullopt;
+  const FilePromise* promise = promises_.Find(entry);
+  if (promise == nullptr || promise->size < 0) return std::nullopt;
+  return static_cast<uint64_t>(promise->size);
 }
 
 InstallCheck CheckUpdateBeforeInstall(const TrustContext* trust, platform::FileSystem& files,

@@ -55,6 +55,15 @@ class DownloadGate {
                                         platform::ProfileStore& profiles);
 
   bool Admits(const std::string& entry, std::string_view bytes) const;
+  // The same for a body hashed as it arrived: its size and SHA-256 (nullopt: not hashed).
+  // `quiet`: the decision is not logged.
+  bool Admits(const std::string& entry, uint64_t size,
+              const std::optional<platform::Sha256Digest>& digest, bool quiet = false) const;
+  // Whether Admits needs a body's SHA-256 (a signed manifest's promises are checked).
+  bool ChecksContent() const { return mode_ == Mode::kPromised; }
+  // The size a signed manifest promises for the entry; nullopt when it promises none.
+  std::optional<uint64_t> PromisedSize(const std::string& entry) const;
+  platform::Crypto* crypto() const { return trust_ ? &trust_->crypto : nullptr; }
 
  private:
   enum class Mode { kAll, kNone, kPromised };

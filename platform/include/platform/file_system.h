@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,18 @@ enum class CreateFolderResult { kCreated, kAlreadyExists, kFailed };
 // is recorded as done must survive a power cut; one that is fetched afresh before every use
 // need only be whole or absent, and spares the wait (tens of milliseconds for 64 MiB).
 enum class Durability { kFlushedToDisk, kWholeOrAbsent };
+
+// A file open for writing; closed when destroyed.
+class FileWriter {
+ public:
+  virtual ~FileWriter() = default;
+  // Writes all of `data` after what was written before; false when any of it failed.
+  virtual bool Write(std::string_view data) = 0;
+  // Returns once what was written is on the disk.
+  virtual bool Flush() = 0;
+  // Closes the file; false when closing failed. Nothing may be written after it.
+  virtual bool Close() = 0;
+};
 
 class FileSystem {
  public:
@@ -34,6 +47,11 @@ class FileSystem {
   virtual bool AppendToFile(const std::string& path, std::string_view data);
   // The size of a file; nullopt when it does not exist or cannot be read.
   virtual std::optional<uint64_t> FileSize(const std::string& path);
+  // Opens a file for writing, created when missing: emptied, or (`atEnd`) kept and written
+  // after its last byte. nullptr when it cannot be opened. (Not supported: nullptr.)
+  virtual std::unique_ptr<FileWriter> OpenForWriting(const std::string& path, bool atEnd);
+  // Deletes a file; false when it could not be deleted or did not exist. (Not supported: false.)
+  virtual bool RemoveFile(const std::string& path);
   // Renames a file, replacing a file of the new name. (Not supported: false.)
   virtual bool RenameReplacing(const std::string& from, const std::string& to);
   // The platform's code for why the last call of the calling thread failed (Win32 error codes

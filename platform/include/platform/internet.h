@@ -2,6 +2,7 @@
 // one GET per resource.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -20,9 +21,12 @@ class InternetResource {
   // The length the answer announced in its headers, read wide; nullopt when none was
   // announced or it is not a number.
   virtual std::optional<int64_t> ContentLength() = 0;
+  // A header of the answer by name (ETag, Last-Modified, Content-Range ...); nullopt when the
+  // answer has none.
+  virtual std::optional<std::string> Header(const std::string& /*name*/) { return std::nullopt; }
   // Waits until part of the body has arrived: the number of bytes that can be read now without
-  // waiting (at least 1), 0 once the body has ended, nullopt when the transfer broke or the
-  // session was cancelled.
+  // waiting (at least 1), 0 once the body has ended, nullopt when the transfer broke, the
+  // session was cancelled or nothing arrived within the session's stall limit.
   virtual std::optional<std::size_t> Available() = 0;
   // Copies what has arrived of the body, up to `size` bytes, without waiting for more: the
   // count copied, 0 when nothing is there (yet, or any more), nullopt when the transfer broke
@@ -30,12 +34,30 @@ class InternetResource {
   virtual std::optional<std::size_t> Read(char* buffer, std::size_t size) = 0;
 };
 
+// The rest of a body whose first `offset` bytes are kept from an earlier answer: asked for with
+// `Range: bytes=offset-` and `If-Range: validator` (that answer's ETag or Last-Modified).
+struct ResumePoint {
+  uint64_t offset = 0;
+  std::string validator;
+};
+
+// LastError() after a wait that ran past the session's stall limit (WinInet's timeout code).
+inline constexpr uint32_t kStalledError = 12002;
+
 class InternetSession {
  public:
   virtual ~InternetSession() = default;
   // Sends a GET for the URL, past any cache; nullptr when the address cannot be parsed, the
-  // host cannot be reached or the request fails.
-  virtual std::unique_ptr<InternetResource> OpenUrl(const std::string& url) = 0;
+  // host cannot be reached, the request fails or no answer came within the stall limit.
+  std::unique_ptr<InternetResource> OpenUrl(const std::string& url) {
+    return Open(url, std::nullopt);
+  }
+  // The same, asking only for the rest of the body when `resume` is given.
+  virtual std::unique_ptr<InternetResource> Open(const std::string& url,
+                                                 const std::optional<ResumePoint>& resume) = 0;
+  // The longest any later call of the session or of its resources waits for the network
+  // before it fails with kStalledError; unbounded until set.
+  virtual void SetStallLimit(std::chrono::milliseconds /*limit*/) {}
   // The platform's code for why the last call of this session or of its resources failed
   // (WinInet's error numbers on Windows); 0 when it did not say.
   virtual uint32_t LastError() { return 0; }
