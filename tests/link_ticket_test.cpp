@@ -173,6 +173,27 @@ TEST_F(LaunchLinks, ALinkOpensOnceUntilItsNumberIsForgotten) {
   EXPECT_FALSE(Accept(link, kNow + 300 + pellwick::kClockSkewSeconds).ticket);
 }
 
+TEST_F(LaunchLinks, AnEmptyKeySlotMatchesNoTicket) {
+  // The handler fills a slot whose resource holds no P-256 key with "", whose id anyone knows.
+  LaunchTicket ticket = Ticket();
+  ticket.keyId = *pellwick::LaunchKeyId(platform::SystemCrypto(), "");
+  const std::string payload = pellwick::TicketPayload(ticket);
+  const std::string link = pellwick::LaunchLink(payload, Key(0).Sign(payload));
+  EXPECT_FALSE(pellwick::AcceptLaunchLink(
+                   link, {platform::SystemCrypto(), {"", Key(0).point()}, kNow, sites, registry})
+                   .ticket);
+}
+
+TEST_F(LaunchLinks, TheLogLineStaysOnePrintableLine) {
+  LaunchTicket ticket = Ticket();
+  ticket.id = "A1\r\nrefused: forged\\\xe4\xb9\xa6";
+  const pellwick::LinkDecision decision = Accept(Mint(ticket));
+  ASSERT_TRUE(decision.ticket);
+  for (const char c : decision.why) EXPECT_TRUE(c >= 0x20 && c <= 0x7E) << decision.why;
+  EXPECT_NE(decision.why.find("A1\\x0d\\x0arefused: forged\\x5c\\xe4\\xb9\\xa6"), std::string::npos)
+      << decision.why;
+}
+
 TEST(UsedTickets, Store) {
   const pellwick::SingleUseNumber first{1};
   const struct {
