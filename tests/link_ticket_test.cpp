@@ -118,6 +118,13 @@ TEST_F(LaunchLinks, RefusedLinksStartNothing) {
     change(ticket);
     return Mint(ticket);
   };
+  // Bytes signed as they are, whatever they hold: a fault on the library's side.
+  const auto signedAsIs = [](const std::string& payload) {
+    return pellwick::LaunchLink(payload, Key(0).Sign(payload));
+  };
+  LaunchTicket ticketOfKey0 = Ticket();
+  ticketOfKey0.keyId = *pellwick::LaunchKeyId(platform::SystemCrypto(), Key(0).point());
+  const std::string payloadOfKey0 = pellwick::TicketPayload(ticketOfKey0);
   const struct {
     const char* what;
     std::string link;
@@ -145,6 +152,10 @@ TEST_F(LaunchLinks, RefusedLinksStartNothing) {
       {"key as option", with([](LaunchTicket& t) { t.key = "-n"; }), kNow},
       {"url too long", with([](LaunchTicket& t) { t.url.assign(260, 'u'); }), kNow},
       {"empty", "tavrel-read:", kNow},
+      {"magic and key id only",
+       "tavrel-read:" + pellwick::Base64UrlEncode(payloadOfKey0.substr(0, 12)), kNow},
+      {"signed, a byte after the fields", signedAsIs(payloadOfKey0 + "x"), kNow},
+      {"signed, cut inside the fields", signedAsIs(payloadOfKey0.substr(0, 60)), kNow},
   };
   for (const auto& row : cases) {
     SCOPED_TRACE(row.what);

@@ -77,6 +77,11 @@ struct SignedTicket {
 // a zero character.
 std::optional<SignedTicket> ParseTicket(std::string_view bytes);
 
+// The key id of ticket bytes, read at its fixed place so that the signature can be checked
+// before any other field is: nullopt unless the bytes start with the magic and have room for a
+// key id and a signature.
+std::optional<KeyId> TicketKeyId(std::string_view bytes);
+
 // base64url without padding, and back; decoding accepts only the canonical text (the alphabet
 // A-Z a-z 0-9 - _, no padding, no unused bit set), so no two links carry the same ticket.
 std::string Base64UrlEncode(std::string_view bytes);

@@ -28,23 +28,28 @@ LinkDecision AcceptLaunchLink(std::string_view link, const LinkChecks& checks) {
                    std::to_string(kMaxLinkSize) + " base64url characters (" +
                    std::to_string(link.size()) + " characters)");
   }
-  const std::optional<SignedTicket> parsed = ParseTicket(*bytes);
-  if (!parsed) return Refused("the link holds no whole ticket");
-  const LaunchTicket& ticket = parsed->ticket;
-
+  // Only the key id, at its fixed place, is read before the signature verifies: every other
+  // field is parsed from bytes the library signed.
+  const std::optional<KeyId> keyId = TicketKeyId(*bytes);
+  if (!keyId) return Refused("the link holds no ticket");
   const std::string* signer = nullptr;
   for (const std::string& point : checks.keys) {
     // A key slot whose resource held no P-256 key is empty: it must match no ticket, although
     // the id of "" is as easy to compute as any other.
     if (point.size() != platform::kP256PointSize) continue;
-    if (LaunchKeyId(checks.crypto, point) == ticket.keyId) signer = &point;
+    if (LaunchKeyId(checks.crypto, point) == *keyId) signer = &point;
   }
-  const std::string keyId = platform::ToHex(
-      std::string_view(reinterpret_cast<const char*>(ticket.keyId.data()), ticket.keyId.size()));
-  if (signer == nullptr) return Refused("no built-in launch key has the id " + keyId);
-  if (!checks.crypto.VerifyP256Sha256(*signer, parsed->payload, parsed->signature)) {
-    return Refused("the signature does not verify under key " + keyId);
+  const std::string keyIdHex = platform::ToHex(
+      std::string_view(reinterpret_cast<const char*>(keyId->data()), keyId->size()));
+  if (signer == nullptr) return Refused("no built-in launch key has the id " + keyIdHex);
+  const std::size_t signedSize = bytes->size() - platform::kP256SignatureSize;
+  if (!checks.crypto.VerifyP256Sha256(*signer, std::string_view(*bytes).substr(0, signedSize),
+                                      std::string_view(*bytes).substr(signedSize))) {
+    return Refused("the signature does not verify under key " + keyIdHex);
   }
+  const std::optional<SignedTicket> parsed = ParseTicket(*bytes);
+  if (!parsed) return Refused("the signed bytes hold no whole ticket");
+  const LaunchTicket& ticket = parsed->ticket;
   // From here on the ticket's texts are the library's own and may go into the log.
   if (ticket.expiry < checks.now - kClockSkewSeconds) {
     return Refused("expired at " + std::to_string(ticket.expiry) + ", now " +
