@@ -23,7 +23,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/crypto.h"
 #include "readinfo/command_line.h"
