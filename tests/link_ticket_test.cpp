@@ -118,6 +118,13 @@ TEST_F(LaunchLinks, RefusedLinksStartNothing) {
     change(ticket);
     return Mint(ticket);
   };
+  // Bytes signed as they are, whatever they hold: a fault on the library's side.
+  const auto signedAsIs = [](const std::string& payload) {
+    return pellwick::LaunchLink(payload, Key(0).Sign(payload));
+  };
+  LaunchTicket ticketOfKey0 = Ticket();
+  ticketOfKey0.keyId = *pellwick::LaunchKeyId(platform::SystemCrypto(), Key(0).point());
+  const std::string payloadOfKey0 = pellwick::TicketPayload(ticketOfKey0);
   const struct {
     const char* what;
     std::string link;
@@ -145,6 +152,10 @@ TEST_F(LaunchLinks, RefusedLinksStartNothing) {
       {"key as option", with([](LaunchTicket& t) { t.key = "-n"; }), kNow},
       {"url too long", with([](LaunchTicket& t) { t.url.assign(260, 'u'); }), kNow},
       {"empty", "tavrel-read:", kNow},
+      {"magic and key id only",
+       "tavrel-read:" + pellwick::Base64UrlEncode(payloadOfKey0.substr(0, 12)), kNow},
+      {"signed, a byte after the fields", signedAsIs(payloadOfKey0 + "x"), kNow},
+      {"signed, cut inside the fields", signedAsIs(payloadOfKey0.substr(0, 60)), kNow},
   };
   for (const auto& row : cases) {
     SCOPED_TRACE(row.what);
@@ -171,6 +182,27 @@ TEST_F(LaunchLinks, ALinkOpensOnceUntilItsNumberIsForgotten) {
   EXPECT_NE(again.why.find("used before"), std::string::npos) << again.why;
   // The record outlives everything the ticket could still be accepted at.
   EXPECT_FALSE(Accept(link, kNow + 300 + pellwick::kClockSkewSeconds).ticket);
+}
+
+TEST_F(LaunchLinks, AnEmptyKeySlotMatchesNoTicket) {
+  // The handler fills a slot whose resource holds no P-256 key with "", whose id anyone knows.
+  LaunchTicket ticket = Ticket();
+  ticket.keyId = *pellwick::LaunchKeyId(platform::SystemCrypto(), "");
+  const std::string payload = pellwick::TicketPayload(ticket);
+  const std::string link = pellwick::LaunchLink(payload, Key(0).Sign(payload));
+  EXPECT_FALSE(pellwick::AcceptLaunchLink(
+                   link, {platform::SystemCrypto(), {"", Key(0).point()}, kNow, sites, registry})
+                   .ticket);
+}
+
+TEST_F(LaunchLinks, TheLogLineStaysOnePrintableLine) {
+  LaunchTicket ticket = Ticket();
+  ticket.id = "A1\r\nrefused: forged\\\xe4\xb9\xa6";
+  const pellwick::LinkDecision decision = Accept(Mint(ticket));
+  ASSERT_TRUE(decision.ticket);
+  for (const char c : decision.why) EXPECT_TRUE(c >= 0x20 && c <= 0x7E) << decision.why;
+  EXPECT_NE(decision.why.find("A1\\x0d\\x0arefused: forged\\x5c\\xe4\\xb9\\xa6"), std::string::npos)
+      << decision.why;
 }
 
 TEST(UsedTickets, Store) {

@@ -137,6 +137,14 @@ std::optional<SignedTicket> ParseTicket(std::string_view bytes) {
   return parsed;
 }
 
+std::optional<KeyId> TicketKeyId(std::string_view bytes) {
+  if (bytes.size() < kMagicSize + kKeyIdSize + platform::kP256SignatureSize ||
+      bytes.substr(0, kMagicSize) != std::string_view(kTicketMagic, kMagicSize)) {
+    return std::nullopt;
+  }
+  return ToArray<kKeyIdSize>(bytes.substr(kMagicSize, kKeyIdSize));
+}
+
 std::string Base64UrlEncode(std::string_view bytes) {
   std::string out;
   out.reserve((bytes.size() * 4 + 2) / 3);

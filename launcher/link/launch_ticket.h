@@ -23,7 +23,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/crypto.h"
 #include "readinfo/command_line.h"
@@ -76,6 +75,11 @@ struct SignedTicket {
 // (no byte after the signature), no longer than kMaxTicketSize, every text valid UTF-8 without
 // a zero character.
 std::optional<SignedTicket> ParseTicket(std::string_view bytes);
+
+// The key id of ticket bytes, read at its fixed place so that the signature can be checked
+// before any other field is: nullopt unless the bytes start with the magic and have room for a
+// key id and a signature.
+std::optional<KeyId> TicketKeyId(std::string_view bytes);
 
 // base64url without padding, and back; decoding accepts only the canonical text (the alphabet
 // A-Z a-z 0-9 - _, no padding, no unused bit set), so no two links carry the same ticket.

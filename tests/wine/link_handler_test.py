@@ -25,7 +25,7 @@ TIME_FACTOR = int(os.environ.get("TAVREL_WINE_TIME_FACTOR", "1"))
 FOLDER = "C:\\Tavrel's Files"
 READER = "C:\\Reader"
 # The handler's message and caption, as the user reads them.
-MESSAGE = "图书链接无效或已过期,请回到网页重新打开。"
+MESSAGE = "图书链接无效或已过期，请回到网页重新打开。"
 CAPTION = "提示"
 STATIC_TEXT_ID = "65535"  # the text of a message box
 
