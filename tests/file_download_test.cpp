@@ -714,7 +714,8 @@ TEST_F(FileDownload, CutFileContinuesWhereItStopped) {
 TEST_F(FileDownload, WrongKeptPartIsFetchedWholeOnceMore) {
   testing_support::FakeSignatures crypto;
   const TrustSettings settings{{testing_support::kKeyA}};
-  const TrustContext context{settings, crypto, registry, [](const std::string&) {}};
+  testing_support::MemoryMark mark;
+  const TrustContext context{settings, crypto, mark, [](const std::string&) {}};
   trust = &context;
   WriteFileBytes(program.Child("update\\update.ini"),
                  testing_support::ManifestWithPromises(crypto, testing_support::kKeyA, "7",
