@@ -296,13 +296,11 @@ class WinInetResource final : public InternetResource {
     }
   }
 
-  // Reads right after a query said data is there, or after a read answered at once with data,
-  // so the read has little cause to wait; InternetReadFileExA with IRF_NO_WAIT then returns
-  // "the amount of data requested or the amount of data available (whichever is smaller)",
-  // which may be more than the query said. Should a platform pend it anyway, its completion has
-  // filled the state's buffer with the length it reports, as WinInet documents for a completed
-  // asynchronous read. A read that returns nothing sends the caller back to Available to wait:
-  // while data flows, no query (and no completion round trip) stands between two reads.
+  // Reads only right after a query said data is there, so the read has no cause to wait;
+  // InternetReadFileExA with IRF_NO_WAIT then returns "the amount of data requested or the
+  // amount of data available (whichever is smaller)", which may be more than the query said.
+  // Should a platform pend it anyway, its completion has filled the state's buffer with the
+  // length it reports, as WinInet documents for a completed asynchronous read.
   std::optional<std::size_t> Read(char* buffer, std::size_t size) override {
     if (pending_) return Failed(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
     if (shared_->Cancelled()) return Failed(ERROR_INTERNET_OPERATION_CANCELLED);
@@ -315,14 +313,12 @@ class WinInetResource final : public InternetResource {
     read.lpvBuffer = state_->buffer.data();
     read.dwBufferLength = static_cast<DWORD>(std::min(size, state_->buffer.size()));
     ::ResetEvent(state_->completed);
-    const bool answered =
-        ::InternetReadFileExA(request_->get(), &read, IRF_NO_WAIT, ContextOf(state_)) != FALSE;
-    if (!answered && !state_->Completed(pending_)) return std::nullopt;
+    if (!::InternetReadFileExA(request_->get(), &read, IRF_NO_WAIT, ContextOf(state_)) &&
+        !state_->Completed(pending_)) {
+      return std::nullopt;
+    }
     const std::size_t count = std::min<std::size_t>(read.dwBufferLength, size);
     std::copy_n(state_->buffer.data(), count, buffer);
-    // Only a read answered at once leads straight to the next: after one that pended, a
-    // platform may still hold the request for its completion, and the next read would pend.
-    ready_ = answered && count > 0;
     return count;
   }
 
@@ -336,7 +332,7 @@ class WinInetResource final : public InternetResource {
   std::unique_ptr<RequestHandle> request_;
   RequestState* state_;   // lives as long as request_
   SessionState* shared_;  // kept by state_
-  bool ready_ = false;    // the last query or read found data: the next read may follow
+  bool ready_ = false;    // the last query found data, not yet read
   bool pending_ = false;  // an operation was abandoned: the handle takes no other
 };
 
