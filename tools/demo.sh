@@ -12,12 +12,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
-# TAVREL_DEMO_BUILD=win32 (./dev demo --32) runs the shipped i686 build in the 32-bit Wine
-# environment instead of the x86_64 build.
-build="${TAVREL_DEMO_BUILD:-win64}"
-bin="$root/build/$build/bin"
-wine_run="$root/tools/wine-run"
-[ "$build" = win32 ] && wine_run="$root/tools/wine32-run"
+source tools/demo_build.sh
 export TAVREL_DEMO_BUILD="$build"
 : "${DISPLAY:?the demo needs a display; run it through ./dev demo}"
 auto=0

@@ -6,16 +6,10 @@
 # and closed, and the reader is not started again. Unregisters the handler at the end.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${TAVREL_DEMO_BUILD:-win64}"
-bin="$root/build/$build/bin"
+source "$root/tools/demo_build.sh"
 mint_tool="$root/build/native/bin/pellwick-link"
 signing_key="$root/build/launch-keys/launch-key.pem"
 out="$root/build/demo/link"
-if [ "$build" = win32 ]; then
-  run() { "$root/tools/wine32-run" "$@"; }
-else
-  run() { "$root/tools/wine-run" "$@"; }
-fi
 
 rm -rf "$out"
 mkdir -p "$out/reader"

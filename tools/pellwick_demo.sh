@@ -6,14 +6,8 @@
 # (E_ACCESSDENIED) and the reader is not started again. Unregisters the DLL at the end.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${TAVREL_DEMO_BUILD:-win64}"
-bin="$root/build/$build/bin"
+source "$root/tools/demo_build.sh"
 out="$root/build/demo/pellwick"
-if [ "$build" = win32 ]; then
-  run() { "$root/tools/wine32-run" "$@"; }
-else
-  run() { "$root/tools/wine-run" "$@"; }
-fi
 
 rm -rf "$out"
 mkdir -p "$out/reader"

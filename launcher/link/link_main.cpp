@@ -23,6 +23,7 @@
 #include "platform/registry.h"
 #include "platform/shell.h"
 #include "platform/text.h"
+#include "program_resource.h"
 
 namespace {
 
@@ -44,19 +45,10 @@ std::string ModulePath() {
   return length > 0 && length < MAX_PATH ? std::string(path, length) : std::string();
 }
 
-std::optional<std::string> Resource(int id) {
-  HMODULE program = ::GetModuleHandleA(nullptr);
-  HRSRC found = ::FindResourceA(program, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10));  // RT_RCDATA
-  if (found == nullptr) return std::nullopt;
-  const char* data = static_cast<const char*>(::LockResource(::LoadResource(program, found)));
-  if (data == nullptr) return std::nullopt;
-  return std::string(data, ::SizeofResource(program, found));
-}
-
 std::vector<std::string> LaunchKeys() {
   std::vector<std::string> keys;
   for (const int id : {pellwick::kLaunchKeyResource, pellwick::kLaunchKeyNextResource}) {
-    const std::optional<std::string> info = Resource(id);
+    const std::optional<std::string> info = platform::win32::ProgramResource(id);
     // A resource that is no P-256 key still takes a key's place and matches nothing.
     if (info) keys.push_back(platform::P256PointFromPublicKeyInfo(*info).value_or(""));
   }

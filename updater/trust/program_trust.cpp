@@ -12,6 +12,7 @@
 #include "res/resource.h"
 #include "settings/paths.h"
 #include "trust/signed_mark.h"
+#include "win32/program_resource.h"
 
 #ifndef OSTREL_REQUIRE_SIGNED_UPDATES
 #define OSTREL_REQUIRE_SIGNED_UPDATES 0
@@ -21,21 +22,11 @@ namespace ostrel {
 
 namespace {
 
-// The bytes of one of this program's RCDATA resources; nullopt when it has none of that id.
-std::optional<std::string> ProgramResource(int id) {
-  HMODULE program = ::GetModuleHandleA(nullptr);
-  HRSRC found = ::FindResourceA(program, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10));  // RT_RCDATA
-  if (found == nullptr) return std::nullopt;
-  const char* data = static_cast<const char*>(::LockResource(::LoadResource(program, found)));
-  if (data == nullptr) return std::nullopt;
-  return std::string(data, ::SizeofResource(program, found));
-}
-
 TrustSettings BuiltInSettings() {
   TrustSettings settings;
   settings.requireSigned = OSTREL_REQUIRE_SIGNED_UPDATES != 0;
   for (const int id : {IDR_UPDATE_KEY, IDR_UPDATE_KEY_NEXT}) {
-    const std::optional<std::string> info = ProgramResource(id);
+    const std::optional<std::string> info = platform::win32::ProgramResource(id);
     if (!info) continue;
     // A key resource that is not a P-256 key still counts as a key, one that matches nothing:
     // a build meant to check signatures must never fall back to trusting every manifest.
