@@ -8,6 +8,7 @@ it: GET /~status=404/update.htm answers 404. Options, comma-separated after "~":
   cut=N         announce the whole length but send only N bytes, then close
   stall         send the headers, then nothing, until the client goes (at most 60 s)
   rate=N        trickle the body at about N bytes per second
+  fast=N        with rate: send the first N bytes at full speed, then trickle
   cacheable     tell clients they may keep the answer for an hour
   delay=MS      wait MS milliseconds before answering
   announce=N    announce a length of N bytes whatever the body is
@@ -144,10 +145,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if "cut" in faults:
             length = min(length, int(faults["cut"]))
         rate = int(faults.get("rate", "0") or 0)
-        chunk = max(1, rate // 20) if rate > 0 else 1 << 20
+        fast = int(faults.get("fast", "0") or 0)
         try:
             sent = 0
             while sent < length:
+                trickling = rate > 0 and sent >= fast
+                if trickling:
+                    chunk = max(1, rate // 20)
+                else:
+                    chunk = min(1 << 20, fast - sent) if sent < fast else 1 << 20
                 if isinstance(body, bytes):
                     piece = body[sent : min(length, sent + chunk)]
                 else:
@@ -156,7 +162,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     break
                 self.wfile.write(piece)
                 sent += len(piece)
-                if rate > 0:
+                if trickling:
                     self.wfile.flush()
                     time.sleep(len(piece) / rate)
         except (BrokenPipeError, ConnectionResetError):

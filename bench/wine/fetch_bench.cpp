@@ -1,7 +1,7 @@
 // Fetches one URL under Wine and prints the seconds each way took:
 //   bare     a WinInet loop of 64 KiB reads into one block, with no progress and no window
-//   quiet    HttpFetcher with a sink that discards every report (the fetch loop's own cost:
-//            reads of what has arrived, up to 64 KiB)
+//   quiet    HttpFetcher with sinks that discard every report and the body (the fetch loop's
+//            own cost: reads of what has arrived, up to 64 KiB)
 //   page     the file-list page itself over the manifest in this program's update\ folder
 //            (fetch with its progress into the file, hashed and flushed, then recorded), from
 //            the reader's registry values: to the moment its worker succeeded ("page"), and to
@@ -13,7 +13,6 @@
 #include <commctrl.h>
 
 #include <cstdio>
-#include <vector>
 
 #include "app/updater_app.h"
 #include "bench_common.h"
@@ -48,10 +47,10 @@ int main(int argc, char** argv) {
     const auto session = platform::WinInetClient("Ostrel").OpenSession();
     ostrel::HttpFetcher fetcher(*session, platform::SystemDayClock());
     bench::QuietSink quiet;
-    std::vector<char> block;
+    bench::DiscardedBody body;
     std::atomic<int32_t> cancel{0};
     ostrel::FetchReport report;
-    if (!fetcher.Fetch(url, ostrel::kAnyLength, block, quiet, cancel, report)) {
+    if (!fetcher.Fetch(url, ostrel::FetchRequest{}, body, quiet, cancel, report)) {
       std::fprintf(stderr, "fetch_bench: the quiet fetch failed\n");
       return 1;
     }

@@ -296,33 +296,82 @@ class WinInetResource final : public InternetResource {
     }
   }
 
-  // Reads only right after a query said data is there, so the read has no cause to wait;
-  // InternetReadFileExA with IRF_NO_WAIT then returns "the amount of data requested or the
-  // amount of data available (whichever is smaller)", which may be more than the query said.
-  // Should a platform pend it anyway, its completion has filled the state's buffer with the
-  // length it reports, as WinInet documents for a completed asynchronous read.
+  // Two kinds of read, each within WinInet's documented contract:
+  // - Right after a query said data is there, InternetReadFileExA with IRF_NO_WAIT has no
+  //   cause to wait and returns "the amount of data requested or the amount of data available
+  //   (whichever is smaller)". Should a platform pend it anyway, its completion has filled the
+  //   state's buffer with the length it reports, as WinInet documents for a completed
+  //   asynchronous read.
+  // - While the body keeps arriving faster than a block per kBlockWait, a read without
+  //   IRF_NO_WAIT asks for that block: it returns at once when the block is there, else it
+  //   pends until the block has arrived or the body ended, and its completion reports the
+  //   length it filled. Platforms may hand out only their own small buffer after a query (8 KiB
+  //   under Wine), so this is what moves a fast transfer in large pieces; sized by the rate, it
+  //   never holds the progress still for long.
   std::optional<std::size_t> Read(char* buffer, std::size_t size) override {
     if (pending_) return Failed(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
     if (shared_->Cancelled()) return Failed(ERROR_INTERNET_OPERATION_CANCELLED);
-    if (!ready_) return 0;  // nothing known to be there: the caller waits with Available
+    const std::size_t block = std::min(size, BlockWorthWaitingFor());
+    if (block == 0 && !ready_) return 0;  // nothing known to be there: the caller waits
     ready_ = false;
     if (state_->buffer.empty()) state_->buffer.resize(kLargestReadSize);
     INTERNET_BUFFERSA& read = state_->read;
     read = {};
     read.dwStructSize = sizeof read;
     read.lpvBuffer = state_->buffer.data();
-    read.dwBufferLength = static_cast<DWORD>(std::min(size, state_->buffer.size()));
+    read.dwBufferLength = static_cast<DWORD>(block > 0 ? block : std::min(size, kLargestReadSize));
+    const auto started = std::chrono::steady_clock::now();
     ::ResetEvent(state_->completed);
-    if (!::InternetReadFileExA(request_->get(), &read, IRF_NO_WAIT, ContextOf(state_)) &&
+    if (!::InternetReadFileExA(request_->get(), &read, block > 0 ? IRF_ASYNC : IRF_NO_WAIT,
+                               ContextOf(state_)) &&
         !state_->Completed(pending_)) {
       return std::nullopt;
     }
     const std::size_t count = std::min<std::size_t>(read.dwBufferLength, size);
     std::copy_n(state_->buffer.data(), count, buffer);
+    Measure(count, started);
     return count;
   }
 
  private:
+  // How long a read may wait for a block to fill, at the rate the body has been arriving.
+  static constexpr std::chrono::milliseconds kBlockWait{50};
+  // Blocks are read in whole pages, and only when worth more than one platform buffer.
+  static constexpr std::size_t kBlockUnit = 4096;
+  static constexpr std::size_t kSmallestBlock = 16 * 1024;
+  // The rate is measured over windows of about this length.
+  static constexpr std::chrono::milliseconds kRateWindow{100};
+
+  // The block a read may wait for: what arrived in the last measured window, scaled to
+  // kBlockWait; 0 before a rate is known or while it is too slow to be worth a wait.
+  std::size_t BlockWorthWaitingFor() const {
+    const uint64_t block = bytesPerRateWindow_ * kBlockWait.count() / kRateWindow.count();
+    if (block < kSmallestBlock) return 0;
+    return static_cast<std::size_t>(std::min<uint64_t>(block, kLargestReadSize)) / kBlockUnit *
+           kBlockUnit;
+  }
+
+  // Counts what a read brought; a read that waited longer than a window forgets the rate, so a
+  // link that slowed down is read after queries again until measured anew.
+  void Measure(std::size_t count, std::chrono::steady_clock::time_point started) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - started > kRateWindow) {
+      bytesPerRateWindow_ = 0;
+      windowStart_ = now;
+      windowBytes_ = 0;
+      return;
+    }
+    if (windowBytes_ == 0 && count > 0) windowStart_ = started;
+    windowBytes_ += count;
+    const auto elapsed = now - windowStart_;
+    if (elapsed >= kRateWindow) {
+      bytesPerRateWindow_ = windowBytes_ * kRateWindow.count() /
+                            std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
+      windowStart_ = now;
+      windowBytes_ = 0;
+    }
+  }
+
   std::optional<std::size_t> Failed(DWORD code) {
     shared_->FailedWith(code);
     return std::nullopt;
@@ -334,6 +383,9 @@ class WinInetResource final : public InternetResource {
   SessionState* shared_;  // kept by state_
   bool ready_ = false;    // the last query found data, not yet read
   bool pending_ = false;  // an operation was abandoned: the handle takes no other
+  std::chrono::steady_clock::time_point windowStart_;
+  uint64_t windowBytes_ = 0;
+  uint64_t bytesPerRateWindow_ = 0;  // in the last whole window; 0: not known
 };
 
 class WinInetSession final : public InternetSession {

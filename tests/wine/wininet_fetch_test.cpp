@@ -4,6 +4,7 @@
 #include <wininet.h>
 #include <winsock2.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -208,6 +209,18 @@ TEST_F(WinInetFetch, Failures) {
     EXPECT_EQ(report.status, c.status);
     EXPECT_EQ(report.received, c.received);
     EXPECT_EQ(report.error, c.error);
+  }
+}
+
+// Large enough for reads of whole blocks to take over from reads after a query, then slowed
+// down so that a block read waits for its block: each way must deliver the body intact.
+TEST_F(WinInetFetch, FastBodyThatSlowsDownArrivesIntact) {
+  const std::string path = Publish(17u << 20);
+  for (const std::string faults : {"", "/~fast=16777216,rate=1000000"}) {
+    SCOPED_TRACE(faults);
+    ASSERT_TRUE(Fetch(server.baseUrl() + faults + path))
+        << ostrel::DescribeFetch(faults + path, report);
+    EXPECT_TRUE(std::equal(block.begin(), block.end(), contents.begin(), contents.end()));
   }
 }
 

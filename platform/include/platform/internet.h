@@ -30,7 +30,8 @@ class InternetResource {
   virtual std::optional<std::size_t> Available() = 0;
   // Copies what has arrived of the body, up to `size` bytes, without waiting for more: the
   // count copied, 0 when nothing is there (yet, or any more), nullopt when the transfer broke
-  // or the session was cancelled.
+  // or the session was cancelled. While the body arrives fast, an implementation may wait for a
+  // block of what a few tens of milliseconds bring at that rate, to read in larger pieces.
   virtual std::optional<std::size_t> Read(char* buffer, std::size_t size) = 0;
 };
 
