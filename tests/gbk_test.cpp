@@ -32,6 +32,22 @@ TEST(Gbk, BackslashesOfTheirOwnOnly) {
   }
 }
 
+// The two walks differ only on a lead byte that is not followed by a trail byte.
+TEST(Gbk, PairedWalkTakesALeadByteAloneBeforeAnythingButATrailByte) {
+  const struct {
+    std::string text;
+    std::size_t anyPair, pairedOnly;
+  } cases[] = {
+      {kTrail5C, 2, 2},   {"\x95/", 2, 1}, {"\x95:", 2, 1}, {"\x95\x7f", 2, 1},
+      {"\x95\xff", 2, 1}, {"\x95", 1, 1},  {"a\x95", 1, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(platform::GbkCharLength(c.text, 0), c.anyPair);
+    EXPECT_EQ(platform::GbkPairedCharLength(c.text, 0), c.pairedOnly);
+  }
+}
+
 TEST(Gbk, CaseFoldingTouchesSingleByteLettersOnly) {
   EXPECT_TRUE(platform::EqualsIgnoringAsciiCase("Update.INI", "update.ini"));
   EXPECT_TRUE(

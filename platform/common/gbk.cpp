@@ -7,6 +7,12 @@ std::size_t GbkCharLength(std::string_view text, std::size_t pos) {
   return 1;
 }
 
+std::size_t GbkPairedCharLength(std::string_view text, std::size_t pos) {
+  const bool pair =
+      pos + 1 < text.size() && IsGbkLeadByte(text[pos]) && IsGbkTrailByte(text[pos + 1]);
+  return pair ? 2 : 1;
+}
+
 std::size_t FindLastBackslash(std::string_view text) {
   std::size_t found = std::string_view::npos;
   for (std::size_t pos = 0; pos < text.size(); pos += GbkCharLength(text, pos)) {

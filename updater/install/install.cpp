@@ -3,7 +3,6 @@
 #include "install/reader_process.h"
 #include "manifest/manifest.h"
 #include "manifest/manifest_entry.h"
-#include "platform/gbk.h"
 #include "settings/paths.h"
 
 namespace ostrel {
@@ -12,11 +11,6 @@ namespace {
 
 std::string WithError(const std::string& text, uint32_t error) {
   return text + ", error " + std::to_string(error);
-}
-
-bool IsLogFileName(const std::string& name) {
-  return platform::EqualsIgnoringAsciiCase(name, kLogName) ||
-         platform::EqualsIgnoringAsciiCase(name, kOlderLogName);
 }
 
 void MoveFile(platform::FileTree& tree, const std::string& from, const std::string& to,

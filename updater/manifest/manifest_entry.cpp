@@ -15,15 +15,6 @@ std::string_view TrimTrailingDotsAndBlanks(std::string_view name) {
   return name;
 }
 
-// A lead byte is one character with the next byte only when that is a trail byte. Conversions
-// differ on a lead byte before any other byte (one swallows the '/' or ':' that follows, another
-// reads it on its own); looking at such a byte on its own refuses whatever either would.
-std::size_t CharLength(std::string_view text, std::size_t pos) {
-  const bool pair = pos + 1 < text.size() && platform::IsGbkLeadByte(text[pos]) &&
-                    platform::IsGbkTrailByte(text[pos + 1]);
-  return pair ? 2 : 1;
-}
-
 bool IsDeviceName(std::string_view component) {
   // The device is named by the part before the first dot ("CON.txt" is CON), blanks dropped.
   const std::string_view base = TrimTrailingDotsAndBlanks(component.substr(0, component.find('.')));
@@ -47,9 +38,7 @@ bool IsManifestFileName(std::string_view component) {
 bool IsSafeManifestEntry(std::string_view entry) {
   if (entry.empty() || entry.front() == '\\' || entry.front() == '/') return false;
   const std::string_view whole = TrimTrailingDotsAndBlanks(entry);
-  if (platform::EqualsIgnoringAsciiCase(whole, kLogName) ||
-      platform::EqualsIgnoringAsciiCase(whole, kOlderLogName) ||
-      platform::EqualsIgnoringAsciiCase(whole, kSignedMarkName)) {
+  if (IsLogFileName(whole) || platform::EqualsIgnoringAsciiCase(whole, kSignedMarkName)) {
     return false;
   }
   std::size_t start = 0;
@@ -65,7 +54,7 @@ bool IsSafeManifestEntry(std::string_view entry) {
     } else if (entry[pos] == ':' || static_cast<unsigned char>(entry[pos]) < 0x20) {
       return false;
     }
-    pos += CharLength(entry, pos);
+    pos += platform::GbkPairedCharLength(entry, pos);
   }
   return false;
 }

@@ -40,4 +40,9 @@ std::string GetFileExtension(const std::string& path) {
   return lastDot == std::string::npos ? std::string() : path.substr(lastDot);
 }
 
+bool IsLogFileName(std::string_view name) {
+  return platform::EqualsIgnoringAsciiCase(name, kLogName) ||
+         platform::EqualsIgnoringAsciiCase(name, kOlderLogName);
+}
+
 }  // namespace ostrel

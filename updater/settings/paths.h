@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/file_system.h"
 #include "platform/processes.h"
@@ -16,6 +17,8 @@ inline constexpr char kRecordRelativePath[] = "update\\updateok.ini";
 // The log and its older part, in the update folder (see log/run_log.h).
 inline constexpr char kLogName[] = "ostrel.log";
 inline constexpr char kOlderLogName[] = "ostrel.log.1";
+// Whether a name in update\ is the log or its older part (ASCII letters folded).
+bool IsLogFileName(std::string_view name);
 // The mark of the signed versions accepted (trust/signed_mark.h), in the program folder itself;
 // no manifest entry may name it.
 inline constexpr char kSignedMarkName[] = "ostrel-signed-version.txt";

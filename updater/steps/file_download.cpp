@@ -44,16 +44,11 @@ std::vector<FileListRow> FileListRows(
 namespace {
 
 // The folder part's components end at each '\\' or '/' that is a character of its own, split
-// as IsSafeManifestEntry splits them: a lead byte pairs only with a trail byte.
+// as IsSafeManifestEntry splits them.
 std::vector<std::size_t> FolderEnds(std::string_view entry) {
   std::vector<std::size_t> ends;
-  for (std::size_t pos = 0; pos < entry.size(); ++pos) {
-    if (entry[pos] == '\\' || entry[pos] == '/') {
-      ends.push_back(pos);
-    } else if (pos + 1 < entry.size() && platform::IsGbkLeadByte(entry[pos]) &&
-               platform::IsGbkTrailByte(entry[pos + 1])) {
-      ++pos;
-    }
+  for (std::size_t pos = 0; pos < entry.size(); pos += platform::GbkPairedCharLength(entry, pos)) {
+    if (entry[pos] == '\\' || entry[pos] == '/') ends.push_back(pos);
   }
   return ends;
 }

@@ -17,6 +17,12 @@ constexpr bool IsGbkTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFE &
 // Length in bytes of the character that starts at `pos` (1 or 2; 1 for a lead byte at the end).
 std::size_t GbkCharLength(std::string_view text, std::size_t pos);
 
+// The same, where a lead byte is one character with the next byte only when that is a trail
+// byte. Conversions differ on a lead byte before any other byte (one swallows the '/' or ':'
+// that follows, another reads it on its own); names that are checked for separators walk this
+// way, so that looking at such a byte on its own refuses whatever either conversion would.
+std::size_t GbkPairedCharLength(std::string_view text, std::size_t pos);
+
 // Position of the last backslash that is a character of its own, or npos.
 std::size_t FindLastBackslash(std::string_view text);
 
