@@ -262,7 +262,7 @@ TEST(LinkRegistration, RemovalTakesExactlyWhatRegistrationWrote) {
   EXPECT_EQ(classes.OpenKey("tavrel-read")->QueryValue("URL Protocol", 16, value),
             platform::QueryStatus::kOk);
 
-  EXPECT_EQ(pellwick::UnregisterLinkHandler("C:\\Tavrel's\\PellwickLink.exe", classes), 0);
+  EXPECT_EQ(pellwick::UnregisterLinkHandler(classes), 0);
   EXPECT_FALSE(classes.OpenKey("tavrel-read"));
   EXPECT_TRUE(classes.OpenKey("tavrel-other"));
 }

@@ -142,7 +142,7 @@ int Run() {
     const bool registering = argument == L"/register";
     const pellwick::com::HResult result =
         registering ? pellwick::RegisterLinkHandler(path, platform::ClassesRootRegistry())
-                    : pellwick::UnregisterLinkHandler(path, platform::ClassesRootRegistry());
+                    : pellwick::UnregisterLinkHandler(platform::ClassesRootRegistry());
     char line[64] = {};
     std::snprintf(line, sizeof line, "%s: result 0x%08lX", registering ? "register" : "unregister",
                   static_cast<unsigned long>(static_cast<uint32_t>(result)));

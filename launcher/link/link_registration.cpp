@@ -1,27 +1,13 @@
 #include "link/link_registration.h"
 
-#include <string>
-
-#include "registration/module_paths.h"
-#include "registration/registrar_script.h"
-
 namespace pellwick {
-namespace {
-
-ScriptVariables Variables(std::string_view handlerPath) {
-  return {{"MODULE", DoubleSingleQuotes(handlerPath)}};
-}
-
-}  // namespace
 
 com::HResult RegisterLinkHandler(std::string_view handlerPath, platform::Registry& classesRoot) {
-  return RunRegistrarScript(kLinkRegistrationScript, Variables(handlerPath),
-                            RegistrarMode::kRegister, classesRoot);
+  return ApplyRegistration(kLinkRegistration, handlerPath, classesRoot);
 }
 
-com::HResult UnregisterLinkHandler(std::string_view handlerPath, platform::Registry& classesRoot) {
-  RunRegistrarScript(kLinkRegistrationScript, Variables(handlerPath), RegistrarMode::kUnregister,
-                     classesRoot);
+com::HResult UnregisterLinkHandler(platform::Registry& classesRoot) {
+  RemoveRegistration(kLinkRegistration, classesRoot);
   return com::kSOk;
 }
 

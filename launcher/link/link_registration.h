@@ -1,37 +1,30 @@
-// The link handler's registration: the scheme's key under HKEY_CLASSES_ROOT, written and
-// removed by the registrar script below (registrar_script.h), so the handler's entries are data
-// and removal takes away exactly what registration wrote.
+// The link handler's registration: the scheme's key under HKEY_CLASSES_ROOT as a table
+// (registration/registry_table.h), so removal takes away exactly what registration wrote.
 #pragma once
 
 #include <string_view>
 
 #include "module/com_rules.h"
 #include "platform/registry.h"
+#include "registration/registry_table.h"
 
 namespace pellwick {
 
 // %MODULE% is the handler's full path. The link reaches the handler quoted as one argument; the
 // icon is named in the documented "path,index" form, which takes no quotes.
-inline constexpr char kLinkRegistrationScript[] =
-    "HKCR\r\n"
-    "{\r\n"
-    "\tForceRemove tavrel-read = s 'URL:Tavrel book link'\r\n"
-    "\t{\r\n"
-    "\t\tval 'URL Protocol' = s ''\r\n"
-    "\t\tDefaultIcon = s '%MODULE%,0'\r\n"
-    "\t\tshell\r\n"
-    "\t\t{\r\n"
-    "\t\t\topen\r\n"
-    "\t\t\t{\r\n"
-    "\t\t\t\tcommand = s '\"%MODULE%\" \"%%1\"'\r\n"
-    "\t\t\t}\r\n"
-    "\t\t}\r\n"
-    "\t}\r\n"
-    "}\r\n";
+inline constexpr RegistryEntry kLinkRegistration[] = {
+    {"tavrel-read", "", "URL:Tavrel book link", KeyRule::kForceRemove},
+    {"tavrel-read", "URL Protocol", ""},
+    {"tavrel-read\\DefaultIcon", "", "%MODULE%,0"},
+    {"tavrel-read\\shell", nullptr, nullptr},
+    {"tavrel-read\\shell\\open", nullptr, nullptr},
+    {"tavrel-read\\shell\\open\\command", "", "\"%MODULE%\" \"%1\""},
+};
 
-// Runs the script over `classesRoot` with `handlerPath` as %MODULE%: S_OK, or the registrar's
-// failure (after undoing what was written). Removal always gives S_OK.
+// Writes the table over `classesRoot` with `handlerPath` as %MODULE%: S_OK, or the failure
+// (after undoing what was written).
 com::HResult RegisterLinkHandler(std::string_view handlerPath, platform::Registry& classesRoot);
-com::HResult UnregisterLinkHandler(std::string_view handlerPath, platform::Registry& classesRoot);
+// Always S_OK.
+com::HResult UnregisterLinkHandler(platform::Registry& classesRoot);
 
 }  // namespace pellwick

@@ -27,16 +27,6 @@ std::string ServerPath(std::string_view longPath, const char* shortPath, uint32_
   return std::string(longPath);
 }
 
-std::string DoubleSingleQuotes(std::string_view text) {
-  std::string result;
-  result.reserve(text.size());
-  for (const char c : text) {
-    result.push_back(c);
-    if (c == '\'') result.push_back('\'');  // never a GBK trail byte
-  }
-  return result;
-}
-
 std::string TypeLibraryFilePath(std::string_view modulePath) {
   const std::size_t nameStart = FileNameStart(modulePath);
   std::size_t dot = std::string_view::npos;

@@ -14,10 +14,6 @@ namespace pellwick {
 std::string ServerPath(std::string_view longPath, const char* shortPath, uint32_t shortLength,
                        std::size_t shortCapacity);
 
-// `text` with every single quote doubled, for use inside a quoted text of a registration
-// script (the value of %MODULE%).
-std::string DoubleSingleQuotes(std::string_view text);
-
 // The file to load the type library from when the DLL itself offers none: the path with the
 // extension of its file name replaced by ".tlb", or ".tlb" appended when the name has none.
 std::string TypeLibraryFilePath(std::string_view modulePath);

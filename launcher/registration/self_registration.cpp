@@ -11,7 +11,8 @@
 #include "platform/registry.h"
 #include "platform/text.h"
 #include "registration/module_paths.h"
-#include "registration/registrar_script.h"
+#include "registration/read_info_entries.h"
+#include "registration/registry_table.h"
 
 namespace pellwick {
 namespace {
@@ -36,22 +37,6 @@ HRESULT ModulePath(HINSTANCE instance, std::string& path) {
   return S_OK;
 }
 
-// The registration script from the resources of the DLL at `path`, opened as a data file.
-HRESULT LoadScript(const std::string& path, std::string& script) {
-  const UniqueModule module(::LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-  if (!module) return LastError();
-  HRSRC resource =
-      ::FindResourceA(module.get(), MAKEINTRESOURCEA(kRegistrationScriptResource), "REGISTRY");
-  if (resource == nullptr) return LastError();
-  HGLOBAL loaded = ::LoadResource(module.get(), resource);
-  const DWORD size = ::SizeofResource(module.get(), resource);
-  const void* bytes = loaded != nullptr ? ::LockResource(loaded) : nullptr;
-  if (bytes == nullptr) return LastError();
-  // The resource has no terminating zero; the copy ends where the resource does.
-  script.assign(static_cast<const char*>(bytes), size);
-  return S_OK;
-}
-
 std::wstring Wide(const std::string& ansi) {
   const std::u16string wide = platform::AnsiToUtf16(ansi);
   return std::wstring(wide.begin(), wide.end());
@@ -67,16 +52,11 @@ HRESULT LoadTypeLibrary(const std::string& modulePath, ComPtr<ITypeLib>& library
   return ::LoadTypeLib(loadedPath.c_str(), library.Receive());
 }
 
-// Runs the script of the DLL at `longPath`, its short form standing for %MODULE%.
-HRESULT RunScript(const std::string& longPath, RegistrarMode mode) {
+// The path the class's InprocServer32 names: the short form of the DLL's path.
+std::string ShortServerPath(const std::string& longPath) {
   char shortPath[MAX_PATH] = {};
   const DWORD shortLength = ::GetShortPathNameA(longPath.c_str(), shortPath, MAX_PATH);
-  const std::string path = ServerPath(longPath, shortPath, shortLength, MAX_PATH);
-  std::string script;
-  const HRESULT result = LoadScript(path, script);
-  if (FAILED(result)) return result;
-  return RunRegistrarScript(script, {{"Module", DoubleSingleQuotes(path)}}, mode,
-                            platform::ClassesRootRegistry());
+  return ServerPath(longPath, shortPath, shortLength, MAX_PATH);
 }
 
 }  // namespace
@@ -86,7 +66,8 @@ HRESULT RegisterServer(HINSTANCE instance) noexcept {
     std::string longPath;
     HRESULT result = ModulePath(instance, longPath);
     if (FAILED(result)) return result;
-    result = RunScript(longPath, RegistrarMode::kRegister);
+    result = ApplyRegistration(kReadInfoRegistration, ShortServerPath(longPath),
+                               platform::ClassesRootRegistry());
     if (FAILED(result)) return result;
     ComPtr<ITypeLib> library;
     std::wstring loadedPath;
@@ -104,7 +85,7 @@ HRESULT UnregisterServer(HINSTANCE instance) noexcept {
   platform::CatchAll([&] {
     std::string longPath;
     if (FAILED(ModulePath(instance, longPath))) return;
-    RunScript(longPath, RegistrarMode::kUnregister);
+    RemoveRegistration(kReadInfoRegistration, platform::ClassesRootRegistry());
     ComPtr<ITypeLib> library;
     std::wstring loadedPath;
     if (FAILED(LoadTypeLibrary(longPath, library, loadedPath))) return;
