@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <algorithm>
+
 #include "net/http_fetcher.h"
 #include "support/temp_folder.h"
 #include "support/unique_name.h"
@@ -119,6 +121,17 @@ TEST_F(WinInetTls, CertificateFaultsAndDowngradesFailTheFetch) {
   for (const auto* server : {&plain, &untrusted, &otherHost, &expired}) {
     EXPECT_EQ(server->RequestLog().find(path), std::string::npos) << server->baseUrl();
   }
+}
+
+// Over TLS too, reads of whole blocks take over from reads after a query on a fast body, and a
+// block read that waits once it slows down still delivers it intact.
+TEST_F(WinInetTls, FastBodyThatSlowsDownArrivesIntact) {
+  const std::string name = testing_support::UniqueName("large") + ".bin";
+  std::string large(17u << 20, 'l');
+  for (std::size_t i = 0; i < large.size(); i += 89) large[i] = static_cast<char>(i);
+  testing_support::WriteFileBytes(plain.root() + "\\" + name, large);
+  ASSERT_TRUE(Fetch(trusted.baseUrl() + "/~fast=16777216,rate=1000000/" + name));
+  EXPECT_TRUE(std::equal(block.begin(), block.end(), large.begin(), large.end()));
 }
 
 }  // namespace
