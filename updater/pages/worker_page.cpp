@@ -13,9 +13,6 @@ namespace {
 
 constexpr UINT_PTR kEndTimer = 100;
 constexpr UINT kEndTimerPeriodMs = 100;
-// Long enough for a worker that only has to leave a cancelled wait; a store it has begun is
-// not waited for here (see WaitForPageWorkers).
-constexpr DWORD kEndWaitMs = 100;
 // Posted by the worker when progress waits in the mailbox. A synchronous call per chunk would
 // cost more than the chunk's read (over a millisecond for the two calls under Wine).
 constexpr UINT kProgressMessage = WM_APP + 2;
@@ -161,11 +158,10 @@ void WorkerPage::ApplyProgress() {
 }
 
 void WorkerPage::End(INT_PTR result) {
-  finalOutcome_ = state_->Detach();
   // Detach has cancelled the transfer, so the worker returns from any wait on the network at
-  // once. A store in progress goes on without the page (the program waits for it before it
-  // ends); the worker only posts to this thread, so a plain wait cannot hold it up.
-  if (worker_) WaitForSingleObject(worker_.get(), kEndWaitMs);
+  // once. The page does not wait for it: a store it has begun (seconds for the flush of a large
+  // file) goes on without the page, and the program waits for it before it ends.
+  finalOutcome_ = state_->Detach();
   EndDialog(result);
 }
 

@@ -3,9 +3,9 @@
 // and messages by mailbox) and asks the page to end itself through timer 100. Every way the
 // page ends (its own end, the cancel button, Esc, the close box) the same way: it raises the
 // cancel flag, cancels the transfer in progress (the worker stops waiting on the network at
-// once) and detaches the worker, which then fetches nothing more. The page waits for the worker
-// at most 100 ms: a store the worker has begun (a flush of a large file takes seconds) goes on
-// after the page, and the program waits for it before it ends (WaitForPageWorkers).
+// once) and detaches the worker, which then fetches nothing more. The page does not wait for
+// the worker: a store it has begun (a flush of a large file takes seconds) goes on after the
+// page, and the program waits for it before it ends (WaitForPageWorkers).
 #pragma once
 
 #include <chrono>
