@@ -498,7 +498,8 @@ TEST_F(FileDownload, LoopStopsOnceThePageHasEnded) {
     RunOver({"one.dll", "two.dll", "three.dll"});
     server.onRead = nullptr;
     EXPECT_EQ(server.urls, std::vector<std::string>{Url("one.dll")});
-    EXPECT_TRUE(Recorded("4").empty());
+    // Its one read brought it whole: stored and recorded even so (ACancelKeepsWhatArrived).
+    EXPECT_EQ(Recorded("4"), std::vector<std::string>{"one.dll"});
     EXPECT_EQ(state->Outcome(), c.outcome);
   }
 }
@@ -600,29 +601,41 @@ class FailingFileSystem final : public platform::FileSystem {
   }
   bool ReadFileInPieces(const std::string& path,
                         const std::function<bool(std::string_view)>& consume) override {
-    return inner_.ReadFileInPieces(path, consume);
+    return inner_.ReadFileInPieces(path, [&](std::string_view piece) {
+      if (onPiece && path.size() >= piecesOf.size() &&
+          path.compare(path.size() - piecesOf.size(), piecesOf.size(), piecesOf) == 0) {
+        onPiece();
+      }
+      return consume(piece);
+    });
   }
   std::unique_ptr<platform::FileWriter> OpenForWriting(const std::string& path,
                                                        bool atEnd) override {
     if (fault_ == Fault::kOpenFails) return nullptr;
-    return std::make_unique<Writer>(inner_.OpenForWriting(path, atEnd), fault_);
+    return std::make_unique<Writer>(inner_.OpenForWriting(path, atEnd), *this);
   }
+
+  // Run before each flush, and before each piece read of a file whose path ends in `piecesOf`.
+  std::function<void()> onFlush;
+  std::function<void()> onPiece;
+  std::string piecesOf;
 
  private:
   struct Writer final : platform::FileWriter {
-    Writer(std::unique_ptr<platform::FileWriter> inner, Fault fault)
-        : inner(std::move(inner)), fault(fault) {}
+    Writer(std::unique_ptr<platform::FileWriter> inner, FailingFileSystem& owner)
+        : inner(std::move(inner)), owner(owner) {}
     bool Write(std::string_view data) override {
-      if (fault == Fault::kWriteThrows) throw std::bad_alloc();
+      if (owner.fault_ == Fault::kWriteThrows) throw std::bad_alloc();
       return inner->Write(data);
     }
     bool Flush() override {
-      if (fault == Fault::kFlushThrows) throw std::bad_alloc();
+      if (owner.fault_ == Fault::kFlushThrows) throw std::bad_alloc();
+      if (owner.onFlush) owner.onFlush();
       return inner->Flush();
     }
     bool Close() override { return inner->Close(); }
     std::unique_ptr<platform::FileWriter> inner;
-    Fault fault;
+    FailingFileSystem& owner;
   };
   Fault fault_;
   platform::FileSystem& inner_ = platform::SystemFileSystem();
@@ -743,6 +756,76 @@ TEST_F(FileDownload, PartsOfListedFilesAreContinued) {
       {"other.dll.partial", false}, {"..\\evil.dll.partial", false},
   };
   for (const auto& c : cases) EXPECT_EQ(continued(c.relative), c.kept) << c.relative;
+}
+
+// A cancel, or the page's end, at the worst moments of a large file: a body that arrived whole
+// is still stored and recorded (the page does not wait for it); one cut while its kept part is
+// read back leaves that part and its validator as they were, for the next run.
+TEST_F(FileDownload, ACancelKeepsWhatArrived) {
+  const struct {
+    const char* what;
+    bool duringFlush;  // else during the body's last read
+    bool endPage;      // else the cancel button
+  } cases[] = {
+      {"cancel during the last read", false, false},
+      {"page ended during the last read", false, true},
+      {"cancel during the flush", true, false},
+      {"page ended during the flush", true, true},
+  };
+  const std::string body(100000, 'x');  // two reads
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    FailingFileSystem hooked(FailingFileSystem::Fault::kNone);
+    storeFiles = &hooked;
+    testing_support::RemoveFile(update.record);
+    testing_support::RemoveFile(program.Child("update\\big.bin"));
+    Manifest("9", {"big.bin"});
+    Publish("big.bin", body);
+    const auto stop = [&] { c.endPage ? static_cast<void>(state->Detach()) : state->Cancel(); };
+    int reads = 0;
+    server.onRead = [&] {
+      if (!c.duringFlush && ++reads == 2) stop();
+    };
+    hooked.onFlush = [&] {
+      if (c.duringFlush) stop();
+    };
+    Run();
+    server.onRead = nullptr;
+    EXPECT_EQ(Stored("big.bin"), body);
+    EXPECT_EQ(Recorded("9"), std::vector<std::string>{"big.bin"});
+    EXPECT_EQ(state->Outcome(), c.endPage ? Outcome::Pending : Outcome::Cancelled);
+  }
+}
+
+TEST_F(FileDownload, ACancelWhileTheKeptPartIsReadBackKeepsIt) {
+  testing_support::FakeSignatures crypto;
+  const TrustSettings settings{{testing_support::kKeyA}};
+  testing_support::MemoryMark mark;
+  const TrustContext context{settings, crypto, mark, [](const std::string&) {}};
+  trust = &context;
+  const std::string body(200000, 'y');
+  WriteFileBytes(program.Child("update\\update.ini"),
+                 testing_support::ManifestWithPromises(crypto, testing_support::kKeyA, "7",
+                                                       {{"setup.exe", body}}));
+  WriteFileBytes(program.Child("update\\setup.exe.partial"), body.substr(0, 150000));
+  WriteFileBytes(program.Child("update\\setup.exe.partial.partial"), "\"v7\"");
+  Publish("setup.exe", body);
+  server.etags[Url("setup.exe")] = "\"v7\"";
+  FailingFileSystem hooked(FailingFileSystem::Fault::kNone);
+  int pieces = 0;  // of the kept part, read back to be hashed
+  hooked.piecesOf = "\\setup.exe.partial";
+  hooked.onPiece = [&] {
+    ++pieces;
+    state->Cancel();
+  };
+  storeFiles = &hooked;
+  Run();
+  EXPECT_EQ(server.ranges, std::vector<uint64_t>{150000});
+  EXPECT_EQ(pieces, 1);
+  EXPECT_EQ(ReadFileBytes(program.Child("update\\setup.exe.partial")), body.substr(0, 150000));
+  EXPECT_EQ(ReadFileBytes(program.Child("update\\setup.exe.partial.partial")), "\"v7\"");
+  EXPECT_TRUE(Recorded("7").empty());
+  EXPECT_EQ(state->Outcome(), Outcome::Cancelled);
 }
 
 }  // namespace

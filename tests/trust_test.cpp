@@ -334,10 +334,10 @@ class CheckBeforeInstall : public Trust {
     for (const auto& [entry, content] : stored) WriteFileBytes(Path(entry), content);
   }
   std::string Path(const std::string& entry) { return program.Child("update\\" + entry); }
-  InstallCheck Check() {
+  InstallCheck Check(const StopCheck& stopped = {}) {
     const TrustContext trust = Context();
     return CheckUpdateBeforeInstall(&trust, files, tree, profiles,
-                                    ProgramFolder(program.Child("Ostrel.exe")));
+                                    ProgramFolder(program.Child("Ostrel.exe")), stopped);
   }
 
   testing_support::TempFolder program;
@@ -429,6 +429,31 @@ TEST_F(CheckBeforeInstall, AnInstallerThatIsNotAmongTheCheckedFilesIsRefused) {
   const InstallCheck check = Check();
   EXPECT_FALSE(check.allowed);
   EXPECT_EQ(check.refused, std::vector<std::string>{"a.ex"});
+}
+
+// The dialog's Cancel stops the check between pieces: nothing is allowed, and the file being
+// read (here a changed one) is neither refused nor removed nor forgotten.
+TEST_F(CheckBeforeInstall, AStoppedCheckAllowsAndRemovesNothing) {
+  const struct {
+    const char* what;
+    int answersBeforeStop;  // asked before each file and before each piece of it
+  } cases[] = {
+      {"before the first file", 0},
+      {"while the first file is read", 1},
+      {"while the changed file is read", 3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Update({{"setup.exe", "MZ setup"}, {"core.dll", "MZ core"}},
+           {{"setup.exe", "MZ setup"}, {"core.dll", "MZ cORE"}});
+    int asked = 0;
+    const InstallCheck check = Check([&] { return asked++ >= c.answersBeforeStop; });
+    EXPECT_TRUE(check.stopped);
+    EXPECT_FALSE(check.allowed);
+    EXPECT_TRUE(check.refused.empty());
+    EXPECT_EQ(ReadFileBytes(Path("core.dll")), "MZ cORE");
+    EXPECT_TRUE(IsFileDone(profiles, UpdateFiles::In(program.path()), "core.dll"));
+  }
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 
 #include "app/updater_app.h"
 #include "pages/about_dialog.h"
+#include "pages/worker_page.h"
 #include "settings/paths.h"
 
 int main(int argc, char** argv) {
@@ -38,8 +39,13 @@ int main(int argc, char** argv) {
   if (argc > 2 && std::strcmp(which, "finish") != 0) {
     pages.stallLimit = std::chrono::milliseconds(std::atoi(argv[2]));
   }
-  if (std::strcmp(which, "connect") == 0) return static_cast<int>(pages.RunConnectPage());
-  if (std::strcmp(which, "filelist") == 0) return static_cast<int>(pages.RunFileListPage());
+  // As Ostrel does at its end, the host waits for a store a cancelled page left running.
+  if (std::strcmp(which, "connect") == 0 || std::strcmp(which, "filelist") == 0) {
+    const ostrel::Outcome outcome =
+        which[0] == 'c' ? pages.RunConnectPage() : pages.RunFileListPage();
+    ostrel::WaitForPageWorkers(std::chrono::seconds(60));
+    return static_cast<int>(outcome);
+  }
   std::fprintf(stderr,
                "usage: page_host finish 0|1 | confirm | about | server | connect | filelist\n");
   return 100;

@@ -307,6 +307,7 @@ std::vector<std::string> CheckPublished(const fs::path& published,
                                     published.string() + "\\" + entry, *promise)) {
       case ostrel::StoredFile::kKept:
         break;
+      case ostrel::StoredFile::kStopped:  // never: nothing stops this check
       case ostrel::StoredFile::kUnreadable:
         problems.push_back(entry + ": missing or unreadable in " + Shown(published));
         break;

@@ -13,6 +13,7 @@
 #include "pages/file_list_page.h"
 #include "pages/finish_page.h"
 #include "pages/server_select_page.h"
+#include "pages/worker_page.h"
 #include "platform/catch_all.h"
 #include "platform/day_clock.h"
 #include "platform/file_system.h"
@@ -34,6 +35,10 @@ platform::InternetClient& Internet() {
   static platform::WinInetClient* const client = new platform::WinInetClient("Ostrel");
   return *client;
 }
+
+// What the program waits at its end for a store a cancelled page left running: a flush of a
+// file of a few GiB takes seconds.
+constexpr std::chrono::milliseconds kStoreAfterPageWait{60000};
 
 }  // namespace
 
@@ -95,6 +100,11 @@ void UpdaterApp::RunWizard() {
     return true;
   });
   if (!ended) std::fprintf(stderr, "Ostrel: the wizard stopped on an unexpected error\n");
+  // A page cancelled while its worker stored a file has ended; the store has not. Ending the
+  // process now would cut it between its flush, its rename and its record.
+  if (!WaitForPageWorkers(kStoreAfterPageWait)) {
+    std::fprintf(stderr, "Ostrel: a page's worker was still storing when the program ended\n");
+  }
 }
 
 }  // namespace ostrel

@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "pages/about_dialog.h"
+#include "platform/catch_all.h"
 #include "res/resource.h"
-#include "trust/file_checks.h"
 #include "trust/program_trust.h"
 
 namespace ostrel {
@@ -26,6 +26,10 @@ constexpr char kInstallerWithheld[] =
     "\xb4\xce\xb8\xfc\xd0\xc2\xb5\xc4\xb0\xb2\xd7\xb0\xb3\xcc\xd0\xf2\xce\xb4\xc4\xdc"
     "\xc6\xf4\xb6\xaf\xa1\xa3\xc7\xeb\xd6\xd8\xd0\xc2\xc6\xf4\xb6\xaf\xbc\xc6\xcb\xe3"
     "\xbb\xfa\xba\xf3\xd4\xd9\xd4\xcb\xd0\xd0\xd4\xda\xcf\xdf\xc9\xfd\xbc\xb6\xa1\xa3";
+
+// Posted by the install's thread: the install begins (the reader is closed), and all is done.
+constexpr UINT kInstallingMessage = WM_APP + 3;
+constexpr UINT kFinishedMessage = WM_APP + 4;
 
 // The message is the template's first control; it has no id of its own.
 HWND MessageControl(HWND dialog) { return GetWindow(dialog, GW_CHILD); }
@@ -56,6 +60,13 @@ void SetIcons(HWND window) {
 ConfirmCloseDialog::ConfirmCloseDialog(const InstallPlatform& platform)
     : Dialog(IDD_CONFIRM_CLOSE), platform_(platform) {}
 
+ConfirmCloseDialog::~ConfirmCloseDialog() {
+  // The dialog ended some other way while the check ran: the check stops at its next piece.
+  Phase checking = Phase::kChecking;
+  phase_.compare_exchange_strong(checking, Phase::kStopping);
+  if (installer_.joinable()) installer_.join();
+}
+
 bool ConfirmCloseDialog::OnInitDialog() {
   AddAboutEntry(Window());
   SetIcons(Window());
@@ -64,42 +75,73 @@ bool ConfirmCloseDialog::OnInitDialog() {
 
 bool ConfirmCloseDialog::OnCommand(int id, int notifyCode) {
   if (id == IDOK) {
-    if (InstallUpdate()) EndDialog(kOk);
+    Phase asking = Phase::kAsking;
+    if (!phase_.compare_exchange_strong(asking, Phase::kChecking))
+      return true;  // already under way
+    EnableControl(IDOK, false);
+    installer_ = std::thread([this] { CheckAndInstall(); });
     return true;
+  }
+  if (id == IDCANCEL) {
+    Phase checking = Phase::kChecking;
+    if (phase_.compare_exchange_strong(checking, Phase::kStopping)) {
+      // The check stops within one piece of a file and only posts to this thread.
+      installer_.join();
+      EndDialog(kCancel);
+      return true;
+    }
+    if (phase_.load() == Phase::kInstalling) return true;  // no cancel once the install has begun
   }
   return Dialog::OnCommand(id, notifyCode);
 }
 
-bool ConfirmCloseDialog::InstallUpdate() {
-  // Checked before the reader is closed: a refused update must leave everything as it is.
-  const InstallCheck check =
-      CheckUpdateBeforeInstall(&ProgramTrust(), platform_.files, platform_.tree, platform_.profiles,
-                               platform_.programFolder);
-  if (!check.allowed) {
-    SetWindowTextA(MessageControl(Window()), kVerificationFailed);
-    EnableControl(IDOK, false);
-    SetFocus(Control(IDCANCEL));
+void ConfirmCloseDialog::CheckAndInstall() {
+  HWND window = Window();
+  platform::CatchAll([&] {
+    // Checked before the reader is closed: a refused update must leave everything as it is.
+    check_ = CheckUpdateBeforeInstall(&ProgramTrust(), platform_.files, platform_.tree,
+                                      platform_.profiles, platform_.programFolder,
+                                      [this] { return phase_.load() == Phase::kStopping; });
+    Phase checking = Phase::kChecking;
+    if (!check_.allowed || !phase_.compare_exchange_strong(checking, Phase::kInstalling)) return;
+    report_ = ostrel::InstallUpdate(
+        platform_, [window] { PostMessageA(window, kInstallingMessage, 0, 0); }, check_.installs,
+        check_.checkInstaller);
+  });
+  PostMessageA(window, kFinishedMessage, 0, 0);
+}
+
+bool ConfirmCloseDialog::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR& result) {
+  if (message == kInstallingMessage) {
+    SetWindowTextA(MessageControl(Window()), kInstalling);
+  } else if (message == kFinishedMessage) {
+    if (phase_.load() != Phase::kStopping) Finished();
+  } else {
     return false;
   }
-  const InstallReport report = ostrel::InstallUpdate(
-      platform_,
-      [this] {
-        // The install runs on this thread, so the new text is drawn now or not at all.
-        SetWindowTextA(MessageControl(Window()), kInstalling);
-        UpdateWindow(Window());
-      },
-      check.installs, check.checkInstaller);
+  result = TRUE;
+  return true;
+}
+
+void ConfirmCloseDialog::Finished() {
+  if (installer_.joinable()) installer_.join();
+  if (phase_.load() != Phase::kInstalling) {
+    SetWindowTextA(MessageControl(Window()), kVerificationFailed);
+    SetFocus(Control(IDCANCEL));
+    phase_ = Phase::kRefused;  // Continue stays disabled; Cancel ends the dialog
+    return;
+  }
   std::fprintf(stderr, "Ostrel: reader %s; installer %s: \"%s\"\n",
-               report.readerTerminated ? "terminated" : "not running or not terminated",
-               report.installerStarted ? "started" : "not started", report.installerPath.c_str());
-  if (report.installerWithheld) {
+               report_.readerTerminated ? "terminated" : "not running or not terminated",
+               report_.installerStarted ? "started" : "not started", report_.installerPath.c_str());
+  if (report_.installerWithheld) {
     // The files are in place; the installer is not, and no other may start in its place.
     SetWindowTextA(MessageControl(Window()), kInstallerWithheld);
-    EnableControl(IDOK, false);
     SetFocus(Control(IDCANCEL));
-    return false;
+    phase_ = Phase::kRefused;
+    return;
   }
-  return true;
+  EndDialog(kOk);
 }
 
 bool ConfirmCloseDialog::OnSysCommand(WPARAM command, LPARAM /*position*/) {

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <vector>
+
 #include "platform/catch_all.h"
 #include "res/resource.h"
 
@@ -11,7 +13,6 @@ namespace {
 
 constexpr UINT_PTR kEndTimer = 100;
 constexpr UINT kEndTimerPeriodMs = 100;
-constexpr DWORD kEndWaitMs = 5000;
 // Posted by the worker when progress waits in the mailbox. A synchronous call per chunk would
 // cost more than the chunk's read (over a millisecond for the two calls under Wine).
 constexpr UINT kProgressMessage = WM_APP + 2;
@@ -59,11 +60,35 @@ DWORD WINAPI WorkerThread(void* argument) {
   return 0;
 }
 
+// The workers of ended pages that were still running; touched only on the wizard's thread.
+std::vector<platform::win32::UniqueHandle>& UnfinishedWorkers() {
+  static std::vector<platform::win32::UniqueHandle> workers;
+  return workers;
+}
+
 }  // namespace
+
+bool WaitForPageWorkers(std::chrono::milliseconds bound) {
+  const auto deadline = std::chrono::steady_clock::now() + bound;
+  bool allEnded = true;
+  for (platform::win32::UniqueHandle& worker : UnfinishedWorkers()) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    const DWORD wait = left.count() > 0 ? static_cast<DWORD>(left.count()) : 0;
+    allEnded = WaitForSingleObject(worker.get(), wait) == WAIT_OBJECT_0 && allEnded;
+  }
+  UnfinishedWorkers().clear();
+  return allEnded;
+}
 
 WorkerPage::WorkerPage(int templateId, Work work) : Dialog(templateId), work_(std::move(work)) {}
 
-WorkerPage::~WorkerPage() { state_->Detach(); }
+WorkerPage::~WorkerPage() {
+  state_->Detach();
+  if (worker_ && WaitForSingleObject(worker_.get(), 0) == WAIT_TIMEOUT) {
+    UnfinishedWorkers().push_back(std::move(worker_));
+  }
+}
 
 bool WorkerPage::OnInitDialog() {
   auto start = std::make_unique<WorkerStart>(
@@ -133,11 +158,10 @@ void WorkerPage::ApplyProgress() {
 }
 
 void WorkerPage::End(INT_PTR result) {
-  finalOutcome_ = state_->Detach();
   // Detach has cancelled the transfer, so the worker returns from any wait on the network at
-  // once; a store in progress is let finish, so the program never ends in the middle of a
-  // write. The worker only posts to this thread, so a plain wait cannot hold it up.
-  if (worker_) WaitForSingleObject(worker_.get(), kEndWaitMs);
+  // once. The page does not wait for it: a store it has begun (seconds for the flush of a large
+  // file) goes on without the page, and the program waits for it before it ends.
+  finalOutcome_ = state_->Detach();
   EndDialog(result);
 }
 

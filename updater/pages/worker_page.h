@@ -3,10 +3,12 @@
 // and messages by mailbox) and asks the page to end itself through timer 100. Every way the
 // page ends (its own end, the cancel button, Esc, the close box) the same way: it raises the
 // cancel flag, cancels the transfer in progress (the worker stops waiting on the network at
-// once), detaches the worker and waits for it to end, at most 5000 ms. Once the page was
-// cancelled or has ended the worker stores nothing more.
+// once) and detaches the worker, which then fetches nothing more. The page does not wait for
+// the worker: a store it has begun (a flush of a large file takes seconds) goes on after the
+// page, and the program waits for it before it ends (WaitForPageWorkers).
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -15,6 +17,10 @@
 #include "win32/handles.h"
 
 namespace ostrel {
+
+// Waits until the workers of ended pages have finished, at most `bound` in all; run once the
+// wizard is over, so that the program never ends in the middle of a store. True when all ended.
+bool WaitForPageWorkers(std::chrono::milliseconds bound);
 
 class WorkerPage : public Dialog {
  public:

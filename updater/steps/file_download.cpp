@@ -1,6 +1,7 @@
 #include "steps/file_download.h"
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -67,9 +68,11 @@ constexpr std::size_t kLongestValidator = 1024;
 // for the next run to continue.
 class PartialBody final : public BodySink {
  public:
-  PartialBody(platform::FileSystem& files, platform::Crypto* crypto, std::string target)
+  PartialBody(platform::FileSystem& files, platform::Crypto* crypto, std::string target,
+              const std::atomic<int32_t>& cancel)
       : files_(files),
         crypto_(crypto),
+        cancel_(cancel),
         target_(std::move(target)),
         partial_(platform::PartialFileName(target_)),
         validatorFile_(ValidatorFileName(partial_)) {}
@@ -93,11 +96,13 @@ class PartialBody final : public BodySink {
     if (crypto_ != nullptr && !(hash_ = crypto_->NewSha256())) return false;
     size_ = 0;
     if (offset > 0 && hash_) {
-      // The kept bytes count towards the hash the signed manifest promises.
+      // The kept bytes count towards the hash the signed manifest promises. Reading back a
+      // part of a few GiB takes seconds: a cancel stops it, leaving the part as it was.
       const bool read = files_.ReadFileInPieces(partial_, [this](std::string_view piece) {
         size_ += piece.size();
-        return hash_->Add(piece);
+        return cancel_.load() == 0 && hash_->Add(piece);
       });
+      readBackStopped_ = !read && cancel_.load() != 0;
       if (!read || size_ != offset) return false;
     }
     size_ = offset;
@@ -120,6 +125,8 @@ class PartialBody final : public BodySink {
   uint64_t Size() const { return size_; }
   // Whether this run has written to the temporary file.
   bool Begun() const { return begun_; }
+  // Whether a cancel stopped the reading back of the kept part: the part is as it was.
+  bool ReadBackStopped() const { return readBackStopped_; }
 
   // The SHA-256 of the whole body; nullopt when it was not hashed or hashing failed.
   const std::optional<platform::Sha256Digest>& Digest() {
@@ -157,6 +164,7 @@ class PartialBody final : public BodySink {
  private:
   platform::FileSystem& files_;
   platform::Crypto* crypto_;  // null: nothing checks the content
+  const std::atomic<int32_t>& cancel_;
   const std::string target_;
   const std::string partial_;
   const std::string validatorFile_;
@@ -165,6 +173,7 @@ class PartialBody final : public BodySink {
   std::optional<platform::Sha256Digest> digest_;
   uint64_t size_ = 0;
   bool begun_ = false;
+  bool readBackStopped_ = false;
 };
 
 // Whether what a failed fetch stored is worth continuing on the next run: not after a failed
@@ -198,12 +207,10 @@ struct FileRun {
   }
 
   // On the lane, in the order of the entries. True when the entry was stored and recorded.
+  // A body that arrived whole is stored and recorded even once the page was cancelled or has
+  // ended: its bytes are on the disk already, and the flush of a large file must not hold the
+  // page up (the program waits for it before it ends).
   bool Store(const std::string& entry, PartialBody& body) {
-    if (!page.state().MayStore()) {
-      body.Keep();
-      context.log.Write("not stored " + entry + ": the page was cancelled or had ended");
-      return false;
-    }
     if (!gate.Admits(entry, body.Size(), body.Digest())) {  // logged with why
       body.Discard();
       return false;
@@ -342,7 +349,8 @@ void FileDownloadWorker(const FileDownloadContext& context, const std::vector<st
     const std::string url = SelectedServerUrl(context.registry, "/" + entry);
     lane.Post([&page, entry] { page.SetMessageText(DownloadStartedText(entry)); });
     platform::Crypto* crypto = gate.ChecksContent() ? gate.crypto() : nullptr;
-    auto body = std::make_shared<PartialBody>(context.files, crypto, run.updateFolder + entry);
+    auto body = std::make_shared<PartialBody>(context.files, crypto, run.updateFolder + entry,
+                                              page.state().CancelFlag());
     FetchRequest request;
     request.promisedSize = gate.PromisedSize(entry);
     request.resume = body->KeptPart();
@@ -356,7 +364,7 @@ void FileDownloadWorker(const FileDownloadContext& context, const std::vector<st
       reports.emplace_back();
       fetched = fetcher.Fetch(url, request, *body, page, page.state().CancelFlag(), reports[1]);
     }
-    if (!fetched && body->Begun() && !WorthContinuing(reports.back())) {
+    if (!fetched && body->Begun() && !body->ReadBackStopped() && !WorthContinuing(reports.back())) {
       body->Discard();
     } else if (!fetched) {
       body->Keep();  // the next run continues it

@@ -84,9 +84,10 @@ struct FileDownloadContext {
 // recorded in updateok.ini; one that cannot be stored fails like a failed fetch. Every entry
 // is tried; any failure, or no entries, ends in Failed with the last message kept; otherwise
 // Succeeded and the page is asked to end itself. The loop stops as soon as the page has ended
-// or its cancel button was pressed. Requests, stored and refused files are logged. A file is
-// checked, stored and recorded on an OrderedLane while the next one is fetched; texts and log
-// lines keep the order of the entries.
+// or its cancel button was pressed; a file that had arrived whole is still stored and recorded
+// (the page does not wait for it), and a kept part is left for the next run. Requests, stored and
+// refused files are logged. A file is checked, stored and recorded on an OrderedLane while the next
+// one is fetched; texts and log lines keep the order of the entries.
 void FileDownloadWorker(const FileDownloadContext& context, const std::vector<std::string>& entries,
                         PageView& page);
 

@@ -1,7 +1,8 @@
 // What a download page and its worker thread share. The page and the worker each own the
 // state block, so a worker that outlives its page (when the page's bounded wait for it runs
 // out) touches nothing that is gone; once the page has ended, the worker's results and window
-// calls are dropped and it stores nothing.
+// calls are dropped and it fetches nothing more (a file that had arrived whole is still stored,
+// see FileDownloadWorker).
 #pragma once
 
 #include <atomic>
@@ -38,8 +39,8 @@ class PageWorkerState {
   // Detach, or at once when one of them came first.
   void SetCanceller(const std::function<void()>& canceller);
 
-  // Whether the worker may store what it fetched (write a file, record it): not once the page
-  // was cancelled or has ended, so nothing is written behind the user's back.
+  // Whether the connect page's worker may store the manifest it fetched: not once the page was
+  // cancelled or has ended, so the wizard never goes on from a manifest it did not wait for.
   bool MayStore() const;
 
  private:

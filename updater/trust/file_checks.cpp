@@ -73,17 +73,24 @@ bool Keeps(platform::Crypto& crypto, const FilePromise& promise, std::string_vie
 }
 
 StoredFile CheckStoredFile(platform::Crypto& crypto, platform::FileSystem& files,
-                           const std::string& path, const FilePromise& promise) {
+                           const std::string& path, const FilePromise& promise,
+                           const StopCheck& stopped) {
   const std::unique_ptr<platform::Sha256Hash> hash = crypto.NewSha256();
   if (!hash) return StoredFile::kUnreadable;
   int64_t size = 0;
   bool hashed = true;
+  bool stoppedEarly = false;
   // Reading stops once the file is longer than promised.
   const bool read = files.ReadFileInPieces(path, [&](std::string_view piece) {
+    if (stopped && stopped()) {
+      stoppedEarly = true;
+      return false;
+    }
     size += static_cast<int64_t>(piece.size());
     hashed = hashed && hash->Add(piece);
     return size <= promise.size;
   });
+  if (stoppedEarly) return StoredFile::kStopped;
   if (size > promise.size || (read && size != promise.size)) return StoredFile::kOtherSize;
   if (!read) return StoredFile::kUnreadable;
   return hashed && SameDigest(hash->Finish(), promise.sha256) ? StoredFile::kKept
@@ -141,7 +148,8 @@ std::optional<uint64_t> DownloadGate::PromisedSize(const std::string& entry) con
 
 InstallCheck CheckUpdateBeforeInstall(const TrustContext* trust, platform::FileSystem& files,
                                       platform::FileTree& tree, platform::ProfileStore& profiles,
-                                      const std::optional<std::string>& programFolder) {
+                                      const std::optional<std::string>& programFolder,
+                                      const StopCheck& stopped) {
   InstallCheck check;
   if (trust == nullptr || trust->settings.keys.empty() || !programFolder) return check;
   const UpdateFiles update = UpdateFiles::In(*programFolder);
@@ -158,14 +166,23 @@ InstallCheck CheckUpdateBeforeInstall(const TrustContext* trust, platform::FileS
 
   const std::string updateFolder = UpdateFolderIn(*programFolder);
   const FilePromises promises = FilePromises::Read(profiles, update.manifest);
+  const auto stop = [&check, trust] {
+    check.allowed = false;
+    check.stopped = true;
+    trust->Log("install check stopped before it ended: nothing installed");
+    return check;
+  };
   for (const std::string& entry : promises.Listed()) {
+    if (stopped && stopped()) return stop();
     const bool safe = IsSafeManifestEntry(entry);
     const FilePromise* promise = promises.Find(entry);
     const char* why = "refused by the entry rule";
     if (safe && promise == nullptr) {
       why = "the signed manifest gives no size and SHA-256 for it";
     } else if (safe) {
-      switch (CheckStoredFile(trust->crypto, files, updateFolder + entry, *promise)) {
+      switch (CheckStoredFile(trust->crypto, files, updateFolder + entry, *promise, stopped)) {
+        case StoredFile::kStopped:
+          return stop();
         case StoredFile::kKept:
           continue;
         case StoredFile::kUnreadable:

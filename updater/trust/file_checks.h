@@ -40,10 +40,14 @@ class FilePromises {
 // True when the bytes are the promised file: its size, then its SHA-256.
 bool Keeps(platform::Crypto& crypto, const FilePromise& promise, std::string_view bytes);
 
-// The same for a file on disk, read in pieces.
-enum class StoredFile { kKept, kUnreadable, kOtherSize, kOtherContent };
+// Whether a long check should stop (asked between pieces of a file); empty: never.
+using StopCheck = std::function<bool()>;
+
+// The same for a file on disk, read in pieces; kStopped when `stopped` answered true first.
+enum class StoredFile { kKept, kUnreadable, kOtherSize, kOtherContent, kStopped };
 StoredFile CheckStoredFile(platform::Crypto& crypto, platform::FileSystem& files,
-                           const std::string& path, const FilePromise& promise);
+                           const std::string& path, const FilePromise& promise,
+                           const StopCheck& stopped = {});
 
 // Which fetched files the file-list page may store, decided once per run from the stored
 // manifest, judged anew: with a signed manifest only the promised files; with an accepted
@@ -76,6 +80,9 @@ class DownloadGate {
 
 struct InstallCheck {
   bool allowed = true;
+  // The check was stopped before it ended: nothing is allowed, and the file it was reading
+  // was neither refused nor removed.
+  bool stopped = false;
   ManifestJudgement judgement;
   // Listed entries that were changed, missing or not promised; the changed and missing ones
   // were removed from update\ and from the record, so the next run fetches them again.
@@ -92,9 +99,11 @@ struct InstallCheck {
 // (the next run fetches it again); with a signed one, every listed file must be the promised
 // one and the installer must be among them. An unsigned manifest that may still be accepted,
 // or no trust rules at all, allows the install as before signatures; so does an unknown
-// program folder, where the install itself does nothing.
+// program folder, where the install itself does nothing. Reading every file again takes
+// seconds for large ones: it runs off the dialog's thread, and `stopped` ends it early.
 InstallCheck CheckUpdateBeforeInstall(const TrustContext* trust, platform::FileSystem& files,
                                       platform::FileTree& tree, platform::ProfileStore& profiles,
-                                      const std::optional<std::string>& programFolder);
+                                      const std::optional<std::string>& programFolder,
+                                      const StopCheck& stopped = {});
 
 }  // namespace ostrel
