@@ -1,16 +1,24 @@
 // uidriver: drives dialogs of another process the way a person would, for UI tests under Wine.
 //
-// Usage: uidriver [--timeout MS] STEP...
-// Steps run in order; the first that fails prints "uidriver: step N (...): why" on stderr and
-// the driver exits with 1 (0 when every step passed). Every wait gives up after the timeout
-// (default 10000 ms; --timeout may also appear between steps to change it for later ones).
-// Every timeout is multiplied by TAVREL_WINE_TIME_FACTOR when that is set: tools/wine32-run
-// sets it for the emulated 32-bit build, whose programs run several times slower.
+// Usage: uidriver [--print] [--timeout MS] STEP...
+//        uidriver [--print] [--timeout MS] --steps FILE
+// Steps come from the arguments, each of its words one argument, or from FILE (UTF-8), one step
+// a line: the words of a step are separated by blanks and its TEXT, CAPTION or COMMAND LINE
+// runs to the words that follow it or to the end of the line, blanks included; blank lines and
+// lines starting with "#" are skipped (tests/wine/scenarios/ holds such lines). All steps are
+// read before the first runs. --print prints them, one a line, their words separated by tabs,
+// and runs none.
+// Steps run in order; the first that fails prints "uidriver: step N (...): why" on stderr ("line
+// N" for a FILE) and the driver exits with 1 (0 when every step passed). Every wait gives up
+// after the timeout (default 10000 ms; the step "timeout MS", "--timeout MS" among arguments,
+// changes it for later steps). Every timeout is multiplied by TAVREL_WINE_TIME_FACTOR when that
+// is set: tools/wine32-run sets it for the emulated 32-bit build, whose programs run several
+// times slower.
 // Texts are compared as Unicode, so give them as the shell writes them (UTF-8 under Wine).
 // An ID or CODE is a number or a name of Ostrel's res/resource.h (IDC_WIZARD_NEXT,
 // IDM_ABOUTBOX), or IDOK, IDCANCEL or IDC_STATIC.
 //
-//   start "COMMAND LINE"     start a program (a leading "/" in its path means Z:/...). From
+//   start COMMAND LINE       start a program (a leading "/" in its path means Z:/...). From
 //                            then on only windows of that process are looked at; it is
 //                            terminated when the driver ends and it still runs.
 //   window CAPTION           wait for a visible top-level window with exactly this caption
@@ -37,6 +45,7 @@
 //                            pixel either way)
 //   gone                     wait until the current window no longer exists
 //   expect-exit CODE         wait for the started program to end with exit code CODE
+//   timeout MS               later waits give up after MS (times the factor above)
 //
 // click, command and syscommand return once the window has handled the message, or has
 // started a modal loop of its own because of it (an About box), or is gone.
@@ -45,6 +54,13 @@
 //   uidriver start "page_host.exe finish 0" dialog 在线升级向导 IDC_FINISH_TEXT
 //            expect-text IDC_FINISH_TEXT 现在已经是最新版本! click IDC_WIZARD_NEXT gone
 //            expect-exit 1
+// or the same steps in a FILE:
+//   start page_host.exe finish 0
+//   dialog 在线升级向导 IDC_FINISH_TEXT
+//   expect-text IDC_FINISH_TEXT 现在已经是最新版本!
+//   click IDC_WIZARD_NEXT
+//   gone
+//   expect-exit 1
 #include <windows.h>
 // commctrl.h needs windows.h first.
 #include <commctrl.h>
@@ -177,9 +193,168 @@ int ParseId(const std::wstring& text) {
   return static_cast<int>(ParseNumber(text));
 }
 
+// A step as read: its verb, its words, and where it came from (for the failure message).
+struct Step {
+  std::wstring verb;
+  std::vector<std::wstring> words;
+  std::wstring where;
+};
+
+// What each verb takes: words before its text, whether it has a text (which may hold blanks in
+// a line), and words after it.
+struct Verb {
+  const wchar_t* name;
+  int before;
+  bool text;
+  int after;
+};
+
+const Verb kVerbs[] = {
+    {L"start", 0, true, 0},
+    {L"window", 0, true, 0},
+    {L"dialog", 0, true, 1},
+    {L"expect-text", 1, true, 0},
+    {L"expect-caption", 0, true, 0},
+    {L"expect-enabled", 1, false, 0},
+    {L"expect-disabled", 1, false, 0},
+    {L"print-text", 1, false, 0},
+    {L"expect-row", 2, true, 1},
+    {L"list", 0, false, 0},
+    {L"click", 1, false, 0},
+    {L"command", 1, false, 0},
+    {L"syscommand", 1, false, 0},
+    {L"repaint", 0, false, 0},
+    {L"expect-alive", 0, false, 0},
+    {L"expect-centred", 0, false, 0},
+    {L"gone", 0, false, 0},
+    {L"expect-exit", 1, false, 0},
+    {L"timeout", 1, false, 0},
+};
+
+const Verb& VerbNamed(const std::wstring& name) {
+  for (const Verb& verb : kVerbs) {
+    if (name == verb.name) return verb;
+  }
+  throw Failure{L"unknown step (see the header of tools/uidriver/uidriver.cpp)"};
+}
+
+size_t WordCount(const Verb& verb) {
+  return static_cast<size_t>(verb.before) + (verb.text ? 1 : 0) + static_cast<size_t>(verb.after);
+}
+
+// Steps given as arguments, one word each; "--timeout MS" is the step timeout.
+std::vector<Step> StepsOfArguments(const std::vector<std::wstring>& args) {
+  std::vector<Step> steps;
+  for (size_t next = 0; next < args.size();) {
+    Step step;
+    step.where = L"step " + std::to_wstring(steps.size() + 1) + L" (" + args[next] + L")";
+    step.verb = args[next] == L"--timeout" ? L"timeout" : args[next];
+    ++next;
+    try {
+      const size_t count = WordCount(VerbNamed(step.verb));
+      if (args.size() - next < count) throw Failure{L"missing argument"};
+      step.words.assign(args.begin() + static_cast<std::ptrdiff_t>(next),
+                        args.begin() + static_cast<std::ptrdiff_t>(next + count));
+      next += count;
+    } catch (const Failure& failure) {
+      throw Failure{step.where + L": " + failure.why};
+    }
+    steps.push_back(std::move(step));
+  }
+  return steps;
+}
+
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+
+// One line's step: words split at blanks; the text is what lies between the words before it and
+// the words after it, as written (a text neither starts nor ends with a blank).
+Step StepOfLine(std::wstring line) {
+  while (!line.empty() && IsBlank(line.back())) line.pop_back();
+  size_t at = 0;
+  auto nextWord = [&] {
+    while (at < line.size() && IsBlank(line[at])) ++at;
+    const size_t start = at;
+    while (at < line.size() && !IsBlank(line[at])) ++at;
+    return line.substr(start, at - start);
+  };
+  Step step;
+  step.verb = nextWord();
+  const Verb& verb = VerbNamed(step.verb);
+  for (int i = 0; i < verb.before; ++i) step.words.push_back(nextWord());
+  while (at < line.size() && IsBlank(line[at])) ++at;
+  std::wstring rest = line.substr(at);
+  std::vector<std::wstring> after;
+  for (int i = 0; i < verb.after; ++i) {
+    size_t end = rest.size();
+    while (end > 0 && IsBlank(rest[end - 1])) --end;
+    size_t start = end;
+    while (start > 0 && !IsBlank(rest[start - 1])) --start;
+    after.insert(after.begin(), rest.substr(start, end - start));
+    rest.erase(start);
+    while (!rest.empty() && IsBlank(rest.back())) rest.pop_back();
+  }
+  if (verb.text) {
+    step.words.push_back(rest);
+  } else if (!rest.empty()) {
+    throw Failure{L"too many words"};
+  }
+  step.words.insert(step.words.end(), after.begin(), after.end());
+  for (size_t i = 0; i < step.words.size(); ++i) {
+    const bool isText = verb.text && i == static_cast<size_t>(verb.before);
+    if (!isText && step.words[i].empty()) throw Failure{L"missing argument"};
+  }
+  return step;
+}
+
+std::wstring ReadUtf8File(const std::wstring& path) {
+  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) throw Failure{L"cannot open " + path + L", error " + std::to_wstring(GetLastError())};
+  std::string bytes;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
+    bytes.append(buffer, got);
+  }
+  if (bytes.empty()) return {};
+  const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
+                                       static_cast<int>(bytes.size()), nullptr, 0);
+  if (size <= 0) throw Failure{path + L" is not UTF-8"};
+  std::wstring text(static_cast<size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
+  return text;
+}
+
+// Steps one a line; blank lines and "#" comments are skipped.
+std::vector<Step> StepsOfFile(const std::wstring& path) {
+  const std::wstring text = ReadUtf8File(path);
+  std::vector<Step> steps;
+  size_t lineNumber = 0;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find(L'\n', start);
+    if (end == std::wstring::npos) end = text.size();
+    std::wstring line = text.substr(start, end - start);
+    start = end + 1;
+    ++lineNumber;
+    if (!line.empty() && line.back() == L'\r') line.pop_back();
+    size_t first = 0;
+    while (first < line.size() && IsBlank(line[first])) ++first;
+    if (first == line.size() || line[first] == L'#') continue;
+    const std::wstring where = L"line " + std::to_wstring(lineNumber);
+    try {
+      Step step = StepOfLine(line);
+      step.where.append(where).append(L" (").append(step.verb).append(L")");
+      steps.push_back(std::move(step));
+    } catch (const Failure& failure) {
+      throw Failure{path + L" " + where + L": " + failure.why};
+    }
+  }
+  return steps;
+}
+
 class Driver {
  public:
-  explicit Driver(std::vector<std::wstring> args) : args_(std::move(args)) {}
+  explicit Driver(std::vector<Step> steps) : steps_(std::move(steps)) {}
 
   ~Driver() {
     if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
@@ -190,42 +365,32 @@ class Driver {
   }
 
   int Run() {
-    size_t step = 0;
-    std::wstring current;
-    try {
-      while (next_ < args_.size()) {
-        ++step;
-        current = args_[next_];
-        RunStep(Take());
+    for (const Step& step : steps_) {
+      try {
+        RunStep(step.verb, step.words);
+      } catch (const Failure& failure) {
+        Write(GetStdHandle(STD_ERROR_HANDLE),
+              L"uidriver: " + step.where + L": " + failure.why + L"\n");
+        return 1;
       }
-      return 0;
-    } catch (const Failure& failure) {
-      Write(GetStdHandle(STD_ERROR_HANDLE), L"uidriver: step " + std::to_wstring(step) + L" (" +
-                                                current + L"): " + failure.why + L"\n");
-      return 1;
     }
+    return 0;
   }
 
  private:
-  std::wstring Take() {
-    if (next_ >= args_.size()) throw Failure{L"missing argument"};
-    return args_[next_++];
-  }
-
-  void RunStep(const std::wstring& verb) {
-    if (verb == L"--timeout") {
-      timeoutMs_ = Slowed(static_cast<DWORD>(ParseNumber(Take())));
+  void RunStep(const std::wstring& verb, const std::vector<std::wstring>& words) {
+    if (verb == L"timeout") {
+      timeoutMs_ = Slowed(static_cast<DWORD>(ParseNumber(words[0])));
     } else if (verb == L"start") {
-      Start(Take());
+      Start(words[0]);
     } else if (verb == L"window") {
-      FindWindowStep(Take(), nullptr);
+      FindWindowStep(words[0], nullptr);
     } else if (verb == L"dialog") {
-      const std::wstring caption = Take();
-      const int id = ParseId(Take());
-      FindWindowStep(caption, &id);
+      const int id = ParseId(words[1]);
+      FindWindowStep(words[0], &id);
     } else if (verb == L"expect-text") {
-      const int id = ParseId(Take());
-      const std::wstring expected = Take();
+      const int id = ParseId(words[0]);
+      const std::wstring& expected = words[1];
       HWND control = ControlOf(id);
       WaitFor([&] { return WindowText(control) == expected; },
               [&] {
@@ -233,13 +398,13 @@ class Driver {
                        L"\", not \"" + expected + L"\"";
               });
     } else if (verb == L"expect-caption") {
-      const std::wstring expected = Take();
+      const std::wstring& expected = words[0];
       HWND window = Current();
       WaitFor([&] { return WindowText(window) == expected; },
               [&] { return L"the caption reads \"" + WindowText(window) + L"\""; });
     } else if (verb == L"expect-enabled" || verb == L"expect-disabled") {
       const bool enabled = verb == L"expect-enabled";
-      const int id = ParseId(Take());
+      const int id = ParseId(words[0]);
       HWND control = ControlOf(id);
       WaitFor([&] { return (IsWindowEnabled(control) != FALSE) == enabled; },
               [&] {
@@ -247,10 +412,10 @@ class Driver {
                        (enabled ? L"disabled" : L"enabled");
               });
     } else if (verb == L"expect-row") {
-      const int id = ParseId(Take());
-      const int row = static_cast<int>(ParseNumber(Take()));
-      const std::wstring text = Take();
-      const int image = static_cast<int>(ParseNumber(Take()));
+      const int id = ParseId(words[0]);
+      const int row = static_cast<int>(ParseNumber(words[1]));
+      const std::wstring& text = words[2];
+      const int image = static_cast<int>(ParseNumber(words[3]));
       HWND list = ControlOf(id);
       ListRow found;
       WaitFor(
@@ -262,19 +427,19 @@ class Driver {
                    std::to_wstring(found.image);
           });
     } else if (verb == L"print-text") {
-      Write(GetStdHandle(STD_OUTPUT_HANDLE), WindowText(ControlOf(ParseId(Take()))) + L"\n");
+      Write(GetStdHandle(STD_OUTPUT_HANDLE), WindowText(ControlOf(ParseId(words[0]))) + L"\n");
     } else if (verb == L"list") {
       List();
     } else if (verb == L"click") {
-      const int id = ParseId(Take());
+      const int id = ParseId(words[0]);
       HWND button = ControlOf(id);
       if (!IsWindowVisible(button)) throw Failure{L"the button is hidden"};
       if (!IsWindowEnabled(button)) throw Failure{L"the button is disabled"};
       Deliver(button, BM_CLICK, 0, 0);
     } else if (verb == L"command") {
-      Deliver(Current(), WM_COMMAND, MAKEWPARAM(ParseId(Take()), BN_CLICKED), 0);
+      Deliver(Current(), WM_COMMAND, MAKEWPARAM(ParseId(words[0]), BN_CLICKED), 0);
     } else if (verb == L"syscommand") {
-      const std::wstring code = Take();
+      const std::wstring& code = words[0];
       Deliver(Current(), WM_SYSCOMMAND, code == L"close" ? SC_CLOSE : ParseId(code), 0);
     } else if (verb == L"repaint") {
       HWND window = Current();
@@ -303,9 +468,7 @@ class Driver {
       HWND window = Current();
       WaitFor([&] { return !IsWindow(window); }, [] { return L"the window is still there"; });
     } else if (verb == L"expect-exit") {
-      ExpectExit(static_cast<DWORD>(ParseNumber(Take())));
-    } else {
-      throw Failure{L"unknown step (see the header of tools/uidriver/uidriver.cpp)"};
+      ExpectExit(static_cast<DWORD>(ParseNumber(words[0])));
     }
   }
 
@@ -425,8 +588,7 @@ class Driver {
     return factor >= 1 && factor <= 100 ? static_cast<DWORD>(ms * factor) : ms;
   }
 
-  std::vector<std::wstring> args_;
-  size_t next_ = 0;
+  std::vector<Step> steps_;
   DWORD timeoutMs_ = Slowed(10000);
   UniqueHandle process_;
   DWORD processId_ = 0;
@@ -436,14 +598,43 @@ class Driver {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc < 2) {
+  std::vector<std::wstring> args(argv + 1, argv + argc);
+  bool printOnly = false;
+  if (!args.empty() && args[0] == L"--print") {
+    printOnly = true;
+    args.erase(args.begin());
+  }
+  if (args.empty()) {
     Write(GetStdHandle(STD_ERROR_HANDLE),
-          L"usage: uidriver [--timeout MS] STEP...  (steps: see tools/uidriver/uidriver.cpp)\n");
+          L"usage: uidriver [--print] [--timeout MS] STEP... | --steps FILE  (steps: see "
+          L"tools/uidriver/uidriver.cpp)\n");
     return 2;
   }
   try {
-    Driver driver(std::vector<std::wstring>(argv + 1, argv + argc));
+    std::vector<Step> steps;
+    const size_t fileAt = args.size() >= 2 && args[0] == L"--timeout" ? 2 : 0;
+    if (args.size() == fileAt + 2 && args[fileAt] == L"--steps") {
+      steps = StepsOfArguments(std::vector<std::wstring>(args.begin(), args.begin() + fileAt));
+      std::vector<Step> read = StepsOfFile(args[fileAt + 1]);
+      steps.insert(steps.end(), read.begin(), read.end());
+    } else {
+      steps = StepsOfArguments(args);
+    }
+    if (printOnly) {
+      std::wstring out;
+      for (const Step& step : steps) {
+        out += step.verb;
+        for (const std::wstring& word : step.words) out += L"\t" + word;
+        out += L"\n";
+      }
+      Write(GetStdHandle(STD_OUTPUT_HANDLE), out);
+      return 0;
+    }
+    Driver driver(std::move(steps));
     return driver.Run();
+  } catch (const Failure& failure) {
+    Write(GetStdHandle(STD_ERROR_HANDLE), L"uidriver: " + failure.why + L"\n");
+    return 2;
   } catch (...) {
     Write(GetStdHandle(STD_ERROR_HANDLE), L"uidriver: out of memory\n");
     return 1;
