@@ -103,6 +103,7 @@ class FileDownload : public ::testing::Test {
   }
   std::vector<std::string> UrlsOf(const std::vector<std::string>& entries) {
     std::vector<std::string> urls;
+    urls.reserve(entries.size());
     for (const std::string& entry : entries) urls.push_back(Url(entry));
     std::sort(urls.begin(), urls.end());
     return urls;
@@ -309,8 +310,8 @@ TEST_F(FileDownload, InterruptedRunResumesWithTheRest) {
 // the time a request reads, the record holds a prefix of the entries, and at most
 // kEntriesAhead entries are on their way beyond it; none waits for the end of the run.
 TEST_F(FileDownload, EachStoredFileIsRecordedInOrderWhileOthersAreFetched) {
-  std::vector<std::string> entries;
-  for (int i = 0; i < 12; ++i) entries.push_back("file" + std::to_string(i) + ".dll");
+  std::vector<std::string> entries(12);
+  for (std::size_t i = 0; i < entries.size(); ++i) entries[i] = "file" + std::to_string(i) + ".dll";
   Manifest("6", entries);
   for (const std::string& entry : entries) Publish(entry, entry);
   std::vector<std::vector<std::string>> recordedAtEachRead;
