@@ -4,9 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <map>
+#include <mutex>
 #include <optional>
+#include <set>
 
+#include "platform/gbk.h"
 #include "platform/memory_registry.h"
 #include "settings/paths.h"
 #include "settings/registry_values.h"
@@ -28,21 +33,37 @@ using testing_support::ReadFileBytes;
 using testing_support::ServerFiles;
 using testing_support::WriteFileBytes;
 
-// What reached the page's windows.
+// What reached the page's windows; `shown` has the messages, ranges and positions in order.
 class ListView final : public PageView {
  public:
   using PageView::PageView;
   std::vector<std::string> messages;
+  std::vector<std::string> shown;
   int ranges = 0;
   int timers = 0;
 
  protected:
-  void DoSetRange(int32_t) override { ++ranges; }
-  void DoSetPosition(int32_t) override {}
+  void DoSetRange(int32_t upper) override {
+    ++ranges;
+    shown.push_back("range " + std::to_string(upper));
+  }
+  void DoSetPosition(int32_t position) override {
+    shown.push_back("at " + std::to_string(position));
+  }
   void DoSetStatusText(const std::string&) override {}
-  void DoSetMessageText(const std::string& text) override { messages.push_back(text); }
+  void DoSetMessageText(const std::string& text) override {
+    messages.push_back(text);
+    shown.push_back(text);
+  }
   void DoRequestEndTimer() override { ++timers; }
 };
+
+// Waits, at most 30 s, until `ready` holds; false when it never did.
+bool AwaitUntil(std::mutex& mutex, std::condition_variable& changed,
+                const std::function<bool()>& ready) {
+  std::unique_lock<std::mutex> lock(mutex);
+  return changed.wait_for(lock, std::chrono::seconds(30), ready);
+}
 
 constexpr char kServer[] = "http://files.example/v2";
 
@@ -74,6 +95,19 @@ class FileDownload : public ::testing::Test {
     server.bodies[std::string(kServer) + "/" + entry] = body;
   }
   std::string Url(const std::string& entry) { return std::string(kServer) + "/" + entry; }
+  // The URLs asked for, in any order (files are fetched side by side), and the entries' URLs.
+  std::vector<std::string> Requested() {
+    std::vector<std::string> urls = server.urls;
+    std::sort(urls.begin(), urls.end());
+    return urls;
+  }
+  std::vector<std::string> UrlsOf(const std::vector<std::string>& entries) {
+    std::vector<std::string> urls;
+    urls.reserve(entries.size());
+    for (const std::string& entry : entries) urls.push_back(Url(entry));
+    std::sort(urls.begin(), urls.end());
+    return urls;
+  }
 
   // The page's run: rows from the manifest, then the worker over their entries.
   void Run() {
@@ -132,7 +166,7 @@ TEST_F(FileDownload, FetchesOnlyWhatIsNotRecorded) {
   Publish("core.dll", "MZ core");
   Publish("readme.txt", "read me");
   Run();
-  EXPECT_EQ(server.urls, (std::vector<std::string>{Url("setup.exe"), Url("readme.txt")}));
+  EXPECT_EQ(Requested(), UrlsOf({"setup.exe", "readme.txt"}));
   EXPECT_EQ(Stored("setup.exe"), "MZ setup");
   EXPECT_EQ(Stored("readme.txt"), "read me");
   EXPECT_FALSE(files.Exists(program.Child("update\\core.dll")));
@@ -265,34 +299,174 @@ TEST_F(FileDownload, InterruptedRunResumesWithTheRest) {
   Publish("three.dll", "3");
   Publish("four.dll", "4");
   RunOver(entries);
-  EXPECT_EQ(server.urls, (std::vector<std::string>{Url("three.dll"), Url("four.dll")}));
+  EXPECT_EQ(Requested(), UrlsOf({"three.dll", "four.dll"}));
   EXPECT_EQ(Recorded("5"),
             (std::vector<std::string>{"one.dll", "two.dll", "three.dll", "four.dll"}));
   EXPECT_EQ(state->Outcome(), Outcome::Succeeded);
 }
 
-// The record is kept in memory, but every stored file is in updateok.ini before the next
-// request: a run cut off at any moment loses nothing it stored.
-// A file is stored and recorded while the next one is fetched: by the time a request reads,
-// every file but the one before it is recorded, in order; none waits for the end of the run.
-TEST_F(FileDownload, EachStoredFileIsRecordedBeforeTheNextButOneRequest) {
-  const std::vector<std::string> entries = {"one.dll", "two.dll", "three.dll", "four.dll"};
+// The record is kept in memory, but every stored file is in updateok.ini as soon as its fetch
+// and the files before it are through: a run cut off at any moment loses nothing it stored. By
+// the time a request reads, the record holds a prefix of the entries, and at most
+// kEntriesAhead entries are on their way beyond it; none waits for the end of the run.
+TEST_F(FileDownload, EachStoredFileIsRecordedInOrderWhileOthersAreFetched) {
+  std::vector<std::string> entries(12);
+  for (std::size_t i = 0; i < entries.size(); ++i) entries[i] = "file" + std::to_string(i) + ".dll";
   Manifest("6", entries);
   for (const std::string& entry : entries) Publish(entry, entry);
   std::vector<std::vector<std::string>> recordedAtEachRead;
-  server.onRead = [&] { recordedAtEachRead.push_back(Recorded("6")); };
+  server.onRead = [&] {
+    std::lock_guard<std::mutex> lock(server.mutex);  // reads are counted in the order seen
+    std::vector<std::string> recorded = Recorded("6");
+    // Read between the record's two writes (the count, then the name): the name is not there yet.
+    if (!recorded.empty() && recorded.back().empty()) recorded.pop_back();
+    recordedAtEachRead.push_back(std::move(recorded));
+  };
   Run();
   server.onRead = nullptr;
   ASSERT_EQ(recordedAtEachRead.size(), entries.size());
   for (std::size_t read = 0; read < entries.size(); ++read) {
     SCOPED_TRACE(read);
     const std::vector<std::string>& recorded = recordedAtEachRead[read];
-    EXPECT_GE(recorded.size() + 1, read);
+    EXPECT_LT(read, recorded.size() + kEntriesAhead);
     EXPECT_LE(recorded.size(), read);
     EXPECT_TRUE(std::equal(recorded.begin(), recorded.end(), entries.begin()));
   }
   EXPECT_EQ(Recorded("6"), entries);
-  EXPECT_EQ(server.sessions, 1);  // one session for the page
+  EXPECT_LE(server.sessions, static_cast<int>(kFetchesInFlight));  // a session per fetch at once
+}
+
+// The first file's body waits until three later ones are being read, so they are fetched at
+// the same time and end before it; the page still shows and logs one entry after another, with
+// the bar and the byte count of the earliest unfinished one only. A failure among them fails
+// the page and nothing else.
+TEST_F(FileDownload, ConcurrentFetchesShowAndLogTheEntriesInOrder) {
+  const std::vector<std::string> entries = {"one.dll", "two.dll", "three.dll", "four.dll",
+                                            "five.dll"};
+  const struct {
+    const char* what;
+    std::set<std::string> cut;  // bodies that end 10 bytes short of the announced length
+  } rows[] = {
+      {"all arrive", {}},
+      {"the first, held, is cut", {"one.dll"}},
+      {"two of the later ones are cut", {"two.dll", "five.dll"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    testing_support::RemoveFile(update.record);
+    testing_support::RemoveFile(program.Child("update\\ostrel.log"));
+    Manifest("5", entries);
+    server.announced.clear();
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::set<std::string> reading;
+    bool overlapped = true;
+    server.beforeRead = [&](const std::string& url) {
+      if (url != Url("one.dll")) {
+        {
+          std::lock_guard<std::mutex> lock(mutex);
+          reading.insert(url);
+        }
+        changed.notify_all();
+        return;
+      }
+      if (!AwaitUntil(mutex, changed, [&] { return reading.size() >= 3; })) overlapped = false;
+    };
+    std::vector<std::string> shown;
+    std::string log;
+    std::vector<std::string> recorded;
+    std::size_t failed = 0;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      const std::string& entry = entries[i];
+      const std::size_t size = 100 * (i + 1);
+      Publish(entry, std::string(size, static_cast<char>('a' + i)));
+      const bool cut = row.cut.count(entry) > 0;
+      const std::size_t length = size + (cut ? 10 : 0);
+      if (cut) server.announced[Url(entry)] = static_cast<int64_t>(length);
+      const std::string sizes = std::to_string(length) + ", received " + std::to_string(size);
+      shown.insert(shown.end(), {DownloadStartedText(entry), "range " + std::to_string(length),
+                                 "at " + std::to_string(size),
+                                 cut ? DownloadFailedText(entry) : DownloadDoneText(entry)});
+      log += "T GET " + Url(entry) + ": status 200, length " + sizes + ", _ ms, error 0: " +
+             (cut ? "body ended before the announced length\r\n"
+                  : "complete\r\nT stored " + entry + ", " + std::to_string(size) + " bytes\r\n");
+      if (cut) ++failed;
+      if (!cut) recorded.push_back(entry);
+    }
+    log += "T file list: 5 entries, 0 recorded before, " + std::to_string(failed) + " failed\r\n";
+    Run();
+    server.beforeRead = nullptr;
+    EXPECT_TRUE(overlapped) << "the later files were not fetched while the first waited";
+    EXPECT_EQ(view->shown, shown);
+    EXPECT_EQ(Log(), log);
+    EXPECT_EQ(Recorded("5"), recorded);
+    EXPECT_EQ(state->Outcome(), failed > 0 ? Outcome::Failed : Outcome::Succeeded);
+    EXPECT_EQ(view->timers, failed > 0 ? 0 : 1);
+  }
+}
+
+// Two entries that name one file (letter case, '/' for '\\') are never fetched at once: the
+// later one waits until the earlier is through, and the record decides for it.
+TEST_F(FileDownload, EntriesNamingOneFileAreNeverFetchedTogether) {
+  const struct {
+    std::vector<std::string> entries;
+    std::vector<std::string> requested;  // and published
+    std::vector<std::string> recorded;
+  } rows[] = {
+      {{"big.dll", "other.dll", "BIG.DLL"}, {"big.dll", "other.dll"}, {"big.dll", "other.dll"}},
+      // The record folds letter case only: the later entry is fetched again, after the first.
+      {{"sub/x.dll", "SUB\\x.dll"}, {"sub/x.dll", "SUB\\x.dll"}, {"sub/x.dll", "SUB\\x.dll"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.entries.front());
+    server.urls.clear();
+    testing_support::RemoveFile(update.record);
+    Manifest("4", row.entries);
+    for (const std::string& entry : row.requested) Publish(entry, std::string(200000, 'x'));
+    // Whenever a file's body is read, every earlier entry naming it is through.
+    const auto sameFile = [](std::string name) {
+      std::replace(name.begin(), name.end(), '/', '\\');
+      return platform::ToLowerAscii(name);
+    };
+    std::vector<std::string> unfinishedTwins;
+    server.beforeRead = [&](const std::string& url) {
+      const std::vector<std::string> recorded = Recorded("4");
+      for (std::size_t i = 0; i < row.entries.size() && Url(row.entries[i]) != url; ++i) {
+        if (sameFile(Url(row.entries[i])) == sameFile(url) &&
+            std::find(recorded.begin(), recorded.end(), row.entries[i]) == recorded.end()) {
+          std::lock_guard<std::mutex> lock(server.mutex);
+          unfinishedTwins.push_back(row.entries[i] + " before " + url);
+        }
+      }
+    };
+    Run();
+    server.beforeRead = nullptr;
+    EXPECT_EQ(Requested(), UrlsOf(row.requested));
+    EXPECT_EQ(Recorded("4"), row.recorded);
+    EXPECT_TRUE(unfinishedTwins.empty()) << unfinishedTwins.front();
+    EXPECT_EQ(state->Outcome(), Outcome::Succeeded);
+  }
+}
+
+// The page's cancel ends every fetch in flight, each through its own session, and stores nothing.
+TEST_F(FileDownload, CancelReachesEveryFetch) {
+  std::vector<std::string> entries;
+  for (int i = 0; i < 6; ++i) {
+    entries.push_back("held" + std::to_string(i) + ".bin");
+    Publish(entries.back(), "body");
+    server.held.insert(Url(entries.back()));
+  }
+  Manifest("3", entries);
+  server.onHeld = [this](int held) {
+    if (held == static_cast<int>(kFetchesInFlight)) state->Cancel();
+  };
+  Run();
+  server.onHeld = nullptr;
+  EXPECT_EQ(server.mostHeld, static_cast<int>(kFetchesInFlight));  // all of them in flight
+  EXPECT_EQ(server.heldUncancelled, 0);  // every wait ended by its own session's cancel
+  EXPECT_EQ(server.urls.size(), kFetchesInFlight);
+  EXPECT_TRUE(Recorded("3").empty());
+  EXPECT_EQ(state->Outcome(), Outcome::Cancelled);
 }
 
 // A profile store that counts the reads of one file.
@@ -486,20 +660,38 @@ TEST_F(FileDownload, LoopStopsOnceThePageHasEnded) {
       {"page ended", [](PageWorkerState& s) { s.Detach(); }, Outcome::Pending},
       {"cancel pressed", [](PageWorkerState& s) { s.Cancel(); }, Outcome::Cancelled},
   };
+  std::vector<std::string> entries = {"one.dll"};
+  for (int i = 2; i <= 12; ++i) entries.push_back("file" + std::to_string(i) + ".dll");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     server.urls.clear();
     testing_support::RemoveFile(update.record);
-    Manifest("4", {"one.dll", "two.dll", "three.dll"});
+    Manifest("4", entries);
+    for (const std::string& entry : entries) Publish(entry, entry);
     Publish("one.dll", std::string(5000, '1'));
-    Publish("two.dll", "2");
-    Publish("three.dll", "3");
-    server.onRead = [&] { c.during(*state); };
-    RunOver({"one.dll", "two.dll", "three.dll"});
-    server.onRead = nullptr;
-    EXPECT_EQ(server.urls, std::vector<std::string>{Url("one.dll")});
-    // Its one read brought it whole: stored and recorded even so (ACancelKeepsWhatArrived).
-    EXPECT_EQ(Recorded("4"), std::vector<std::string>{"one.dll"});
+    server.beforeRead = [&](const std::string& url) {
+      if (url == Url("one.dll")) c.during(*state);
+    };
+    RunOver(entries);
+    server.beforeRead = nullptr;
+    // The fetches already on their way end; no later entry is asked for.
+    EXPECT_NE(std::find(server.urls.begin(), server.urls.end(), Url("one.dll")), server.urls.end());
+    for (std::size_t i = kEntriesAhead; i < entries.size(); ++i) {
+      EXPECT_EQ(std::find(server.urls.begin(), server.urls.end(), Url(entries[i])),
+                server.urls.end());
+    }
+    // The first arrived whole in its one read: stored and recorded even so
+    // (ACancelKeepsWhatArrived); any other that arrived whole before the cancel follows it in
+    // the entries' order.
+    const std::vector<std::string> recorded = Recorded("4");
+    ASSERT_FALSE(recorded.empty());
+    EXPECT_EQ(recorded[0], "one.dll");
+    auto next = entries.begin();
+    for (const std::string& name : recorded) {
+      next = std::find(next, entries.begin() + kEntriesAhead, name);
+      ASSERT_NE(next, entries.begin() + kEntriesAhead) << name << " out of order or too far";
+      ++next;
+    }
     EXPECT_EQ(state->Outcome(), c.outcome);
   }
 }

@@ -479,9 +479,30 @@ class WinInetSession final : public InternetSession {
   std::shared_ptr<SessionState> state_ = std::make_shared<SessionState>();
 };
 
+// WinInet holds a request back while the process has as many connections to its server as the
+// per-server limit allows (documented: 2 to an HTTP/1.1 server, 4 to an HTTP/1.0 one; later
+// versions allow more). Both limits are raised to at least kConnectionsPerServer, never
+// lowered. They are options of the whole process, set on no handle, and are set before a
+// session connects: a limit changed after the process connected to a server may not apply to
+// that server.
+void RaiseConnectionLimits() {
+  for (const DWORD option : {DWORD{INTERNET_OPTION_MAX_CONNS_PER_SERVER},
+                             DWORD{INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER}}) {
+    ULONG limit = 0;
+    DWORD size = sizeof limit;
+    if (::InternetQueryOptionA(nullptr, option, &limit, &size) && limit >= kConnectionsPerServer) {
+      continue;
+    }
+    limit = kConnectionsPerServer;
+    // Refused, the platform's limit stays: requests beyond it wait their turn, none fails.
+    ::InternetSetOptionA(nullptr, option, &limit, sizeof limit);
+  }
+}
+
 }  // namespace
 
 std::unique_ptr<InternetSession> WinInetClient::OpenSession() {
+  RaiseConnectionLimits();
   HINTERNET session = ::InternetOpenA(agent_.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
                                       nullptr, INTERNET_FLAG_ASYNC);
   if (session == nullptr) return nullptr;

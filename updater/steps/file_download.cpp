@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -14,6 +15,7 @@
 #include "platform/gbk.h"
 #include "settings/paths.h"
 #include "settings/server_list.h"
+#include "steps/fetch_crew.h"
 #include "steps/ordered_lane.h"
 #include "trust/file_checks.h"
 
@@ -58,6 +60,14 @@ std::vector<std::size_t> FolderEnds(std::string_view entry) {
 // Entries never end in ".partial", so this is never another entry's temporary name.
 std::string ValidatorFileName(const std::string& partial) {
   return platform::PartialFileName(partial);
+}
+
+// An entry's name as the file system compares names: ASCII letters folded, '/' as '\\' (never
+// a GBK trail byte).
+std::string SameFileKey(std::string name) {
+  name = platform::ToLowerAscii(name);
+  std::replace(name.begin(), name.end(), '/', '\\');
+  return name;
 }
 
 // The longest validator kept: ETags and dates are far shorter.
@@ -250,25 +260,119 @@ struct FileRun {
   }
 };
 
+// One entry on its way: fetched on a crew thread, then checked, stored, recorded and reported on
+// the lane after every entry before it.
+struct EntryFetch {
+  EntryFetch(std::string entry, std::string url, platform::FileSystem& files,
+             platform::Crypto* crypto, const std::string& target, PageView& page)
+      : entry(std::move(entry)),
+        url(std::move(url)),
+        body(files, crypto, target, page.state().CancelFlag()),
+        progress(page) {}
+
+  const std::string entry;
+  const std::string url;
+  PartialBody body;
+  HeadProgress progress;
+  // Written on the crew thread before Done, read on the lane after WaitDone.
+  std::vector<FetchReport> reports;
+  bool fetched = false;
+
+  void Done() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_ = true;
+    }
+    changed_.notify_all();
+  }
+  void WaitDone() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return done_; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool done_ = false;
+};
+
+// On a crew thread: the entry's transfer into its temporary file, continuing a kept part when
+// there is one; a continued file that is not the promised one is fetched whole once more.
+void FetchEntry(EntryFetch& fetch, HttpFetcher* fetcher, const DownloadGate& gate,
+                const std::atomic<int32_t>& cancel) {
+  fetch.reports.resize(1);
+  if (fetcher == nullptr) {
+    fetch.reports[0].end = FetchEnd::kNotOpened;
+    return;
+  }
+  FetchRequest request;
+  request.promisedSize = gate.PromisedSize(fetch.entry);
+  request.resume = fetch.body.KeptPart();
+  bool fetched =
+      fetcher->Fetch(fetch.url, request, fetch.body, fetch.progress, cancel, fetch.reports[0]);
+  if (fetched && fetch.reports[0].resumedFrom > 0 &&
+      !gate.Admits(fetch.entry, fetch.body.Size(), fetch.body.Digest(), true)) {
+    fetch.body.Discard();
+    request.resume.reset();
+    fetch.reports.emplace_back();
+    fetched =
+        fetcher->Fetch(fetch.url, request, fetch.body, fetch.progress, cancel, fetch.reports[1]);
+  }
+  if (!fetched && fetch.body.Begun() && !fetch.body.ReadBackStopped() &&
+      !WorthContinuing(fetch.reports.back())) {
+    fetch.body.Discard();
+  } else if (!fetched) {
+    fetch.body.Keep();  // the next run continues it
+  }
+  fetch.fetched = fetched;
+}
+
+// The entries handed to the crew and not yet through the lane, by SameFileKey: never two that
+// name the same file at once (their temporary files would meet), and never more than `size`.
+class EntryWindow {
+ public:
+  explicit EntryWindow(std::size_t size) : size_(size) {}
+
+  // Waits until no entry in the window names the file.
+  void WaitUntilFree(const std::string& key) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return keys_.count(key) == 0; });
+  }
+  // Waits for room, then holds the file's place.
+  void Enter(const std::string& key) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return keys_.size() < size_; });
+    keys_.insert(key);
+  }
+  void Leave(const std::string& key) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      const auto found = keys_.find(key);
+      if (found != keys_.end()) keys_.erase(found);
+    }
+    changed_.notify_all();
+  }
+
+ private:
+  const std::size_t size_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::multiset<std::string> keys_;
+};
+
 }  // namespace
 
 std::function<bool(const std::string&)> ContinuedPartials(platform::ProfileStore& profiles,
                                                           const UpdateFiles& update) {
-  // Names as the file system compares them: ASCII letters folded, '/' as '\\'.
-  const auto key = [](std::string name) {
-    name = platform::ToLowerAscii(name);
-    std::replace(name.begin(), name.end(), '/', '\\');
-    return name;
-  };
   std::set<std::string> names;
   for (const ManifestEntry& entry : ReadManifestFileList(profiles, update)) {
     if (!IsSafeManifestEntry(entry.name)) continue;
     const std::string partial = platform::PartialFileName(entry.name);
-    names.insert(key(partial));
-    names.insert(key(ValidatorFileName(partial)));
+    names.insert(SameFileKey(partial));
+    names.insert(SameFileKey(ValidatorFileName(partial)));
   }
-  return [names = std::move(names), key](const std::string& relative) {
-    return names.count(key(relative)) > 0;
+  return [names = std::move(names)](const std::string& relative) {
+    return names.count(SameFileKey(relative)) > 0;
   };
 }
 
@@ -306,21 +410,23 @@ void FileDownloadWorker(const FileDownloadContext& context, const std::vector<st
   FinishedDownloads finished(context.profiles, update);
   const DownloadGate gate =
       DownloadGate::ForStoredManifest(context.trust, context.files, update, context.profiles);
-  const std::unique_ptr<platform::InternetSession> session =
-      OpenPageSession(context.client, page.state());
-  session->SetStallLimit(context.stallLimit);
-  HttpFetcher fetcher(*session, context.clock);
   FileRun run(context, page, programFolder + kDownloadFolder, finished, gate);
-  OrderedLane lane;  // last: it runs what is left before anything it uses is gone
+  EntryWindow window(kEntriesAhead);
+  FetchCrew crew(kFetchesInFlight, context.client, context.clock, page.state(), context.stallLimit);
+  // Last: it runs what is left, each piece waiting for its fetch, before the crew, the window
+  // or anything else it uses is gone.
+  OrderedLane lane;
 
+  // Whether the page was cancelled or has ended: then nothing more is asked for.
+  const auto stopped = [&] {
+    if (!page.state().Detached() && page.state().CancelFlag() == 0) return false;
+    lane.Post(
+        [&context] { context.log.Write("file list: stopped, the page was cancelled or ended"); });
+    return true;
+  };
   std::size_t skipped = 0;
-  std::string storing;  // the entry whose store may still be on the lane, case-folded
   for (const std::string& entry : entries) {
-    if (page.state().Detached() || page.state().CancelFlag() != 0) {
-      lane.Post(
-          [&context] { context.log.Write("file list: stopped, the page was cancelled or ended"); });
-      return;
-    }
+    if (stopped()) return;
     // Refused before the record is consulted: no run of ours records such an entry.
     if (!IsSafeManifestEntry(entry)) {
       lane.Post([&run, entry] {
@@ -331,8 +437,9 @@ void FileDownloadWorker(const FileDownloadContext& context, const std::vector<st
       });
       continue;
     }
-    // The same entry twice: the second counts as recorded once the first is.
-    if (platform::ToLowerAscii(entry) == storing) lane.WaitIdle();
+    // A file named by an entry still on its way: the record decides once that one is through.
+    const std::string key = SameFileKey(entry);
+    window.WaitUntilFree(key);
     if (run.Recorded(entry)) {
       ++skipped;
       continue;
@@ -347,37 +454,32 @@ void FileDownloadWorker(const FileDownloadContext& context, const std::vector<st
     }
     // The server may be changed between files; read it afresh for each.
     const std::string url = SelectedServerUrl(context.registry, "/" + entry);
-    lane.Post([&page, entry] { page.SetMessageText(DownloadStartedText(entry)); });
     platform::Crypto* crypto = gate.ChecksContent() ? gate.crypto() : nullptr;
-    auto body = std::make_shared<PartialBody>(context.files, crypto, run.updateFolder + entry,
-                                              page.state().CancelFlag());
-    FetchRequest request;
-    request.promisedSize = gate.PromisedSize(entry);
-    request.resume = body->KeptPart();
-    std::vector<FetchReport> reports(1);
-    bool fetched = fetcher.Fetch(url, request, *body, page, page.state().CancelFlag(), reports[0]);
-    if (fetched && reports[0].resumedFrom > 0 &&
-        !gate.Admits(entry, body->Size(), body->Digest(), true)) {
-      // The continued file is not the promised one: fetched whole once more.
-      body->Discard();
-      request.resume.reset();
-      reports.emplace_back();
-      fetched = fetcher.Fetch(url, request, *body, page, page.state().CancelFlag(), reports[1]);
-    }
-    if (!fetched && body->Begun() && !body->ReadBackStopped() && !WorthContinuing(reports.back())) {
-      body->Discard();
-    } else if (!fetched) {
-      body->Keep();  // the next run continues it
-    }
-    lane.WaitIdle();  // one store on the lane at a time
-    lane.Post([&run, entry, url, reports, fetched, body] {
-      run.Guarded(entry, [&] {
-        for (const FetchReport& report : reports) run.context.log.Write(DescribeFetch(url, report));
-        if (!fetched || !run.Store(entry, *body)) run.Fail(entry);
+    window.Enter(key);  // may wait for earlier entries, long enough for a cancel
+    if (stopped()) return;
+    auto fetch = std::make_shared<EntryFetch>(entry, url, context.files, crypto,
+                                              run.updateFolder + entry, page);
+    crew.Hand([fetch, &gate, &page](HttpFetcher* fetcher) {
+      platform::CatchAll([&] { FetchEntry(*fetch, fetcher, gate, page.state().CancelFlag()); });
+      fetch->Done();
+    });
+    // The page shows the entry, and its fetch reports progress, once every entry before it is
+    // through: texts, progress and log lines keep the order of the entries.
+    lane.Post([&run, &window, fetch, key] {
+      platform::CatchAll([&] {
+        run.page.SetMessageText(DownloadStartedText(fetch->entry));
+        fetch->progress.BecomeHead();
+      });
+      fetch->WaitDone();
+      run.Guarded(fetch->entry, [&] {
+        for (const FetchReport& report : fetch->reports) {
+          run.context.log.Write(DescribeFetch(fetch->url, report));
+        }
+        if (!fetch->fetched || !run.Store(fetch->entry, fetch->body)) run.Fail(fetch->entry);
         return true;
       });
+      window.Leave(key);
     });
-    storing = platform::ToLowerAscii(entry);
   }
   lane.WaitIdle();
   context.log.Write("file list: " + std::to_string(entries.size()) + " entries, " +

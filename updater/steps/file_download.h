@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -75,8 +76,16 @@ struct FileDownloadContext {
   std::chrono::milliseconds stallLimit = kStallLimit;
 };
 
-// The worker's whole run over the entries the page lists, in order, through one internet
-// session; with the program folder unknown every entry fails at once. The record is read
+// How many files the file-list page fetches at once, each through an internet session of its
+// own: on a link with long round trips the waits overlap. WinInet lets that many connections
+// to one server run together (platform::kConnectionsPerServer).
+inline constexpr std::size_t kFetchesInFlight = platform::kConnectionsPerServer;
+// How many entries may be on their way at once: fetching, or fetched and waiting for the ones
+// before them. Each holds an open temporary file; the read buffers are one per fetch in flight.
+inline constexpr std::size_t kEntriesAhead = 2 * kFetchesInFlight;
+
+// The worker's whole run over the entries the page lists, in order; with the program folder
+// unknown every entry fails at once. The record is read
 // once; an entry already recorded for the manifest's version is skipped. An entry that
 // IsSafeManifestEntry refuses fails without a request. A fetched file that a signed manifest
 // does not promise byte for byte fails like a failed fetch; any other gets its folders below
@@ -86,8 +95,11 @@ struct FileDownloadContext {
 // Succeeded and the page is asked to end itself. The loop stops as soon as the page has ended
 // or its cancel button was pressed; a file that had arrived whole is still stored and recorded
 // (the page does not wait for it), and a kept part is left for the next run. Requests, stored and
-// refused files are logged. A file is checked, stored and recorded on an OrderedLane while the next
-// one is fetched; texts and log lines keep the order of the entries.
+// refused files are logged. Up to kFetchesInFlight entries are fetched at once (never two naming
+// the same file: the record decides for the later one once the earlier is through); each is
+// checked, stored and recorded on an OrderedLane as soon as its fetch and every entry before it
+// are through. The page's texts, its progress (only the earliest unfinished entry reports) and
+// the log lines keep the order of the entries. The page's cancel ends every fetch.
 void FileDownloadWorker(const FileDownloadContext& context, const std::vector<std::string>& entries,
                         PageView& page);
 

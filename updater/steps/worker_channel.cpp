@@ -14,41 +14,42 @@ bool PageWorkerState::Finish(ostrel::Outcome result) {
   return true;
 }
 
-std::function<void()> PageWorkerState::StopLocked() {
+std::vector<std::function<void()>> PageWorkerState::StopLocked() {
   cancel_ = 1;
-  return canceller_;
+  return cancellers_;
 }
 
 void PageWorkerState::Cancel() {
-  std::function<void()> canceller;
+  std::vector<std::function<void()>> cancellers;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!detached_) outcome_ = Outcome::Cancelled;
-    canceller = StopLocked();
+    cancellers = StopLocked();
   }
-  if (canceller) canceller();
+  for (const auto& canceller : cancellers) canceller();
 }
 
 ostrel::Outcome PageWorkerState::Detach() {
-  std::function<void()> canceller;
+  std::vector<std::function<void()>> cancellers;
   ostrel::Outcome outcome = Outcome::Pending;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     detached_ = true;
     outcome = outcome_;
-    canceller = StopLocked();
+    cancellers = StopLocked();
   }
-  if (canceller) canceller();
+  for (const auto& canceller : cancellers) canceller();
   return outcome;
 }
 
-void PageWorkerState::SetCanceller(const std::function<void()>& canceller) {
+void PageWorkerState::AddCanceller(const std::function<void()>& canceller) {
+  if (!canceller) return;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    canceller_ = canceller;
+    cancellers_.push_back(canceller);
     if (cancel_ == 0) return;
   }
-  if (canceller) canceller();  // the page was cancelled or ended before the session existed
+  canceller();  // the page was cancelled or ended before the session existed
 }
 
 bool PageWorkerState::MayStore() const {
@@ -73,7 +74,7 @@ std::unique_ptr<platform::InternetSession> OpenPageSession(platform::InternetCli
                                                            PageWorkerState& state) {
   std::unique_ptr<platform::InternetSession> session = client.OpenSession();
   if (!session) return std::make_unique<NoSession>();
-  state.SetCanceller(session->Canceller());
+  state.AddCanceller(session->Canceller());
   return session;
 }
 

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/wizard.h"
 #include "net/http_fetcher.h"
@@ -35,27 +36,27 @@ class PageWorkerState {
   bool Detached() const;
   // Tested by the fetch before every read.
   const std::atomic<int32_t>& CancelFlag() const { return cancel_; }
-  // What ends the worker's transfer in progress (its session's canceller): run by Cancel and
-  // Detach, or at once when one of them came first.
-  void SetCanceller(const std::function<void()>& canceller);
+  // Adds what ends one of the worker's sessions (its canceller): every canceller added runs on
+  // Cancel and Detach, or at once when one of them came first.
+  void AddCanceller(const std::function<void()>& canceller);
 
   // Whether the connect page's worker may store the manifest it fetched: not once the page was
   // cancelled or has ended, so the wizard never goes on from a manifest it did not wait for.
   bool MayStore() const;
 
  private:
-  // Raises the flag and takes the canceller to run outside the lock.
-  std::function<void()> StopLocked();
+  // Raises the flag and takes the cancellers to run outside the lock.
+  std::vector<std::function<void()>> StopLocked();
 
   mutable std::mutex mutex_;
   ostrel::Outcome outcome_ = ostrel::Outcome::Pending;
   bool detached_ = false;
-  std::function<void()> canceller_;
+  std::vector<std::function<void()>> cancellers_;
   std::atomic<int32_t> cancel_{0};
 };
 
-// The page's internet session, whose transfers end when the page is cancelled or ends. When
-// no session can be made, one that fails every request.
+// An internet session of the page, whose transfers end when the page is cancelled or ends; a
+// worker may open several. When no session can be made, one that fails every request.
 std::unique_ptr<platform::InternetSession> OpenPageSession(platform::InternetClient& client,
                                                            PageWorkerState& state);
 

@@ -70,6 +70,10 @@ class InternetSession {
   }
 };
 
+// How many requests to one server WinInetClient lets run at once: it raises WinInet's
+// per-server connection limits to at least this many.
+inline constexpr unsigned kConnectionsPerServer = 4;
+
 class InternetClient {
  public:
   virtual ~InternetClient() = default;
