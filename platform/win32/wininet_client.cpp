@@ -75,14 +75,64 @@ bool IsRedirect(int status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
+// The rate a session's bodies arrive at, which sizes the blocks a read may wait for. Kept across
+// the session's requests, so that a run of small files on a fast link reads each in one block.
+// Only the thread that makes the session's requests uses it.
+class ReadRate {
+  // How long a read may wait for a block to fill, at the rate the body has been arriving.
+  static constexpr std::chrono::milliseconds kBlockWait{50};
+  // Blocks are read in whole pages, and only when worth more than one platform buffer.
+  static constexpr std::size_t kBlockUnit = 4096;
+  static constexpr std::size_t kSmallestBlock = 16 * 1024;
+  // The rate is measured over windows of about this length.
+  static constexpr std::chrono::milliseconds kRateWindow{100};
+
+ public:
+  // The block a read may wait for: what arrived in the last measured window, scaled to
+  // kBlockWait; 0 before a rate is known or while it is too slow to be worth a wait.
+  std::size_t BlockWorthWaitingFor() const {
+    const uint64_t block = bytesPerRateWindow_ * kBlockWait.count() / kRateWindow.count();
+    if (block < kSmallestBlock) return 0;
+    return static_cast<std::size_t>(std::min<uint64_t>(block, kLargestReadSize)) / kBlockUnit *
+           kBlockUnit;
+  }
+
+  // Counts what a read brought; a read that waited longer than a window forgets the rate, so a
+  // link that slowed down is read after queries again until measured anew.
+  void Measure(std::size_t count, std::chrono::steady_clock::time_point started) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - started > kRateWindow) {
+      bytesPerRateWindow_ = 0;
+      windowStart_ = now;
+      windowBytes_ = 0;
+      return;
+    }
+    if (windowBytes_ == 0 && count > 0) windowStart_ = started;
+    windowBytes_ += count;
+    const auto elapsed = now - windowStart_;
+    if (elapsed >= kRateWindow) {
+      bytesPerRateWindow_ = windowBytes_ * kRateWindow.count() /
+                            std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
+      windowStart_ = now;
+      windowBytes_ = 0;
+    }
+  }
+
+ private:
+  std::chrono::steady_clock::time_point windowStart_;
+  uint64_t windowBytes_ = 0;
+  uint64_t bytesPerRateWindow_ = 0;  // in the last whole window; 0: not known
+};
+
 // What a session shares with its requests and with its canceller: the cancel event, the stall
-// limit and the last error. Freed once the session, its canceller and every request's state are
-// gone.
+// limit, the last error and the read rate. Freed once the session, its canceller and every
+// request's state are gone.
 struct SessionState {
   HANDLE cancelled = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
   std::mutex mutex;
   DWORD lastError = 0;
   DWORD stallMilliseconds = INFINITE;
+  ReadRate rate;
 
   SessionState() = default;
   SessionState(const SessionState&) = delete;
@@ -311,7 +361,7 @@ class WinInetResource final : public InternetResource {
   std::optional<std::size_t> Read(char* buffer, std::size_t size) override {
     if (pending_) return Failed(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
     if (shared_->Cancelled()) return Failed(ERROR_INTERNET_OPERATION_CANCELLED);
-    const std::size_t block = std::min(size, BlockWorthWaitingFor());
+    const std::size_t block = std::min(size, shared_->rate.BlockWorthWaitingFor());
     if (block == 0 && !ready_) return 0;  // nothing known to be there: the caller waits
     ready_ = false;
     if (state_->buffer.empty()) state_->buffer.resize(kLargestReadSize);
@@ -329,49 +379,11 @@ class WinInetResource final : public InternetResource {
     }
     const std::size_t count = std::min<std::size_t>(read.dwBufferLength, size);
     std::copy_n(state_->buffer.data(), count, buffer);
-    Measure(count, started);
+    shared_->rate.Measure(count, started);
     return count;
   }
 
  private:
-  // How long a read may wait for a block to fill, at the rate the body has been arriving.
-  static constexpr std::chrono::milliseconds kBlockWait{50};
-  // Blocks are read in whole pages, and only when worth more than one platform buffer.
-  static constexpr std::size_t kBlockUnit = 4096;
-  static constexpr std::size_t kSmallestBlock = 16 * 1024;
-  // The rate is measured over windows of about this length.
-  static constexpr std::chrono::milliseconds kRateWindow{100};
-
-  // The block a read may wait for: what arrived in the last measured window, scaled to
-  // kBlockWait; 0 before a rate is known or while it is too slow to be worth a wait.
-  std::size_t BlockWorthWaitingFor() const {
-    const uint64_t block = bytesPerRateWindow_ * kBlockWait.count() / kRateWindow.count();
-    if (block < kSmallestBlock) return 0;
-    return static_cast<std::size_t>(std::min<uint64_t>(block, kLargestReadSize)) / kBlockUnit *
-           kBlockUnit;
-  }
-
-  // Counts what a read brought; a read that waited longer than a window forgets the rate, so a
-  // link that slowed down is read after queries again until measured anew.
-  void Measure(std::size_t count, std::chrono::steady_clock::time_point started) {
-    const auto now = std::chrono::steady_clock::now();
-    if (now - started > kRateWindow) {
-      bytesPerRateWindow_ = 0;
-      windowStart_ = now;
-      windowBytes_ = 0;
-      return;
-    }
-    if (windowBytes_ == 0 && count > 0) windowStart_ = started;
-    windowBytes_ += count;
-    const auto elapsed = now - windowStart_;
-    if (elapsed >= kRateWindow) {
-      bytesPerRateWindow_ = windowBytes_ * kRateWindow.count() /
-                            std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
-      windowStart_ = now;
-      windowBytes_ = 0;
-    }
-  }
-
   std::optional<std::size_t> Failed(DWORD code) {
     shared_->FailedWith(code);
     return std::nullopt;
@@ -383,9 +395,6 @@ class WinInetResource final : public InternetResource {
   SessionState* shared_;  // kept by state_
   bool ready_ = false;    // the last query found data, not yet read
   bool pending_ = false;  // an operation was abandoned: the handle takes no other
-  std::chrono::steady_clock::time_point windowStart_;
-  uint64_t windowBytes_ = 0;
-  uint64_t bytesPerRateWindow_ = 0;  // in the last whole window; 0: not known
 };
 
 class WinInetSession final : public InternetSession {
