@@ -194,7 +194,8 @@ TEST_F(ManifestDownload, StoresTheManifestAndEndsThePage) {
   EXPECT_EQ(Manifest(), client.bodies["http://pub.example/update.htm"]);
   EXPECT_EQ(state->Outcome(), Outcome::Succeeded);
   ASSERT_GE(view.calls.size(), 2u);
-  EXPECT_EQ(view.calls[view.calls.size() - 2], std::string("message ") + kManifestDownloadedText);
+  EXPECT_EQ(view.calls[view.calls.size() - 2],
+            std::string("message ") + texts::kManifestDownloaded);
   EXPECT_EQ(view.calls.back(), "timer");
 }
 
@@ -221,7 +222,7 @@ TEST_F(ManifestDownload, FailedFetchKeepsTheOldManifest) {
   EXPECT_EQ(client.urls, std::vector<std::string>{"/update.htm"});  // no server configured
   EXPECT_EQ(Manifest(), "old");
   EXPECT_EQ(state->Outcome(), Outcome::Failed);
-  EXPECT_EQ(view.calls, std::vector<std::string>{std::string("message ") + kConnectFailedText});
+  EXPECT_EQ(view.calls, std::vector<std::string>{std::string("message ") + texts::kConnectFailed});
   EXPECT_EQ(Log(),
             "T GET /update.htm: status 0, length none, received 0, _ ms, error 0: not opened\r\n");
 }
@@ -251,7 +252,7 @@ TEST_F(ManifestDownload, ManifestThatCannotBeStoredIsAFailure) {
   client.bodies["/update.htm"] = "[main]\r\n";
   Run();
   EXPECT_EQ(state->Outcome(), Outcome::Failed);
-  EXPECT_EQ(view.calls.back(), std::string("message ") + kConnectFailedText);
+  EXPECT_EQ(view.calls.back(), std::string("message ") + texts::kConnectFailed);
   EXPECT_FALSE(files.Exists(program.Child("update\\update.ini.partial")));
   EXPECT_NE(Log().find("manifest not stored: write failed, error "), std::string::npos) << Log();
 }
@@ -288,7 +289,7 @@ TEST_F(ManifestDownload, RefusedManifestsAreNotStoredASignedOneIsAndLeavesItsMar
     SCOPED_TRACE(refused);
     client.bodies["/update.htm"] = refused;
     Run();
-    EXPECT_EQ(view.calls.back(), std::string("message ") + kManifestRefusedText);
+    EXPECT_EQ(view.calls.back(), std::string("message ") + texts::kManifestRefused);
     EXPECT_EQ(Manifest(), "old");
     EXPECT_EQ(mark.reading.state, MarkReading::State::kNone);
   }

@@ -24,16 +24,12 @@
 #include "platform/shell.h"
 #include "platform/text.h"
 #include "program_resource.h"
+#include "user_texts.h"
 
 namespace {
 
 using pellwick::com::kSFalse;
 
-// "图书链接无效或已过期，请回到网页重新打开。" and "提示" (GBK).
-constexpr char kInvalidLinkText[] =
-    "\xcd\xbc\xca\xe9\xc1\xb4\xbd\xd3\xce\xde\xd0\xa7\xbb\xf2\xd2\xd1\xb9\xfd\xc6\xda\xa3\xac"
-    "\xc7\xeb\xbb\xd8\xb5\xbd\xcd\xf8\xd2\xb3\xd6\xd8\xd0\xc2\xb4\xf2\xbf\xaa\xa1\xa3";
-constexpr char kInvalidLinkCaption[] = "\xcc\xe1\xca\xbe";
 // Past this size the log becomes PellwickLink.log.1 (one older file kept).
 constexpr uint64_t kMaxLogSize = 64 * 1024;
 // How long a handler waits for another one to finish its checks.
@@ -72,7 +68,7 @@ void Log(const std::string& line) {
 
 void WarnInvalidLink(int64_t now) {
   if (!pellwick::TakeWarningTurn(platform::CurrentUserRegistry(), now)) return;
-  platform::SystemMessageBoxes().Show(kInvalidLinkText, kInvalidLinkCaption,
+  platform::SystemMessageBoxes().Show(texts::kInvalidLink, texts::kNoticeCaption,
                                       platform::kMbOk | platform::kMbIconWarning);
 }
 

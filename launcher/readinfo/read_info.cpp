@@ -8,6 +8,7 @@
 #include "identity/drive_identity.h"
 #include "platform/catch_all.h"
 #include "readinfo/reader_locator.h"
+#include "user_texts.h"
 
 namespace pellwick {
 namespace {
@@ -151,7 +152,7 @@ void ReadInfoMethods::WarnReaderMissing() {
   }
   {
     const FlagHolder open(warningOpen_);
-    platform_.messageBoxes.Show(kReaderMissingText, kReaderMissingCaption,
+    platform_.messageBoxes.Show(texts::kReaderMissing, texts::kNoticeCaption,
                                 platform::kMbOk | platform::kMbIconWarning);
   }
   warningClosedAt_ = platform_.milliseconds();

@@ -54,12 +54,6 @@ inline constexpr std::size_t kNameSize = 128;
 // After the missing-reader warning is closed, no other is shown for this long.
 inline constexpr int64_t kWarningQuietMilliseconds = 10000;
 
-// The warning shown when the reader cannot be found (GBK).
-inline constexpr char kReaderMissingText[] =
-    "\xd4\xc4\xb6\xc1\xc6\xf7\xb0\xb2\xd7\xb0\xce\xc4\xbc\xfe\xcb\xf0\xbb\xb5,"
-    "\xc7\xeb\xd6\xd8\xd0\xc2\xb0\xb2\xd7\xb0\xd4\xc4\xb6\xc1\xc6\xf7!";
-inline constexpr char kReaderMissingCaption[] = "\xcc\xe1\xca\xbe";
-
 class ReadInfoMethods {
  public:
   explicit ReadInfoMethods(const ReadInfoPlatform& platform) : platform_(platform) {}

@@ -17,6 +17,7 @@
 #include "support/redirected_registry.h"
 #include "support/temp_folder.h"
 #include "support/unique_name.h"
+#include "user_texts.h"
 
 namespace {
 
@@ -185,8 +186,8 @@ TEST_F(ReaderLaunch, MissingReaderShowsTheWarningAndSucceeds) {
   SetReaderFolder(empty);
   EXPECT_EQ(methods.PassReadInfoDirect(u"root", u"A1", 2, 15, u"", u"n"), kSOk);
   EXPECT_EQ(boxes.shown, 1);
-  EXPECT_EQ(boxes.lastText, pellwick::kReaderMissingText);
-  EXPECT_EQ(boxes.lastCaption, pellwick::kReaderMissingCaption);
+  EXPECT_EQ(boxes.lastText, texts::kReaderMissing);
+  EXPECT_EQ(boxes.lastCaption, texts::kNoticeCaption);
   EXPECT_EQ(boxes.lastStyle, static_cast<uint32_t>(MB_OK | MB_ICONWARNING));
   registry_.DeleteTree(pellwick::kReaderKey);
   now += pellwick::kWarningQuietMilliseconds;

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "platform/catch_all.h"
+#include "user_texts.h"
 
 namespace ostrel {
 
@@ -16,9 +17,6 @@ constexpr double kSecondsPerDay = 86400.0;
 // Half a second in days, added to a count of seconds: a bias small enough that it only
 // absorbs the rounding of two day counts taken in whole seconds.
 constexpr double kSecondBias = 5.787037037037037e-6;
-
-// "读取 " in GBK.
-#define TAVREL_READ_PREFIX "\xb6\xc1\xc8\xa1 "
 
 const char* FetchEndText(FetchEnd end) {
   switch (end) {
@@ -132,10 +130,10 @@ std::string TransferStatusLine(int64_t received, int32_t wholeSeconds) {
   if (wholeSeconds > 0) {
     const float rate =
         static_cast<float>(received) * (1.0f / 1024.0f) / static_cast<float>(wholeSeconds);
-    std::snprintf(line, sizeof line, TAVREL_READ_PREFIX "%lld bytes (%0.1f Kb/s)\n", count,
+    std::snprintf(line, sizeof line, "%s%lld bytes (%0.1f Kb/s)\n", texts::kTransferRead, count,
                   static_cast<double>(rate));
   } else {
-    std::snprintf(line, sizeof line, TAVREL_READ_PREFIX "%lld bytes\n", count);
+    std::snprintf(line, sizeof line, "%s%lld bytes\n", texts::kTransferRead, count);
   }
   return line;
 }

@@ -7,25 +7,11 @@
 #include "platform/catch_all.h"
 #include "res/resource.h"
 #include "trust/program_trust.h"
+#include "user_texts.h"
 
 namespace ostrel {
 
 namespace {
-
-// "正在启动安装程序"
-constexpr char kInstalling[] = "\xd5\xfd\xd4\xda\xc6\xf4\xb6\xaf\xb0\xb2\xd7\xb0\xb3\xcc\xd0\xf2";
-// "更新文件校验失败，没有安装任何文件。请重新运行在线升级。"
-constexpr char kVerificationFailed[] =
-    "\xb8\xfc\xd0\xc2\xce\xc4\xbc\xfe\xd0\xa3\xd1\xe9\xca\xa7\xb0\xdc\xa3\xac\xc3\xbb\xd3\xd0"
-    "\xb0\xb2\xd7\xb0\xc8\xce\xba\xce\xce\xc4\xbc\xfe\xa1\xa3\xc7\xeb\xd6\xd8\xd0\xc2\xd4\xcb"
-    "\xd0\xd0\xd4\xda\xcf\xdf\xc9\xfd\xbc\xb6\xa1\xa3";
-
-// "更新文件已安装，但本次更新的安装程序未能启动。请重新启动计算机后再运行在线升级。"
-constexpr char kInstallerWithheld[] =
-    "\xb8\xfc\xd0\xc2\xce\xc4\xbc\xfe\xd2\xd1\xb0\xb2\xd7\xb0\xa3\xac\xb5\xab\xb1\xbe"
-    "\xb4\xce\xb8\xfc\xd0\xc2\xb5\xc4\xb0\xb2\xd7\xb0\xb3\xcc\xd0\xf2\xce\xb4\xc4\xdc"
-    "\xc6\xf4\xb6\xaf\xa1\xa3\xc7\xeb\xd6\xd8\xd0\xc2\xc6\xf4\xb6\xaf\xbc\xc6\xcb\xe3"
-    "\xbb\xfa\xba\xf3\xd4\xd9\xd4\xcb\xd0\xd0\xd4\xda\xcf\xdf\xc9\xfd\xbc\xb6\xa1\xa3";
 
 // Posted by the install's thread: the install begins (the reader is closed), and all is done.
 constexpr UINT kInstallingMessage = WM_APP + 3;
@@ -113,7 +99,7 @@ void ConfirmCloseDialog::CheckAndInstall() {
 
 bool ConfirmCloseDialog::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR& result) {
   if (message == kInstallingMessage) {
-    SetWindowTextA(MessageControl(Window()), kInstalling);
+    SetWindowTextA(MessageControl(Window()), texts::kInstalling);
   } else if (message == kFinishedMessage) {
     if (phase_.load() != Phase::kStopping) Finished();
   } else {
@@ -126,7 +112,7 @@ bool ConfirmCloseDialog::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR& result
 void ConfirmCloseDialog::Finished() {
   if (installer_.joinable()) installer_.join();
   if (phase_.load() != Phase::kInstalling) {
-    SetWindowTextA(MessageControl(Window()), kVerificationFailed);
+    SetWindowTextA(MessageControl(Window()), texts::kVerificationFailed);
     SetFocus(Control(IDCANCEL));
     phase_ = Phase::kRefused;  // Continue stays disabled; Cancel ends the dialog
     return;
@@ -136,7 +122,7 @@ void ConfirmCloseDialog::Finished() {
                report_.installerStarted ? "started" : "not started", report_.installerPath.c_str());
   if (report_.installerWithheld) {
     // The files are in place; the installer is not, and no other may start in its place.
-    SetWindowTextA(MessageControl(Window()), kInstallerWithheld);
+    SetWindowTextA(MessageControl(Window()), texts::kInstallerWithheld);
     SetFocus(Control(IDCANCEL));
     phase_ = Phase::kRefused;
     return;

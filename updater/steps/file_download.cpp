@@ -18,19 +18,28 @@
 #include "steps/fetch_crew.h"
 #include "steps/ordered_lane.h"
 #include "trust/file_checks.h"
+#include "user_texts.h"
 
 namespace ostrel {
 
+namespace {
+// The text with its "%s" replaced by the entry, which may hold '%' itself.
+std::string WithEntry(std::string_view text, const std::string& entry) {
+  const std::size_t at = text.find("%s");
+  return std::string(text.substr(0, at)) + entry + std::string(text.substr(at + 2));
+}
+}  // namespace
+
 std::string DownloadStartedText(const std::string& entry) {
-  return "\xd5\xfd\xd4\xda\xcf\xc2\xd4\xd8 " + entry + " ...";
+  return WithEntry(texts::kDownloadStarted, entry);
 }
 
 std::string DownloadDoneText(const std::string& entry) {
-  return "\xcf\xc2\xd4\xd8 " + entry + " \xcd\xea\xb1\xcf";
+  return WithEntry(texts::kDownloadDone, entry);
 }
 
 std::string DownloadFailedText(const std::string& entry) {
-  return "\xcf\xc2\xd4\xd8 " + entry + "  \xca\xa7\xb0\xdc";
+  return WithEntry(texts::kDownloadFailed, entry);
 }
 
 std::vector<FileListRow> FileListRows(

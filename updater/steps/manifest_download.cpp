@@ -67,18 +67,19 @@ void ManifestDownloadWorker(const ManifestDownloadContext& context, PageView& pa
              StoreManifest(context, page, programFolder + kManifestRelativePath, block);
   }
   if (judged && !judged->Accepted()) {
-    page.SetMessageText(judged->verdict == ManifestVerdict::kCannotVerify ? kCannotVerifyText
-                                                                          : kManifestRefusedText);
+    page.SetMessageText(judged->verdict == ManifestVerdict::kCannotVerify
+                            ? texts::kCannotVerify
+                            : texts::kManifestRefused);
     page.state().Finish(Outcome::Failed);
     return;
   }
   if (!stored) {
-    page.SetMessageText(kConnectFailedText);
+    page.SetMessageText(texts::kConnectFailed);
     page.state().Finish(Outcome::Failed);
     return;
   }
   if (judged) RememberSignedManifest(*context.trust, *judged);
-  page.SetMessageText(kManifestDownloadedText);
+  page.SetMessageText(texts::kManifestDownloaded);
   if (page.state().Finish(Outcome::Succeeded)) page.RequestEndTimer();
 }
 
