@@ -82,8 +82,8 @@ class Win32DriveDevice final : public DriveDevice {
 };
 
 std::unique_ptr<DriveDevice> Wrap(HANDLE handle) {
-  if (handle == INVALID_HANDLE_VALUE || handle == nullptr) return nullptr;
-  UniqueHandle owner(handle);
+  UniqueHandle owner = platform::win32::OwnFileHandle(handle);
+  if (!owner) return nullptr;
   return std::unique_ptr<DriveDevice>(new (std::nothrow) Win32DriveDevice(std::move(owner)));
 }
 

@@ -52,9 +52,10 @@ class Win32FileSystem final : public FileSystem {
     const std::string partial = PartialFileName(path);
     bool whole = false;
     {
-      win32::UniqueHandle file(::CreateFileA(partial.c_str(), GENERIC_WRITE, 0, nullptr,
+      win32::UniqueHandle file =
+          win32::OwnFileHandle(::CreateFileA(partial.c_str(), GENERIC_WRITE, 0, nullptr,
                                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-      if (file.get() == INVALID_HANDLE_VALUE) return false;
+      if (!file) return false;
       whole = true;
       for (std::size_t written = 0; whole && written < data.size();) {
         const DWORD chunk =
@@ -80,10 +81,10 @@ class Win32FileSystem final : public FileSystem {
   }
 
   bool AppendToFile(const std::string& path, std::string_view data) override {
-    win32::UniqueHandle file(::CreateFileA(path.c_str(), FILE_APPEND_DATA,
-                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                           FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) return false;
+    win32::UniqueHandle file = win32::OwnFileHandle(
+        ::CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
     DWORD count = 0;
     return ::WriteFile(file.get(), data.data(), static_cast<DWORD>(data.size()), &count, nullptr) &&
            count == data.size();
@@ -99,10 +100,10 @@ class Win32FileSystem final : public FileSystem {
   }
 
   std::unique_ptr<FileWriter> OpenForWriting(const std::string& path, bool atEnd) override {
-    win32::UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                           atEnd ? OPEN_ALWAYS : CREATE_ALWAYS,
-                                           FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) return nullptr;
+    win32::UniqueHandle file = win32::OwnFileHandle(
+        ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                      atEnd ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return nullptr;
     if (atEnd && !::SetFilePointerEx(file.get(), LARGE_INTEGER{}, nullptr, FILE_END)) {
       return nullptr;
     }
@@ -119,10 +120,10 @@ class Win32FileSystem final : public FileSystem {
 
   bool ReadFileInPieces(const std::string& path,
                         const std::function<bool(std::string_view)>& consume) override {
-    const win32::UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                                 nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) return false;
+    const win32::UniqueHandle file =
+        win32::OwnFileHandle(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
     // Not zeroed: a small file touches only the pages it fills.
     const std::unique_ptr<char[]> piece(new char[kReadPieceSize]);
     for (;;) {

@@ -11,8 +11,9 @@ class Win32FileTree final : public FileTree {
   std::vector<FolderEntry> ListFolder(const std::string& folder) override {
     std::vector<FolderEntry> entries;
     WIN32_FIND_DATAA found = {};
-    const win32::UniqueFindHandle search(::FindFirstFileA((folder + "*.*").c_str(), &found));
-    if (search.get() == INVALID_HANDLE_VALUE) return entries;
+    const win32::UniqueFindHandle search =
+        win32::OwnSearchHandle(::FindFirstFileA((folder + "*.*").c_str(), &found));
+    if (!search) return entries;
     do {
       entries.push_back(
           {found.cFileName, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});

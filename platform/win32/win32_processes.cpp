@@ -15,8 +15,9 @@ using win32::UniqueHandle;
 class Win32Processes final : public Processes {
  public:
   void ForEachProcess(const std::function<bool(const ProcessEntry&)>& visit) override {
-    const UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (snapshot.get() == INVALID_HANDLE_VALUE) return;
+    const UniqueHandle snapshot =
+        win32::OwnFileHandle(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return;
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof entry;
     for (BOOL more = ::Process32First(snapshot.get(), &entry); more;

@@ -301,10 +301,10 @@ TEST_F(Install, AnOlderInstallerHeldOpenNeverStarts) {
     const std::string old = program + "\\setup.exe";
     ASSERT_TRUE(
         ::CopyFileA((BinFolder() + "installer_stub\\setup.exe").c_str(), old.c_str(), TRUE));
-    const UniqueHandle held(::CreateFileA(old.c_str(), GENERIC_READ,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_NE(held.get(), INVALID_HANDLE_VALUE);
+    const UniqueHandle held = platform::win32::OwnFileHandle(
+        ::CreateFileA(old.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held);
 
     const ostrel::InstallReport report = ostrel::InstallUpdate(
         {platform::SystemFileSystem(), platform::SystemFileTree(), platform::SystemProfileStore(),

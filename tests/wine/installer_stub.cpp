@@ -15,10 +15,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   std::string self(module, length);
   const std::string line = std::string(::GetCommandLineA()) + "\t" + self + "\r\n";
   const std::string log = self.substr(0, self.find_last_of('\\') + 1) + "installer.log";
-  const platform::win32::UniqueHandle file(
+  const platform::win32::UniqueHandle file = platform::win32::OwnFileHandle(
       ::CreateFileA(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE) return 3;
+  if (!file) return 3;
   DWORD written = 0;
   return ::WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
                  written == line.size()

@@ -55,21 +55,21 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const bool waits = argv && count >= 2 && std::wstring(argv.get()[1]) == L"--wait";
     platform::win32::UniqueHandle held;
     if (waits && count >= 3) {
-      held.reset(::CreateFileW(argv.get()[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-      if (held.get() == INVALID_HANDLE_VALUE) return 4;
+      held = platform::win32::OwnFileHandle(::CreateFileW(
+          argv.get()[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (!held) return 4;
     }
     if (!::MoveFileExW(partial.c_str(), (folder + L"launch.rec").c_str(),
                        MOVEFILE_REPLACE_EXISTING)) {
       return 3;
     }
     // One write to a file opened for appending only: starts that meet never mix their lines.
-    const platform::win32::UniqueHandle log(
+    const platform::win32::UniqueHandle log = platform::win32::OwnFileHandle(
         ::CreateFileW((folder + L"launch.log").c_str(), FILE_APPEND_DATA,
                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0, nullptr));
     const std::wstring entry = std::wstring(line) + L"\n";
     DWORD written = 0;
-    if (log.get() == INVALID_HANDLE_VALUE ||
+    if (!log ||
         !::WriteFile(log.get(), entry.data(), static_cast<DWORD>(entry.size() * sizeof(wchar_t)),
                      &written, nullptr)) {
       return 5;

@@ -51,10 +51,10 @@ std::wstring SystemText(HRESULT code) {
 
 // The script's text, or an explanation of why there is none in `why`.
 bool ReadScript(const wchar_t* path, std::wstring& text, std::wstring& why) {
-  const platform::win32::UniqueHandle file(::CreateFileW(
+  const platform::win32::UniqueHandle file = platform::win32::OwnFileHandle(::CreateFileW(
       path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   LARGE_INTEGER size = {};
-  if (file.get() == INVALID_HANDLE_VALUE || !::GetFileSizeEx(file.get(), &size)) {
+  if (!file || !::GetFileSizeEx(file.get(), &size)) {
     why = L"cannot open the script";
     return false;
   }
