@@ -16,23 +16,11 @@
 #include "fuzz_support.h"
 #include "platform/crypto.h"
 #include "platform/gbk.h"
+#include "support/memory_mark.h"
 #include "trust/manifest_signature.h"
 #include "trust/update_trust.h"
 
 namespace {
-
-// The mark in memory: the fuzzer looks at the rules, not at where the mark is kept.
-class MemoryMark final : public ostrel::SignedVersionMark {
- public:
-  ostrel::MarkReading Read() override { return reading_; }
-  bool Write(const std::string& version) override {
-    reading_ = {ostrel::MarkReading::State::kVersion, version};
-    return true;
-  }
-
- private:
-  ostrel::MarkReading reading_;
-};
 
 // The fuzz key's public point (X || Y), key id f7750b3733308ad8.
 constexpr char kFuzzKeyHex[] =
@@ -46,7 +34,7 @@ constexpr std::string_view kSignedBody =
 
 void CheckVerification(std::string_view text, std::string_view body) {
   static const ostrel::TrustSettings settings{{*platform::FromHex(kFuzzKeyHex)}, false};
-  MemoryMark mark;
+  testing_support::MemoryMark mark;  // the rules, not where the mark is kept
   const ostrel::TrustContext trust{settings, platform::SystemCrypto(), mark, nullptr};
   const ostrel::ManifestJudgement first = ostrel::JudgeManifest(trust, text);
   fuzz::Check(!first.Signed() || body == kSignedBody, "only the signed text verifies");

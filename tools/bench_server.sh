@@ -4,8 +4,12 @@
 #                                   stops and the reader's values the benchmarks change
 #                                   ("Update Website", "Signed Update Version") are put back
 #   bench_website URL               sets the reader's "Update Website"
+#   bench_value NAME TEXT           the value on TEXT's line "NAME VALUE" (what the benchmark
+#                                   programs print)
 bench_key='HKCU\Software\Morvane\Reader'
 bench_values=("Update Website" "Signed Update Version")
+
+bench_value() { awk -v name="$1" '$1 == name {print $2}' <<<"$2"; }
 
 bench_website() {
   "$root/tools/wine-run" reg add "$bench_key" /v "Update Website" /d "$1" /f >/dev/null

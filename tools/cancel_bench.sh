@@ -26,15 +26,14 @@ for way in button esc; do
     fault="${kind#*:}"
     out=$("$root/tools/wine-run" "$bench/program/cancel_bench.exe" connect "$server/$fault/slow" \
       "$way" | tr -d '\r')
-    ms=$(awk '$1 == "cancel" {print $2}' <<<"$out")
-    outcome=$(awk '$1 == "outcome" {print $2}' <<<"$out")
+    ms=$(bench_value cancel "$out")
+    outcome=$(bench_value outcome "$out")
     printf 'cancel by %s, %s: the page ended %s ms after the press (outcome %s; target: under 300 ms)\n' \
       "$way" "$label" "$ms" "$outcome"
   done
 done
 
 run_in() { "$root/tools/wine-run" "$1/cancel_bench.exe" "${@:2}" | tr -d '\r'; }
-get() { awk -v name="$1" '$1 == name {print $2}' <<<"$2"; }
 size=$((1024 * 1024 * 1024))
 trap 'bench_server_stop; rm -rf "$state/root/large" "$bench/filelist" "$bench/install" \
   "$bench/release" "$bench/published"' EXIT
@@ -49,11 +48,11 @@ printf '[main]\r\nversion=1.0.0.9\r\nfilenum=1\r\n[list]\r\nfile1=big.bin\r\n' \
 bench_website "$server/large"
 out=$(run_in "$program" filelist "$size")
 stored=no
-if [ "$(get recorded "$out")" = 1 ] && [ "$(stat -c %s "$program/update/big.bin" 2>/dev/null)" = "$size" ]; then
+if [ "$(bench_value recorded "$out")" = 1 ] && [ "$(stat -c %s "$program/update/big.bin" 2>/dev/null)" = "$size" ]; then
   stored=yes
 fi
 printf 'cancel during the final flush of a 1 GiB file: the page ended %s ms after the press (its thread took the press after %s ms; target: under 300 ms); its store ended %s ms after the press, stored whole and recorded: %s\n' \
-  "$(get cancel "$out")" "$(get seen "$out")" "$(get stored-after "$out")" "$stored"
+  "$(bench_value cancel "$out")" "$(bench_value seen "$out")" "$(bench_value stored-after "$out")" "$stored"
 rm -rf "$program" "$state/root/large"
 
 release="$bench/release"
@@ -72,4 +71,4 @@ out=$(run_in "$program" install)
 installed=no
 [ -f "$program/big.bin" ] && [ ! -e "$program/update/update.ini" ] && installed=yes
 printf 'check before the install of a 1 GiB file: the dialog left a message unanswered for at most %s ms; Continue to the end of the install %s ms (installed: %s)\n' \
-  "$(get longest-unanswered "$out")" "$(get ended "$out")" "$installed"
+  "$(bench_value longest-unanswered "$out")" "$(bench_value ended "$out")" "$installed"

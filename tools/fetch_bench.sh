@@ -20,7 +20,7 @@ bench_website "$server"
 
 curl_seconds=$(curl -s -o /dev/null -w '%{time_total}' "$server/big.bin")
 times=$("$root/tools/wine-run" "$reader/fetch_bench.exe" "$server/big.bin" | tr -d '\r')
-get() { awk -v way="$1" '$1 == way {print $2}' <<<"$times"; }
+get() { bench_value "$1" "$times"; }
 cmp -s "$reader/update/big.bin" "$state/root/big.bin" || { echo "the stored file differs" >&2; exit 1; }
 printf 'curl %.3f s; under Wine: bare WinInet loop (64 KiB reads) %.3f s, fetcher alone %.3f s,\n' \
   "$curl_seconds" "$(get bare)" "$(get quiet)"

@@ -30,10 +30,10 @@ curl_seconds=$(awk -v s="$start" -v e="$(date +%s.%N)" 'BEGIN {print e - s}')
 exe="$bench/program/file_list_bench.exe"
 rm -f "$bench/program/ostrel-signed-version.txt"  # a mark refuses the unsigned run
 times=$("$root/tools/wine-run" "$exe" fetch "$base" $count | tr -d '\r')
-bare=$(awk '$1 == "bare" {print $2}' <<<"$times")
-page=$(awk '$1 == "page" {print $2}' <<<"$times")
-page_end=$(awk '$1 == "page-end" {print $2}' <<<"$times")
-fetcher=$(awk '$1 == "fetcher" {print $2}' <<<"$times")
+bare=$(bench_value bare "$times")
+page=$(bench_value page "$times")
+page_end=$(bench_value page-end "$times")
+fetcher=$(bench_value fetcher "$times")
 printf '%d files of 64 KiB: curl %.3f s, bare WinInet loop %.3f s, the pages'"'"' fetcher alone %.3f s\n' \
   $count "$curl_seconds" "$bare" "$fetcher"
 printf 'the page: %.3f s to its success, %.3f s to its end\n' "$page" "$page_end"
@@ -47,8 +47,8 @@ awk -v p="$page" -v e="$page_end" -v b="$bare" -v f="$fetcher" -v c="$curl_secon
 bench_website "$base/~delay=50"
 times=$("$root/tools/wine-run" "$exe" fetch "$base/~delay=50" $count | tr -d '\r')
 bench_website "$base"
-slow_bare=$(awk '$1 == "bare" {print $2}' <<<"$times")
-slow_page=$(awk '$1 == "page" {print $2}' <<<"$times")
+slow_bare=$(bench_value bare "$times")
+slow_page=$(bench_value page "$times")
 printf '%d files, 50 ms per answer: bare WinInet loop %.3f s, the page %.3f s to its success\n' \
   $count "$slow_bare" "$slow_page"
 awk -v p="$slow_page" -v b="$slow_bare" 'BEGIN {
@@ -70,8 +70,8 @@ bench_website "$base/signed"
 rm -f "$bench/program/ostrel-signed-version.txt"  # a mark refuses the unsigned run
 times=$("$root/tools/wine-run" "$exe" signed $count "Z:${state//\//\\}\\root\\signed\\update.htm" |
   tr -d '\r')
-unsigned=$(awk '$1 == "unsigned" {print $2}' <<<"$times")
-signed=$(awk '$1 == "signed" {print $2}' <<<"$times")
+unsigned=$(bench_value unsigned "$times")
+signed=$(bench_value signed "$times")
 printf '%d files of 64 KiB through the page, best of three: unsigned %.3f s, signed %.3f s\n' \
   $count "$unsigned" "$signed"
 awk -v s="$signed" -v u="$unsigned" 'BEGIN {
@@ -81,6 +81,6 @@ bench_website "$base"
 # The record is read once per run into memory: the pass grows with the count (target: under
 # 0.5 s at 2000 files).
 for n in 500 1000 2000 4000; do
-  skip=$("$root/tools/wine-run" "$exe" skip $n | tr -d '\r' | awk '$1 == "skip" {print $2}')
+  skip=$(bench_value skip "$("$root/tools/wine-run" "$exe" skip $n | tr -d '\r')")
   printf 'skip pass, %d files all recorded: %.3f s from the page start to Succeeded\n' "$n" "$skip"
 done

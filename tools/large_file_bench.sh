@@ -21,17 +21,17 @@ manifest() {
     > "$program/update/update.ini"
 }
 run() { "$root/tools/wine-run" "$program/large_file_bench.exe" "$@" | tr -d '\r'; }
-get() { awk -v name="$1" '$1 == name {print $2}' <<<"$2"; }
 
 truncate -s 1G "$state/root/large/huge.bin"
 manifest huge.bin
 bench_website "$bench_server/large"
 out=$(run)
-[ "$(get succeeded "$out")" = 1 ] || { echo "the 1 GiB page did not succeed" >&2; exit 1; }
+[ "$(bench_value succeeded "$out")" = 1 ] || { echo "the 1 GiB page did not succeed" >&2; exit 1; }
 cmp -s "$program/update/huge.bin" "$state/root/large/huge.bin" || {
   echo "the stored 1 GiB file differs" >&2; exit 1; }
-awk -v i="$(get idle-kib "$out")" -v p="$(get peak-kib "$out")" -v s="$(get seconds "$out")" \
-  -v ip="$(get idle-private-kib "$out")" -v ap="$(get private-kib "$out")" 'BEGIN {
+awk -v i="$(bench_value idle-kib "$out")" -v p="$(bench_value peak-kib "$out")" \
+  -v s="$(bench_value seconds "$out")" -v ip="$(bench_value idle-private-kib "$out")" \
+  -v ap="$(bench_value private-kib "$out")" 'BEGIN {
   printf "1 GiB file through the page in %.1f s: working set %.1f MiB idle, peak %.1f MiB;\n",
     s, i / 1024, p / 1024
   printf "private %.1f MiB idle, %.1f MiB after\n", ip / 1024, ap / 1024
@@ -45,10 +45,10 @@ head -c "$size" /dev/urandom > "$state/root/large/cut.bin"
 manifest cut.bin
 bench_website "$bench_server/~cut=$cut/large"
 out=$(run close)
-[ "$(get succeeded "$out")" = 0 ] || { echo "the cut run succeeded" >&2; exit 1; }
+[ "$(bench_value succeeded "$out")" = 0 ] || { echo "the cut run succeeded" >&2; exit 1; }
 bench_website "$bench_server/large"
 out=$(run)
-[ "$(get succeeded "$out")" = 1 ] || { echo "the run after the cut did not succeed" >&2; exit 1; }
+[ "$(bench_value succeeded "$out")" = 1 ] || { echo "the run after the cut did not succeed" >&2; exit 1; }
 cmp -s "$program/update/cut.bin" "$state/root/large/cut.bin" || {
   echo "the resumed file differs" >&2; exit 1; }
 received=$(grep -a "GET $bench_server/large/cut.bin" "$program/update/ostrel.log" | tail -n1 |
