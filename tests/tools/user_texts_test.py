@@ -5,7 +5,7 @@ import subprocess
 import sys
 import tempfile
 
-sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "tools"))
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "tools"))
 import user_texts  # noqa: E402
 
 
