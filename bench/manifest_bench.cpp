@@ -37,7 +37,7 @@ int main() {
   std::filesystem::create_directory(folder / "update");
   std::string windowsFolder = folder.string();
   for (char& c : windowsFolder) c = c == '/' ? '\\' : c;
-  const ostrel::UpdateFiles files = ostrel::UpdateFiles::In(windowsFolder);
+  const ostrel::UpdateFiles files = ostrel::LayoutBelow(windowsFolder).files;
   platform::ProfileStore& profiles = platform::SystemProfileStore();
 
   WriteManifest(folder, "2000");

@@ -92,7 +92,7 @@ void CheckDone(platform::ProfileStore& profiles, const ostrel::UpdateFiles& file
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const auto fields = fuzz::SplitFields(data, size, 2);
-  const ostrel::UpdateFiles files = ostrel::UpdateFiles::In(ProgramFolder());
+  const ostrel::UpdateFiles files = ostrel::LayoutBelow(ProgramFolder()).files;
   WriteFile(ProgramFolder() + "/update/updateok.ini", fields[0]);
   WriteFile(ProgramFolder() + "/update/update.ini", fields[1]);
   platform::ProfileStore& profiles = platform::SystemProfileStore();

@@ -5,6 +5,6 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   ostrel::UpdaterApp app;
-  app.RunWizard();
+  app.Run();
   return 0;
 }

@@ -34,6 +34,7 @@
 #include "page_times.h"
 #include "platform/registry.h"
 #include "res/resource.h"
+#include "running_program.h"
 #include "settings/paths.h"
 #include "settings/registry_values.h"
 
@@ -59,8 +60,7 @@ double MillisecondsBetween(Clock::time_point from, Clock::time_point to) {
 }
 
 std::string ReadLog() {
-  const std::optional<std::string> folder = ostrel::ProgramFolder();
-  std::ifstream in(ostrel::UpdateFolderIn(folder.value_or("")) + "ostrel.log", std::ios::binary);
+  std::ifstream in(bench::RunningProgram().layout.updateFolder + "ostrel.log", std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
@@ -97,7 +97,7 @@ int RunConnect(const char* base, bool esc) {
     PostMessageA(page, WM_COMMAND, esc ? IDCANCEL : MAKEWPARAM(IDC_WIZARD_CANCEL, BN_CLICKED),
                  esc ? 0 : reinterpret_cast<LPARAM>(GetDlgItem(page, IDC_WIZARD_CANCEL)));
   });
-  const ostrel::Outcome outcome = ostrel::DialogPages(ostrel::ProgramFolder()).RunConnectPage();
+  const ostrel::Outcome outcome = ostrel::DialogPages(bench::RunningProgram()).RunConnectPage();
   const auto ended = Clock::now();
   presser.join();
   std::printf("cancel %.0f\noutcome %d\n", MillisecondsBetween(pressed, ended),
@@ -130,7 +130,7 @@ int RunFileList(long long total) {
                  reinterpret_cast<LPARAM>(GetDlgItem(page, IDC_WIZARD_CANCEL)));
   });
   HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, &SeeCancel, nullptr, pageThread);
-  const ostrel::Outcome outcome = ostrel::DialogPages(ostrel::ProgramFolder()).RunFileListPage();
+  const ostrel::Outcome outcome = ostrel::DialogPages(bench::RunningProgram()).RunFileListPage();
   const auto ended = Clock::now();
   UnhookWindowsHookEx(hook);
   presser.join();
@@ -184,7 +184,7 @@ int RunInstall() {
       Sleep(10);
     }
   });
-  ostrel::DialogPages(ostrel::ProgramFolder()).RunConfirmCloseDialog();
+  ostrel::DialogPages(bench::RunningProgram()).RunConfirmCloseDialog();
   const auto ended = Clock::now();
   presser.join();
   std::printf("longest-unanswered %.0f\nended %.0f\n", longest,

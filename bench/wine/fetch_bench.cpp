@@ -21,6 +21,7 @@
 #include "platform/day_clock.h"
 #include "platform/internet.h"
 #include "quiet_sink.h"
+#include "running_program.h"
 #include "settings/paths.h"
 
 using bench::Clock;
@@ -59,7 +60,7 @@ int main(int argc, char** argv) {
 
   bench::LoadDisplayDriver();
   const ostrel::Outcome outcome = bench::PageTimes::Time(
-      [] { return ostrel::DialogPages(ostrel::ProgramFolder()).RunFileListPage(); });
+      [] { return ostrel::DialogPages(bench::RunningProgram()).RunFileListPage(); });
   if (outcome != ostrel::Outcome::Succeeded || bench::PageTimes::succeeded < 0) {
     std::fprintf(stderr,
                  "fetch_bench: the file-list page did not succeed, or its success was not seen\n");

@@ -36,6 +36,7 @@
 #include "platform/file_system.h"
 #include "platform/internet.h"
 #include "quiet_sink.h"
+#include "running_program.h"
 #include "settings/paths.h"
 
 namespace {
@@ -49,7 +50,7 @@ std::string FileName(int number) {
   return name;
 }
 
-std::string UpdateFolder() { return ostrel::UpdateFolderIn(ostrel::ProgramFolder().value()); }
+std::string UpdateFolder() { return bench::RunningProgram().layout.updateFolder; }
 
 void WriteText(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
@@ -80,7 +81,7 @@ void PrepareUpdate(int count, bool recorded, const std::string& signedManifest =
 // succeeded.
 double RunPage() {
   const ostrel::Outcome outcome = bench::PageTimes::Time(
-      [] { return ostrel::DialogPages(ostrel::ProgramFolder()).RunFileListPage(); });
+      [] { return ostrel::DialogPages(bench::RunningProgram()).RunFileListPage(); });
   if (outcome != ostrel::Outcome::Succeeded) {
     std::fprintf(stderr, "file_list_bench: the page ended with outcome %d\n",
                  static_cast<int>(outcome));

@@ -20,6 +20,7 @@
 
 #include "app/updater_app.h"
 #include "page_times.h"
+#include "running_program.h"
 #include "settings/paths.h"
 
 namespace {
@@ -58,15 +59,14 @@ int main(int argc, char** argv) {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&controls);
   bench::LoadDisplayDriver();
-  ostrel::DialogPages pages(ostrel::ProgramFolder());
+  ostrel::DialogPages pages(bench::RunningProgram());
   const PROCESS_MEMORY_COUNTERS_EX idle = Memory();
   std::printf("idle-private-kib %lld\nidle-kib %lld\n", Kib(idle.PrivateUsage),
               Kib(idle.WorkingSetSize));
   std::atomic<bool> over{false};
   std::thread closer;
-  const std::optional<std::string> folder = ostrel::ProgramFolder();
-  if (argc > 1 && std::strcmp(argv[1], "close") == 0 && folder) {
-    closer = std::thread(CloseWhenDone, ostrel::UpdateFolderIn(*folder) + "ostrel.log",
+  if (argc > 1 && std::strcmp(argv[1], "close") == 0) {
+    closer = std::thread(CloseWhenDone, bench::RunningProgram().layout.updateFolder + "ostrel.log",
                          GetCurrentThreadId(), std::cref(over));
   }
   const ostrel::Outcome outcome = bench::PageTimes::Time([&] { return pages.RunFileListPage(); });

@@ -16,6 +16,7 @@
 #include "platform/file_tree.h"
 #include "platform/processes.h"
 #include "support/temp_folder.h"
+#include "support/test_program.h"
 #include "win32/handles.h"
 
 namespace {
@@ -306,10 +307,14 @@ TEST_F(Install, AnOlderInstallerHeldOpenNeverStarts) {
                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(held);
 
-    const ostrel::InstallReport report = ostrel::InstallUpdate(
-        {platform::SystemFileSystem(), platform::SystemFileTree(), platform::SystemProfileStore(),
-         platform::SystemProcesses(), noLog, program + "\\"},
-        {}, {}, [&row](const std::string&) { return row.checkPasses; });
+    const ostrel::InstallReport report =
+        ostrel::InstallUpdate(testing_support::TestProgram(program)
+                                  .Files(platform::SystemFileSystem())
+                                  .Tree(platform::SystemFileTree())
+                                  .Profiles(platform::SystemProfileStore())
+                                  .Processes(platform::SystemProcesses())
+                                  .Context(),
+                              {}, {}, [&row](const std::string&) { return row.checkPasses; });
 
     EXPECT_EQ(report.installerStarted, row.checkPasses);
     EXPECT_EQ(report.installerWithheld, !row.checkPasses);

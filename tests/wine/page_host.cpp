@@ -20,12 +20,15 @@
 #include "app/updater_app.h"
 #include "pages/about_dialog.h"
 #include "pages/worker_page.h"
-#include "settings/paths.h"
+#include "settings/update_layout.h"
 
 int main(int argc, char** argv) {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&controls);
-  ostrel::DialogPages pages(ostrel::ProgramFolder());
+  // Never destroyed: the host's end must not take what a worker still running may use.
+  const ostrel::ProgramServices* const services =
+      new ostrel::ProgramServices(ostrel::LayoutOfProgram().value());
+  ostrel::DialogPages pages(services->context());
   const char* which = argc > 1 ? argv[1] : "";
   if (std::strcmp(which, "finish") == 0 && argc > 2) {
     return pages.RunFinishPage(std::strcmp(argv[2], "0") != 0);

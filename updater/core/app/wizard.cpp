@@ -25,26 +25,23 @@ const char* WizardEndName(WizardEnd end) {
   return "?";
 }
 
-bool IsUpdateNeeded(const WizardEnvironment& environment) {
-  const std::string installed = ReadInstalledVersion(environment.registry);
-  const std::string offered =
-      environment.programFolder
-          ? ReadManifestVersionAt(environment.profiles, UpdateFiles::In(*environment.programFolder))
-          : std::string();
+bool IsUpdateNeeded(const ProgramContext& program) {
+  const std::string installed = ReadInstalledVersion(program.registry);
+  const std::string offered = ReadManifestVersionAt(program.profiles, program.layout.files);
   return CompareVersions(installed, offered) < 0;
 }
 
 namespace {
 
-WizardEnd RunSteps(WizardPages& pages, const WizardEnvironment& environment) {
+WizardEnd RunSteps(WizardPages& pages, const ProgramContext& program) {
   // Any result but Cancel goes on, including -1 from a page that could not be shown.
   const int server = pages.RunServerSelectPage();
-  environment.log.Write("server " + std::to_string(ReadSelectedServer(environment.registry)) +
-                        ": " + SelectedServerUrl(environment.registry, ""));
+  program.log.Write("server " + std::to_string(ReadSelectedServer(program.registry)) + ": " +
+                    SelectedServerUrl(program.registry, ""));
   if (server == kResultCancel) return WizardEnd::kServerPageCancelled;
   if (pages.RunConnectPage() != Outcome::Succeeded) return WizardEnd::kConnectNotCompleted;
 
-  const bool updateNeeded = IsUpdateNeeded(environment);
+  const bool updateNeeded = IsUpdateNeeded(program);
   if (updateNeeded && pages.RunFileListPage() != Outcome::Succeeded) {
     return WizardEnd::kFileListNotCompleted;
   }
@@ -58,14 +55,14 @@ WizardEnd RunSteps(WizardPages& pages, const WizardEnvironment& environment) {
 
 }  // namespace
 
-void LogRunStart(const WizardEnvironment& environment) {
-  environment.log.Write("run start: Ostrel " + std::string(kOstrelVersion) + ", installed " +
-                        ReadInstalledVersion(environment.registry));
+void LogRunStart(const ProgramContext& program) {
+  program.log.Write("run start: Ostrel " + std::string(kOstrelVersion) + ", installed " +
+                    ReadInstalledVersion(program.registry));
 }
 
-WizardEnd RunWizardSequence(WizardPages& pages, const WizardEnvironment& environment) {
-  const WizardEnd end = RunSteps(pages, environment);
-  environment.log.Write(std::string("run end: ") + WizardEndName(end));
+WizardEnd RunWizardSequence(WizardPages& pages, const ProgramContext& program) {
+  const WizardEnd end = RunSteps(pages, program);
+  program.log.Write(std::string("run end: ") + WizardEndName(end));
   return end;
 }
 

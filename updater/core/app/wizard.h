@@ -2,12 +2,8 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
-#include <string>
 
-#include "log/run_log.h"
-#include "platform/profile_store.h"
-#include "platform/registry.h"
+#include "app/program_context.h"
 
 namespace ostrel {
 
@@ -41,14 +37,6 @@ class WizardPages {
   virtual int RunConfirmCloseDialog() = 0;
 };
 
-// Where the settings and the fetched manifest are read, and the run is logged.
-struct WizardEnvironment {
-  platform::Registry& registry;
-  std::optional<std::string> programFolder;  // see ProgramFolder; the manifest is below it
-  platform::ProfileStore& profiles;
-  RunLog& log;
-};
-
 // How a run ended.
 enum class WizardEnd {
   kServerPageCancelled,
@@ -62,15 +50,15 @@ enum class WizardEnd {
 const char* WizardEndName(WizardEnd end);
 
 // True when the installed reader is older than the manifest in update\update.ini.
-bool IsUpdateNeeded(const WizardEnvironment& environment);
+bool IsUpdateNeeded(const ProgramContext& program);
 
 // The log's first line of a run: Ostrel's version and the installed reader's.
-void LogRunStart(const WizardEnvironment& environment);
+void LogRunStart(const ProgramContext& program);
 
 // The whole sequence: server page, connect page, version decision, file-list page (only when
 // an update is needed), finish page, confirm dialog (only when files were fetched and the
 // finish page was confirmed). Shows nothing of its own; logs the server chosen, once the
 // server page has run, and how the run ended.
-WizardEnd RunWizardSequence(WizardPages& pages, const WizardEnvironment& environment);
+WizardEnd RunWizardSequence(WizardPages& pages, const ProgramContext& program);
 
 }  // namespace ostrel

@@ -102,36 +102,31 @@ bool StartInstaller(platform::Processes& processes, const std::string& installer
   return processes.Start(installerPath, "\"" + installerPath + "\"", programFolder);
 }
 
-InstallReport InstallUpdate(const InstallPlatform& platform,
+InstallReport InstallUpdate(const ProgramContext& program,
                             const std::function<void()>& showInstalling,
                             const InstallFilter& installs, const InstallerCheck& checkInstaller) {
   InstallReport report;
-  RunLog& log = platform.log;
-  report.readerTerminated = CloseRunningReader(platform.processes, log);
+  RunLog& log = program.log;
+  report.readerTerminated = CloseRunningReader(program.processes, log);
   if (showInstalling) showInstalling();
-  if (!platform.programFolder) {
-    log.Write("install: nothing installed, the program folder is unknown");
-    return report;
-  }
-  const std::string& programFolder = *platform.programFolder;
-  const InstallFolders folders{programFolder, UpdateFolderIn(programFolder), installs};
+  const std::string& programFolder = program.layout.programFolder;
+  const InstallFolders folders{programFolder, program.layout.updateFolder, installs};
 
-  const std::string installer =
-      ReadInstallerEntry(platform.profiles, programFolder + kManifestRelativePath);
+  const std::string installer = ReadInstallerEntry(program.profiles, program.layout.files.manifest);
   const std::string source = folders.updateFolder + installer;
-  const bool broughtInstaller = !installer.empty() && FileExists(platform.files, source);
+  const bool broughtInstaller = !installer.empty() && FileExists(program.files, source);
   if (installer.empty()) {
     log.Write("install: no installer to start (list/file1 missing, refused or too long)");
   } else if (!broughtInstaller) {
     log.Write("install: the update brought no " + installer + "; nothing is started");
   }
-  MoveUpdateTree(platform.files, platform.tree, folders, folders.updateFolder, log);
+  MoveUpdateTree(program.files, program.tree, folders, folders.updateFolder, log);
   if (!broughtInstaller) return report;
 
   // Whatever sits in the program folder under the installer's name may be an older one: only
   // the file this update brought starts, from where it is now.
   report.installerPath = programFolder + installer;
-  if (FileExists(platform.files, source)) {
+  if (FileExists(program.files, source)) {
     if (checkInstaller && !checkInstaller(source)) {
       report.installerWithheld = true;
       log.Write("install: " + source + " not started, it is no longer the update's installer");
@@ -141,14 +136,14 @@ InstallReport InstallUpdate(const InstallPlatform& platform,
               " starts in its place");
     report.installerPath = source;
   }
-  report.installerStarted = StartInstaller(platform.processes, report.installerPath, programFolder);
+  report.installerStarted = StartInstaller(program.processes, report.installerPath, programFolder);
   if (report.installerStarted) {
     log.Write("install: started " + report.installerPath);
   } else if (report.installerPath.size() > kMaxInstallerPathLength) {
     log.Write("install: " + report.installerPath + " not started, longer than 255 bytes");
   } else {
     log.Write(WithError("install: " + report.installerPath + " not started",
-                        platform.processes.LastError()));
+                        program.processes.LastError()));
   }
   return report;
 }

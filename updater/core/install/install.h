@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "app/program_context.h"
 #include "log/run_log.h"
 #include "platform/file_system.h"
 #include "platform/file_tree.h"
@@ -20,15 +21,6 @@ inline constexpr std::size_t kInstallerEntryBufferSize = 128;
 // The installer's full path fits a 256-byte command line buffer.
 inline constexpr std::size_t kMaxInstallerPathLength = 255;
 
-struct InstallPlatform {
-  platform::FileSystem& files;
-  platform::FileTree& tree;
-  platform::ProfileStore& profiles;
-  platform::Processes& processes;
-  RunLog& log;
-  std::optional<std::string> programFolder;  // see ProgramFolder
-};
-
 // Which entries of the update tree a move takes, by their path below the update folder (for a
 // folder: whether it holds any that it takes); when empty, every entry.
 using InstallFilter = std::function<bool(const std::string& relative, bool isFolder)>;
@@ -36,7 +28,7 @@ using InstallFilter = std::function<bool(const std::string& relative, bool isFol
 // The two folders of a move, each with its trailing backslash.
 struct InstallFolders {
   std::string programFolder;    // the target
-  std::string updateFolder;     // programFolder + "update\", the source
+  std::string updateFolder;     // UpdateLayout::updateFolder, the source
   InstallFilter installs = {};  // entries it does not take stay where they are
 };
 
@@ -89,9 +81,8 @@ struct InstallReport {
 // `showInstalling`, moves the update tree over the program folder and starts the installer
 // this update brought: the moved one in the program folder, or, when its move waits for the
 // restart, the copy still in update\ once `checkInstaller` passes it. An installer already
-// in the program folder is never started in its place. Does nothing but close the reader when
-// the program folder is unknown. `installs` limits the move.
-InstallReport InstallUpdate(const InstallPlatform& platform,
+// in the program folder is never started in its place. `installs` limits the move.
+InstallReport InstallUpdate(const ProgramContext& program,
                             const std::function<void()>& showInstalling,
                             const InstallFilter& installs = {},
                             const InstallerCheck& checkInstaller = {});

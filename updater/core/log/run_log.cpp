@@ -54,13 +54,4 @@ void RunLog::Write(std::string_view text) noexcept {
   });
 }
 
-RunLog& ProgramLog() {
-  static RunLog* const log = [] {
-    const std::optional<std::string> folder = ProgramFolder();
-    return folder ? new RunLog(platform::SystemFileSystem(), UpdateFolderIn(*folder))
-                  : new RunLog();
-  }();
-  return *log;
-}
-
 }  // namespace ostrel

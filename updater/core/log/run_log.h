@@ -27,7 +27,8 @@ class RunLog {
 
   // A log that writes nothing.
   RunLog() = default;
-  // The log in `folder` (given with its trailing backslash), created on the first line if
+  // The log in `folder` (given with its trailing backslash; the program's log is in
+  // UpdateLayout::updateFolder), created on the first line if
   // missing (one level).
   RunLog(platform::FileSystem& files, std::string folder, TimeText timeText = LocalTimeText);
   RunLog(const RunLog&) = delete;
@@ -44,10 +45,5 @@ class RunLog {
   TimeText timeText_;
   bool folderEnsured_ = false;
 };
-
-// The log of this program run, in update\ below the running program's folder; it writes
-// nothing when that folder is unknown. Never destroyed, so a worker that outlives its page
-// can still write to it while the program ends.
-RunLog& ProgramLog();
 
 }  // namespace ostrel

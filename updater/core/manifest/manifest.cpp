@@ -78,11 +78,6 @@ bool WriteRecordEntry(platform::ProfileStore& profiles, const UpdateFiles& files
 
 }  // namespace
 
-UpdateFiles UpdateFiles::In(std::string programFolder) {
-  AppendBackslash(programFolder);
-  return UpdateFiles{programFolder + kManifestRelativePath, programFolder + kRecordRelativePath};
-}
-
 std::string ReadManifestVersionAt(platform::ProfileStore& profiles, const UpdateFiles& files) {
   return profiles.ReadString(files.manifest, kMainSection, "version", "", kVersionBufferSize);
 }

@@ -11,21 +11,13 @@
 #include <vector>
 
 #include "platform/profile_store.h"
+#include "settings/update_layout.h"
 
 namespace ostrel {
 
 inline constexpr std::size_t kVersionBufferSize = 128;  // main/version: at most 127 bytes
 inline constexpr std::size_t kEntryBufferSize = 260;    // a list or record entry: 259 bytes
 inline constexpr std::size_t kMinEntryLength = 5;       // shorter list entries are ignored
-
-// Full paths of the two INI files.
-struct UpdateFiles {
-  std::string manifest;
-  std::string record;
-
-  // The files below a known program folder, given with or without its trailing backslash.
-  static UpdateFiles In(std::string programFolder);
-};
 
 struct ManifestEntry {
   int32_t number;    // n of the list key "file<n>"

@@ -10,10 +10,7 @@
 
 namespace ostrel {
 
-// Paths below the program folder (which is written with its trailing backslash first).
-inline constexpr char kUpdateFolder[] = "update";
-inline constexpr char kManifestRelativePath[] = "update\\update.ini";
-inline constexpr char kRecordRelativePath[] = "update\\updateok.ini";
+// Names of files Ostrel keeps; their paths are in the UpdateLayout (settings/update_layout.h).
 // The log and its older part, in the update folder (see log/run_log.h).
 inline constexpr char kLogName[] = "ostrel.log";
 inline constexpr char kOlderLogName[] = "ostrel.log.1";
@@ -29,11 +26,6 @@ inline constexpr char kSignedMarkName[] = "ostrel-signed-version.txt";
 // would name the root of the current drive.
 std::optional<std::string> ProgramFolder(
     const std::string& programFile = platform::ProgramFileName());
-
-// The update folder below a known program folder, with its trailing backslash.
-inline std::string UpdateFolderIn(const std::string& programFolder) {
-  return programFolder + kUpdateFolder + "\\";
-}
 
 // Ends the path in exactly one backslash of its own (a GBK trail byte 0x5C does not count).
 void AppendBackslash(std::string& path);

@@ -204,7 +204,7 @@ bool WorthContinuing(const FetchReport& report) {
 
 // What the worker and the lane share for one page's run.
 struct FileRun {
-  FileRun(const FileDownloadContext& context, PageView& page, std::string updateFolder,
+  FileRun(const ProgramContext& context, PageView& page, std::string updateFolder,
           FinishedDownloads& finished, const DownloadGate& gate)
       : context(context),
         page(page),
@@ -212,7 +212,7 @@ struct FileRun {
         finished(finished),
         gate(gate) {}
 
-  const FileDownloadContext& context;
+  const ProgramContext& context;
   PageView& page;
   const std::string updateFolder;
   FinishedDownloads& finished;
@@ -407,21 +407,15 @@ bool CreateEntryFolders(platform::FileSystem& files, const std::string& updateFo
   return false;
 }
 
-void FileDownloadWorker(const FileDownloadContext& context, const std::vector<std::string>& entries,
-                        PageView& page) {
-  if (!context.programFolder) {
-    for (const std::string& entry : entries) page.SetMessageText(DownloadFailedText(entry));
-    page.state().Finish(Outcome::Failed);
-    return;
-  }
-  const std::string& programFolder = *context.programFolder;
-  const UpdateFiles update = UpdateFiles::In(programFolder);
+void FileDownloadWorker(const ProgramContext& context, const std::vector<std::string>& entries,
+                        PageView& page, std::chrono::milliseconds stallLimit) {
+  const UpdateFiles& update = context.layout.files;
   FinishedDownloads finished(context.profiles, update);
   const DownloadGate gate =
       DownloadGate::ForStoredManifest(context.trust, context.files, update, context.profiles);
-  FileRun run(context, page, programFolder + kDownloadFolder, finished, gate);
+  FileRun run(context, page, context.layout.updateFolder, finished, gate);
   EntryWindow window(kEntriesAhead);
-  FetchCrew crew(kFetchesInFlight, context.client, context.clock, page.state(), context.stallLimit);
+  FetchCrew crew(kFetchesInFlight, context.internet, context.clock, page.state(), stallLimit);
   // Last: it runs what is left, each piece waiting for its fetch, before the crew, the window
   // or anything else it uses is gone.
   OrderedLane lane;

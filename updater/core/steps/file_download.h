@@ -11,16 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "log/run_log.h"
+#include "app/program_context.h"
 #include "manifest/manifest.h"
 #include "net/http_fetcher.h"
-#include "platform/day_clock.h"
-#include "platform/file_system.h"
-#include "platform/internet.h"
-#include "platform/profile_store.h"
-#include "platform/registry.h"
 #include "steps/worker_channel.h"
-#include "trust/update_trust.h"
 
 namespace ostrel {
 
@@ -28,9 +22,6 @@ namespace ostrel {
 std::string DownloadStartedText(const std::string& entry);
 std::string DownloadDoneText(const std::string& entry);
 std::string DownloadFailedText(const std::string& entry);
-
-// The folder the files are stored in, below the program folder; the same folder as update\.
-inline constexpr char kDownloadFolder[] = "Update\\";
 
 // One row of the file list: inserted at `index` (the entry's position in the manifest, from 0;
 // an index past the end appends), with the entry as text and its type's icon.
@@ -62,20 +53,6 @@ bool CreateEntryFolders(platform::FileSystem& files, const std::string& updateFo
 std::function<bool(const std::string&)> ContinuedPartials(platform::ProfileStore& profiles,
                                                           const UpdateFiles& update);
 
-struct FileDownloadContext {
-  platform::Registry& registry;
-  platform::FileSystem& files;
-  std::optional<std::string> programFolder;  // see ProgramFolder
-  platform::ProfileStore& profiles;
-  platform::InternetClient& client;
-  platform::DayClock& clock;
-  RunLog& log;
-  // The trust rules that decide which fetched files may be stored; none: every file.
-  const TrustContext* trust = nullptr;
-  // A transfer that receives nothing this long fails, logged as "stalled".
-  std::chrono::milliseconds stallLimit = kStallLimit;
-};
-
 // How many files the file-list page fetches at once, each through an internet session of its
 // own: on a link with long round trips the waits overlap. WinInet lets that many connections
 // to one server run together (platform::kConnectionsPerServer).
@@ -84,23 +61,24 @@ inline constexpr std::size_t kFetchesInFlight = platform::kConnectionsPerServer;
 // before them. Each holds an open temporary file; the read buffers are one per fetch in flight.
 inline constexpr std::size_t kEntriesAhead = 2 * kFetchesInFlight;
 
-// The worker's whole run over the entries the page lists, in order; with the program folder
-// unknown every entry fails at once. The record is read
-// once; an entry already recorded for the manifest's version is skipped. An entry that
-// IsSafeManifestEntry refuses fails without a request. A fetched file that a signed manifest
-// does not promise byte for byte fails like a failed fetch; any other gets its folders below
-// update\, is stored whole (temporary name, flushed to the disk, renamed) and only then
-// recorded in updateok.ini; one that cannot be stored fails like a failed fetch. Every entry
-// is tried; any failure, or no entries, ends in Failed with the last message kept; otherwise
-// Succeeded and the page is asked to end itself. The loop stops as soon as the page has ended
-// or its cancel button was pressed; a file that had arrived whole is still stored and recorded
-// (the page does not wait for it), and a kept part is left for the next run. Requests, stored and
-// refused files are logged. Up to kFetchesInFlight entries are fetched at once (never two naming
-// the same file: the record decides for the later one once the earlier is through); each is
-// checked, stored and recorded on an OrderedLane as soon as its fetch and every entry before it
-// are through. The page's texts, its progress (only the earliest unfinished entry reports) and
-// the log lines keep the order of the entries. The page's cancel ends every fetch.
-void FileDownloadWorker(const FileDownloadContext& context, const std::vector<std::string>& entries,
-                        PageView& page);
+// The worker's whole run over the entries the page lists, in order. The program's trust rules
+// decide which fetched files may be stored (none: every file). The record is read once; an entry
+// already recorded for the manifest's version is skipped. An entry that IsSafeManifestEntry refuses
+// fails without a request. A fetched file that a signed manifest does not promise byte for byte
+// fails like a failed fetch; any other gets its folders below update\, is stored whole (temporary
+// name, flushed to the disk, renamed) and only then recorded in updateok.ini; one that cannot be
+// stored fails like a failed fetch. Every entry is tried; any failure, or no entries, ends in
+// Failed with the last message kept; otherwise Succeeded and the page is asked to end itself. The
+// loop stops as soon as the page has ended or its cancel button was pressed; a file that had
+// arrived whole is still stored and recorded (the page does not wait for it), and a kept part is
+// left for the next run. Requests, stored and refused files are logged. Up to kFetchesInFlight
+// entries are fetched at once (never two naming the same file: the record decides for the later one
+// once the earlier is through); each is checked, stored and recorded on an OrderedLane as soon as
+// its fetch and every entry before it are through. The page's texts, its progress (only the
+// earliest unfinished entry reports) and the log lines keep the order of the entries. The page's
+// cancel ends every fetch. A transfer that receives nothing for `stallLimit` fails, logged as
+// "stalled".
+void FileDownloadWorker(const ProgramContext& program, const std::vector<std::string>& entries,
+                        PageView& page, std::chrono::milliseconds stallLimit = kStallLimit);
 
 }  // namespace ostrel

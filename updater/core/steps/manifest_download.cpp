@@ -15,7 +15,7 @@ std::string_view AsText(const std::vector<char>& block) {
 }
 
 // Stores the fetched manifest unless the page has ended; logs what happened.
-bool StoreManifest(const ManifestDownloadContext& context, PageView& page, const std::string& path,
+bool StoreManifest(const ProgramContext& context, PageView& page, const std::string& path,
                    const std::vector<char>& block) {
   if (!page.state().MayStore()) {
     context.log.Write("manifest not stored: the page was cancelled or had ended");
@@ -34,8 +34,7 @@ bool StoreManifest(const ManifestDownloadContext& context, PageView& page, const
 
 // Whether the trust rules let the manifest be stored; their verdict is logged when the build
 // checks signatures.
-bool Admitted(const ManifestDownloadContext& context,
-              const std::optional<ManifestJudgement>& judged) {
+bool Admitted(const ProgramContext& context, const std::optional<ManifestJudgement>& judged) {
   if (!judged) return true;
   if (!context.trust->settings.keys.empty()) {
     context.trust->Log("fetched manifest: " + Describe(*judged) +
@@ -46,26 +45,24 @@ bool Admitted(const ManifestDownloadContext& context,
 
 }  // namespace
 
-void ManifestDownloadWorker(const ManifestDownloadContext& context, PageView& page) {
+void ManifestDownloadWorker(const ProgramContext& context, PageView& page,
+                            std::chrono::milliseconds stallLimit) {
   const std::string url = SelectedServerUrl(context.registry, kManifestServerPath);
-  bool stored = context.programFolder.has_value();
   std::optional<ManifestJudgement> judged;
-  if (stored) {
-    const std::string& programFolder = *context.programFolder;
-    // An existing folder is fine; any other failure shows when the manifest cannot be stored.
-    EnsureDirectory(context.files, programFolder + kUpdateFolder);
-    const std::unique_ptr<platform::InternetSession> session =
-        OpenPageSession(context.client, page.state());
-    session->SetStallLimit(context.stallLimit);
-    HttpFetcher fetcher(*session, context.clock);
-    std::vector<char> block;
-    FetchReport report;
-    stored = fetcher.Fetch(url, kLargestManifest, block, page, page.state().CancelFlag(), report);
-    context.log.Write(DescribeFetch(url, report));
-    if (stored && context.trust) judged = JudgeManifest(*context.trust, AsText(block));
-    stored = stored && Admitted(context, judged) &&
-             StoreManifest(context, page, programFolder + kManifestRelativePath, block);
-  }
+  // An existing folder is fine; any other failure shows when the manifest cannot be stored.
+  EnsureDirectory(context.files, context.layout.UpdateFolderToCreate());
+  const std::unique_ptr<platform::InternetSession> session =
+      OpenPageSession(context.internet, page.state());
+  session->SetStallLimit(stallLimit);
+  HttpFetcher fetcher(*session, context.clock);
+  std::vector<char> block;
+  FetchReport report;
+  bool stored =
+      fetcher.Fetch(url, kLargestManifest, block, page, page.state().CancelFlag(), report);
+  context.log.Write(DescribeFetch(url, report));
+  if (stored && context.trust) judged = JudgeManifest(*context.trust, AsText(block));
+  stored = stored && Admitted(context, judged) &&
+           StoreManifest(context, page, context.layout.files.manifest, block);
   if (judged && !judged->Accepted()) {
     page.SetMessageText(judged->verdict == ManifestVerdict::kCannotVerify
                             ? texts::kCannotVerify

@@ -148,11 +148,10 @@ std::optional<uint64_t> DownloadGate::PromisedSize(const std::string& entry) con
 
 InstallCheck CheckUpdateBeforeInstall(const TrustContext* trust, platform::FileSystem& files,
                                       platform::FileTree& tree, platform::ProfileStore& profiles,
-                                      const std::optional<std::string>& programFolder,
-                                      const StopCheck& stopped) {
+                                      const UpdateLayout& layout, const StopCheck& stopped) {
   InstallCheck check;
-  if (trust == nullptr || trust->settings.keys.empty() || !programFolder) return check;
-  const UpdateFiles update = UpdateFiles::In(*programFolder);
+  if (trust == nullptr || trust->settings.keys.empty()) return check;
+  const UpdateFiles& update = layout.files;
   check.judgement =
       JudgeManifest(*trust, platform::ReadWholeFile(files, update.manifest).value_or(""));
   if (!check.judgement.Accepted()) {
@@ -164,7 +163,7 @@ InstallCheck CheckUpdateBeforeInstall(const TrustContext* trust, platform::FileS
   }
   if (!check.judgement.Signed()) return check;
 
-  const std::string updateFolder = UpdateFolderIn(*programFolder);
+  const std::string& updateFolder = layout.updateFolder;
   const FilePromises promises = FilePromises::Read(profiles, update.manifest);
   const auto stop = [&check, trust] {
     check.allowed = false;

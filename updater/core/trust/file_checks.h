@@ -98,12 +98,10 @@ struct InstallCheck {
 // Checks the stored update before the install moves anything. A refused manifest is deleted
 // (the next run fetches it again); with a signed one, every listed file must be the promised
 // one and the installer must be among them. An unsigned manifest that may still be accepted,
-// or no trust rules at all, allows the install as before signatures; so does an unknown
-// program folder, where the install itself does nothing. Reading every file again takes
+// or no trust rules at all, allows the install as before signatures. Reading every file again takes
 // seconds for large ones: it runs off the dialog's thread, and `stopped` ends it early.
 InstallCheck CheckUpdateBeforeInstall(const TrustContext* trust, platform::FileSystem& files,
                                       platform::FileTree& tree, platform::ProfileStore& profiles,
-                                      const std::optional<std::string>& programFolder,
-                                      const StopCheck& stopped = {});
+                                      const UpdateLayout& layout, const StopCheck& stopped = {});
 
 }  // namespace ostrel

@@ -25,17 +25,14 @@ bool IsMarkableVersion(const std::string& version) {
 }
 
 ProgramFolderMark::ProgramFolderMark(platform::FileSystem& files, platform::Registry& userRegistry,
-                                     std::optional<std::string> programFolder)
-    : files_(files), userRegistry_(userRegistry) {
-  if (programFolder) path_ = *programFolder + kSignedMarkName;
-}
+                                     std::string markPath)
+    : files_(files), userRegistry_(userRegistry), path_(std::move(markPath)) {}
 
 MarkReading ProgramFolderMark::Read() {
-  if (!path_) return Unreadable();
-  if (!files_.Exists(*path_)) return TakeOverRegistryMark();
-  const std::optional<uint64_t> size = files_.FileSize(*path_);
+  if (!files_.Exists(path_)) return TakeOverRegistryMark();
+  const std::optional<uint64_t> size = files_.FileSize(path_);
   if (!size || *size > kMarkCapacity + 2) return Unreadable();
-  const std::optional<std::string> text = platform::ReadWholeFile(files_, *path_);
+  const std::optional<std::string> text = platform::ReadWholeFile(files_, path_);
   const std::size_t end = text ? text->find(kLineEnd) : std::string::npos;
   if (end == std::string::npos || end + 2 != text->size()) return Unreadable();
   std::string version = text->substr(0, end);
@@ -44,8 +41,8 @@ MarkReading ProgramFolderMark::Read() {
 }
 
 bool ProgramFolderMark::Write(const std::string& version) {
-  return path_ && IsMarkableVersion(version) &&
-         files_.WriteWholeFile(*path_, version + kLineEnd, platform::Durability::kFlushedToDisk);
+  return IsMarkableVersion(version) &&
+         files_.WriteWholeFile(path_, version + kLineEnd, platform::Durability::kFlushedToDisk);
 }
 
 MarkReading ProgramFolderMark::TakeOverRegistryMark() {

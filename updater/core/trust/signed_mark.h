@@ -39,12 +39,11 @@ bool IsMarkableVersion(const std::string& version);
 
 // The mark in the file kSignedMarkName of the program folder: the version and CR LF, nothing
 // else. While the file is missing, a readable registry value of earlier builds is copied into
-// it and then deleted; one that cannot be read counts as an unreadable mark. An unknown
-// program folder has no readable mark.
+// it and then deleted; one that cannot be read counts as an unreadable mark.
 class ProgramFolderMark final : public SignedVersionMark {
  public:
   ProgramFolderMark(platform::FileSystem& files, platform::Registry& userRegistry,
-                    std::optional<std::string> programFolder);
+                    std::string markPath);  // UpdateLayout::signedMark
   MarkReading Read() override;
   bool Write(const std::string& version) override;
 
@@ -53,7 +52,7 @@ class ProgramFolderMark final : public SignedVersionMark {
 
   platform::FileSystem& files_;
   platform::Registry& userRegistry_;
-  std::optional<std::string> path_;
+  const std::string path_;
 };
 
 }  // namespace ostrel

@@ -15,6 +15,7 @@
 #include "pages/server_select_page.h"
 #include "pages/worker_page.h"
 #include "platform/catch_all.h"
+#include "platform/crypto.h"
 #include "platform/day_clock.h"
 #include "platform/file_system.h"
 #include "platform/file_tree.h"
@@ -25,85 +26,93 @@
 #include "settings/paths.h"
 #include "steps/file_download.h"
 #include "trust/program_trust.h"
+#include "user_texts.h"
 
 namespace ostrel {
 
 namespace {
 
-platform::InternetClient& Internet() {
-  // Never destroyed: a page's worker may still be on its way out while the program ends.
-  static platform::WinInetClient* const client = new platform::WinInetClient("Ostrel");
-  return *client;
-}
-
 // What the program waits at its end for a store a cancelled page left running: a flush of a
 // file of a few GiB takes seconds.
 constexpr std::chrono::milliseconds kStoreAfterPageWait{60000};
 
+void RunWizard(const ProgramContext& program) {
+  const bool ended = platform::CatchAll(false, [&program] {
+    // The pages use the progress bar and list view classes of the common controls.
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&controls);
+    LogRunStart(program);
+    // What an interrupted store left behind is never a file of the update; the part of a
+    // file the stored manifest still lists is kept for its fetch to continue.
+    RemoveLeftoverPartials(program.tree, program.layout.updateFolder, program.log,
+                           ContinuedPartials(program.profiles, program.layout.files));
+    DialogPages pages(program);
+    const WizardEnd end = RunWizardSequence(pages, program);
+    std::fprintf(stderr, "Ostrel: wizard ended: %s\n", WizardEndName(end));
+    return true;
+  });
+  if (!ended) std::fprintf(stderr, "Ostrel: the wizard stopped on an unexpected error\n");
+}
+
 }  // namespace
 
-DialogPages::DialogPages(std::optional<std::string> programFolder)
-    : programFolder_(std::move(programFolder)) {}
+ProgramServices::ProgramServices(UpdateLayout layout)
+    : internet_("Ostrel"),
+      log_(platform::SystemFileSystem(), layout.updateFolder),
+      trust_(platform::SystemFileSystem(), platform::CurrentUserRegistry(),
+             platform::SystemCrypto(), layout.signedMark, log_),
+      context_{
+          std::move(layout),          platform::CurrentUserRegistry(), platform::SystemFileSystem(),
+          platform::SystemFileTree(), platform::SystemProfileStore(),  internet_,
+          platform::SystemDayClock(), platform::SystemProcesses(),     log_,
+          &trust_.context()} {}
+
+DialogPages::DialogPages(const ProgramContext& program) : program_(program) {}
 
 int DialogPages::RunServerSelectPage() {
-  ServerSelectPage page(platform::CurrentUserRegistry());
+  ServerSelectPage page(program_.registry);
   return static_cast<int>(page.RunModal());
 }
 
 Outcome DialogPages::RunConnectPage() {
-  ConnectPage page({platform::CurrentUserRegistry(), platform::SystemFileSystem(), programFolder_,
-                    Internet(), platform::SystemDayClock(), ProgramLog(), &ProgramTrust(),
-                    stallLimit});
+  ConnectPage page(program_, stallLimit);
   page.RunModal();
   return page.outcome();
 }
 
 Outcome DialogPages::RunFileListPage() {
-  FileListPage page({platform::CurrentUserRegistry(), platform::SystemFileSystem(), programFolder_,
-                     platform::SystemProfileStore(), Internet(), platform::SystemDayClock(),
-                     ProgramLog(), &ProgramTrust(), stallLimit});
+  FileListPage page(program_, stallLimit);
   page.RunModal();
   return page.outcome();
 }
 
 int DialogPages::RunFinishPage(bool updateNeeded) {
-  FinishPage page(updateNeeded, platform::SystemFileSystem(), programFolder_);
+  FinishPage page(updateNeeded, program_);
   return static_cast<int>(page.RunModal());
 }
 
 int DialogPages::RunConfirmCloseDialog() {
-  ConfirmCloseDialog dialog({platform::SystemFileSystem(), platform::SystemFileTree(),
-                             platform::SystemProfileStore(), platform::SystemProcesses(),
-                             ProgramLog(), programFolder_});
+  ConfirmCloseDialog dialog(program_);
   return static_cast<int>(dialog.RunModal());
 }
 
-void UpdaterApp::RunWizard() {
-  const bool ended = platform::CatchAll(false, [] {
-    // The pages use the progress bar and list view classes of the common controls.
-    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
-    InitCommonControlsEx(&controls);
-    const std::optional<std::string> programFolder = ProgramFolder();
-    const WizardEnvironment environment{platform::CurrentUserRegistry(), programFolder,
-                                        platform::SystemProfileStore(), ProgramLog()};
-    LogRunStart(environment);
-    if (programFolder) {
-      // What an interrupted store left behind is never a file of the update; the part of a
-      // file the stored manifest still lists is kept for its fetch to continue.
-      RemoveLeftoverPartials(
-          platform::SystemFileTree(), UpdateFolderIn(*programFolder), ProgramLog(),
-          ContinuedPartials(platform::SystemProfileStore(), UpdateFiles::In(*programFolder)));
-    }
-    DialogPages pages(programFolder);
-    const WizardEnd end = RunWizardSequence(pages, environment);
-    std::fprintf(stderr, "Ostrel: wizard ended: %s\n", WizardEndName(end));
-    return true;
-  });
-  if (!ended) std::fprintf(stderr, "Ostrel: the wizard stopped on an unexpected error\n");
-  // A page cancelled while its worker stored a file has ended; the store has not. Ending the
-  // process now would cut it between its flush, its rename and its record.
+void UpdaterApp::Run() {
+  const std::optional<UpdateLayout> layout = LayoutOfProgram();
+  if (!layout) {
+    std::fprintf(stderr, "Ostrel: the program folder is unknown; nothing is updated\n");
+    MessageBoxA(nullptr, texts::kProgramFolderUnknown, texts::kNoticeCaption,
+                MB_OK | MB_ICONWARNING);
+    return;
+  }
+  // Everything a page worker uses lives here: a page cancelled while its worker stored a file
+  // has ended, the store has not. So the program waits for the workers before `services` goes;
+  // when one is still busy after the wait, the process ends right here (ExitProcess runs no
+  // destructor of this program), never destroying what that worker still uses.
+  ProgramServices services(*layout);
+  RunWizard(services.context());
   if (!WaitForPageWorkers(kStoreAfterPageWait)) {
     std::fprintf(stderr, "Ostrel: a page's worker was still storing when the program ended\n");
+    ExitProcess(0);
   }
 }
 

@@ -1,26 +1,48 @@
-// The application object: sets up the platform and runs the wizard once.
+// The application object: resolves the update layout, sets up the platform and runs the
+// wizard once.
 #pragma once
 
 #include <chrono>
-#include <optional>
-#include <string>
 
+#include "app/program_context.h"
 #include "app/wizard.h"
+#include "log/run_log.h"
 #include "net/http_fetcher.h"
+#include "platform/internet.h"
+#include "trust/program_trust.h"
 
 namespace ostrel {
 
 class UpdaterApp {
  public:
-  // Runs the whole wizard on the calling thread; the process ends after it.
-  void RunWizard();
+  // The whole run on the calling thread; the process ends after it. An unknown program folder
+  // ends it at once with a message box.
+  void Run();
 };
 
-// The dialogs over the running system: each page is given the platform it works with, and
-// the program folder.
+// The services of a run over the running system. It owns the internet client, the log and the
+// trust rules (the other services are the platform's stateless statics), so whoever makes it
+// decides how long they live: UpdaterApp::Run keeps it until every page worker has ended.
+class ProgramServices {
+ public:
+  explicit ProgramServices(UpdateLayout layout);
+  ProgramServices(const ProgramServices&) = delete;
+  ProgramServices& operator=(const ProgramServices&) = delete;
+
+  const ProgramContext& context() const { return context_; }
+
+ private:
+  platform::WinInetClient internet_;
+  RunLog log_;
+  ProgramTrust trust_;
+  const ProgramContext context_;
+};
+
+// The dialogs over the running system: each page is given the program's context, which must
+// outlive every page worker (see ProgramServices).
 class DialogPages : public WizardPages {
  public:
-  explicit DialogPages(std::optional<std::string> programFolder);
+  explicit DialogPages(const ProgramContext& program);
 
   int RunServerSelectPage() override;
   Outcome RunConnectPage() override;
@@ -32,7 +54,7 @@ class DialogPages : public WizardPages {
   std::chrono::milliseconds stallLimit = kStallLimit;
 
  private:
-  std::optional<std::string> programFolder_;
+  const ProgramContext& program_;
 };
 
 }  // namespace ostrel

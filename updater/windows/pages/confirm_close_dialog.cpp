@@ -6,7 +6,6 @@
 #include "pages/about_dialog.h"
 #include "platform/catch_all.h"
 #include "res/resource.h"
-#include "trust/program_trust.h"
 #include "user_texts.h"
 
 namespace ostrel {
@@ -43,8 +42,8 @@ void SetIcons(HWND window) {
 
 }  // namespace
 
-ConfirmCloseDialog::ConfirmCloseDialog(const InstallPlatform& platform)
-    : Dialog(IDD_CONFIRM_CLOSE), platform_(platform) {}
+ConfirmCloseDialog::ConfirmCloseDialog(const ProgramContext& program)
+    : Dialog(IDD_CONFIRM_CLOSE), program_(program) {}
 
 ConfirmCloseDialog::~ConfirmCloseDialog() {
   // The dialog ended some other way while the check ran: the check stops at its next piece.
@@ -85,13 +84,13 @@ void ConfirmCloseDialog::CheckAndInstall() {
   HWND window = Window();
   platform::CatchAll([&] {
     // Checked before the reader is closed: a refused update must leave everything as it is.
-    check_ = CheckUpdateBeforeInstall(&ProgramTrust(), platform_.files, platform_.tree,
-                                      platform_.profiles, platform_.programFolder,
+    check_ = CheckUpdateBeforeInstall(program_.trust, program_.files, program_.tree,
+                                      program_.profiles, program_.layout,
                                       [this] { return phase_.load() == Phase::kStopping; });
     Phase checking = Phase::kChecking;
     if (!check_.allowed || !phase_.compare_exchange_strong(checking, Phase::kInstalling)) return;
     report_ = ostrel::InstallUpdate(
-        platform_, [window] { PostMessageA(window, kInstallingMessage, 0, 0); }, check_.installs,
+        program_, [window] { PostMessageA(window, kInstallingMessage, 0, 0); }, check_.installs,
         check_.checkInstaller);
   });
   PostMessageA(window, kFinishedMessage, 0, 0);

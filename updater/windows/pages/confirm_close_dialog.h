@@ -18,7 +18,7 @@ namespace ostrel {
 
 class ConfirmCloseDialog : public Dialog {
  public:
-  explicit ConfirmCloseDialog(const InstallPlatform& platform);
+  explicit ConfirmCloseDialog(const ProgramContext& program);
   ~ConfirmCloseDialog() override;
 
  protected:
@@ -36,7 +36,7 @@ class ConfirmCloseDialog : public Dialog {
   // On the dialog's thread once that thread is done.
   void Finished();
 
-  InstallPlatform platform_;
+  const ProgramContext& program_;
   std::atomic<Phase> phase_{Phase::kAsking};
   InstallCheck check_;     // written by the install's thread before it tells the dialog
   InstallReport report_;   // the same

@@ -4,8 +4,9 @@
 
 namespace ostrel {
 
-ConnectPage::ConnectPage(const ManifestDownloadContext& context)
-    : WorkerPage(IDD_CONNECT_PAGE,
-                 [context](PageView& page) { ManifestDownloadWorker(context, page); }) {}
+ConnectPage::ConnectPage(const ProgramContext& program, std::chrono::milliseconds stallLimit)
+    : WorkerPage(IDD_CONNECT_PAGE, [&program, stallLimit](PageView& page) {
+        ManifestDownloadWorker(program, page, stallLimit);
+      }) {}
 
 }  // namespace ostrel

@@ -9,7 +9,8 @@ namespace ostrel {
 
 class ConnectPage : public WorkerPage {
  public:
-  explicit ConnectPage(const ManifestDownloadContext& context);
+  // The worker uses `program` by reference: it must outlive every page worker.
+  ConnectPage(const ProgramContext& program, std::chrono::milliseconds stallLimit);
 };
 
 }  // namespace ostrel

@@ -4,17 +4,15 @@
 
 namespace ostrel {
 
-FileListPage::FileListPage(const FileDownloadContext& context)
-    : WorkerPage(IDD_FILE_LIST_PAGE, nullptr), context_(context) {}
+FileListPage::FileListPage(const ProgramContext& program, std::chrono::milliseconds stallLimit)
+    : WorkerPage(IDD_FILE_LIST_PAGE, nullptr), program_(program), stallLimit_(stallLimit) {}
 
 bool FileListPage::OnInitDialog() {
   fileList_.SetUpView(Control(IDC_FILE_LIST));
   // The worker gets the listed entries as they are, not read back out of the list view.
-  std::vector<FileListRow> rows;
-  if (context_.programFolder) {
-    rows = FileListRows(context_.profiles, UpdateFiles::In(*context_.programFolder),
-                        [this](const std::string& key) { return fileList_.IconIndexFor(key); });
-  }
+  std::vector<FileListRow> rows =
+      FileListRows(program_.profiles, program_.layout.files,
+                   [this](const std::string& key) { return fileList_.IconIndexFor(key); });
   std::vector<std::string> entries;
   fileList_.BeginInserting(rows.size());
   for (FileListRow& row : rows) {
@@ -22,9 +20,8 @@ bool FileListPage::OnInitDialog() {
     entries.push_back(std::move(row.text));
   }
   fileList_.EndInserting();
-  SetWork([context = context_, entries = std::move(entries)](PageView& page) {
-    FileDownloadWorker(context, entries, page);
-  });
+  SetWork([&program = program_, stallLimit = stallLimit_, entries = std::move(entries)](
+              PageView& page) { FileDownloadWorker(program, entries, page, stallLimit); });
   return WorkerPage::OnInitDialog();
 }
 

@@ -11,13 +11,15 @@ namespace ostrel {
 
 class FileListPage : public WorkerPage {
  public:
-  explicit FileListPage(const FileDownloadContext& context);
+  // The worker uses `program` by reference: it must outlive every page worker.
+  FileListPage(const ProgramContext& program, std::chrono::milliseconds stallLimit);
 
  protected:
   bool OnInitDialog() override;
 
  private:
-  FileDownloadContext context_;
+  const ProgramContext& program_;
+  const std::chrono::milliseconds stallLimit_;
   ShellIconListView fileList_;
 };
 

@@ -2,34 +2,28 @@
 
 #include "manifest/manifest.h"
 #include "res/resource.h"
-#include "trust/program_trust.h"
 #include "user_texts.h"
 
 namespace ostrel {
 
 namespace {
 // True when the stored manifest is signed by one of the program's keys and trusted.
-bool StoredManifestIsSigned(platform::FileSystem& files,
-                            const std::optional<std::string>& programFolder) {
-  if (!programFolder) return false;
+bool StoredManifestIsSigned(const ProgramContext& program) {
+  if (program.trust == nullptr) return false;
   const std::optional<std::string> manifest =
-      platform::ReadWholeFile(files, UpdateFiles::In(*programFolder).manifest);
-  return manifest && JudgeManifest(ProgramTrust(), *manifest).Signed();
+      platform::ReadWholeFile(program.files, program.layout.files.manifest);
+  return manifest && JudgeManifest(*program.trust, *manifest).Signed();
 }
 }  // namespace
 
-FinishPage::FinishPage(bool updateNeeded, platform::FileSystem& files,
-                       std::optional<std::string> programFolder)
-    : Dialog(IDD_FINISH_PAGE),
-      updateNeeded_(updateNeeded),
-      files_(files),
-      programFolder_(std::move(programFolder)) {}
+FinishPage::FinishPage(bool updateNeeded, const ProgramContext& program)
+    : Dialog(IDD_FINISH_PAGE), updateNeeded_(updateNeeded), program_(program) {}
 
 bool FinishPage::OnInitDialog() {
   // The template's text says the files were downloaded.
   if (!updateNeeded_) SetControlText(IDC_FINISH_TEXT, texts::kUpToDate);
   // Each file was checked against the signed manifest before it was stored.
-  if (updateNeeded_ && StoredManifestIsSigned(files_, programFolder_)) {
+  if (updateNeeded_ && StoredManifestIsSigned(program_)) {
     SetControlText(IDC_FINISH_VERIFIED, texts::kVerified);
   }
   return true;

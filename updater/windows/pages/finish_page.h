@@ -2,10 +2,7 @@
 // reader is up to date.
 #pragma once
 
-#include <optional>
-#include <string>
-
-#include "platform/file_system.h"
+#include "app/program_context.h"
 #include "ui/dialog.h"
 
 namespace ostrel {
@@ -13,9 +10,8 @@ namespace ostrel {
 class FinishPage : public Dialog {
  public:
   // `updateNeeded`: files of an update were fetched (otherwise the reader is up to date). The
-  // stored manifest is read below `programFolder` to tell whether it was signed.
-  FinishPage(bool updateNeeded, platform::FileSystem& files,
-             std::optional<std::string> programFolder);
+  // stored manifest is judged by the program's trust rules to tell whether it was signed.
+  FinishPage(bool updateNeeded, const ProgramContext& program);
 
  protected:
   bool OnInitDialog() override;
@@ -23,8 +19,7 @@ class FinishPage : public Dialog {
 
  private:
   bool updateNeeded_;
-  platform::FileSystem& files_;
-  std::optional<std::string> programFolder_;
+  const ProgramContext& program_;
 };
 
 }  // namespace ostrel

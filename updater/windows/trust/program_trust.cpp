@@ -37,17 +37,13 @@ TrustSettings BuiltInSettings() {
 
 }  // namespace
 
-const TrustContext& ProgramTrust() {
-  // Never destroyed: a page's worker may still be on its way out while the program ends.
-  static const TrustSettings* const settings = new TrustSettings(BuiltInSettings());
-  static SignedVersionMark* const mark = new ProgramFolderMark(
-      platform::SystemFileSystem(), platform::CurrentUserRegistry(), ProgramFolder());
-  static const TrustContext* const trust =
-      new TrustContext{*settings, platform::SystemCrypto(), *mark, [](const std::string& line) {
-                         std::fprintf(stderr, "Ostrel: %s\n", line.c_str());
-                         ProgramLog().Write(line);
-                       }};
-  return *trust;
-}
+ProgramTrust::ProgramTrust(platform::FileSystem& files, platform::Registry& userRegistry,
+                           platform::Crypto& crypto, std::string markPath, RunLog& log)
+    : settings_(BuiltInSettings()),
+      mark_(files, userRegistry, std::move(markPath)),
+      context_{settings_, crypto, mark_, [&log](const std::string& line) {
+                 std::fprintf(stderr, "Ostrel: %s\n", line.c_str());
+                 log.Write(line);
+               }} {}
 
 }  // namespace ostrel

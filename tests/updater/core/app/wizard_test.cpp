@@ -9,15 +9,23 @@
 
 #include "platform/memory_registry.h"
 #include "settings/registry_values.h"
+#include "support/test_program.h"
 
 namespace {
 
 using ostrel::Outcome;
 using ostrel::WizardEnd;
-ostrel::RunLog noLog;
 
 constexpr char kProgramFolder[] = "C:\\Reader\\";
 constexpr char kManifest[] = "C:\\Reader\\update\\update.ini";
+
+// The wizard reads the installed version and the stored manifest's; its log writes nothing.
+ostrel::ProgramContext Context(platform::Registry& registry, platform::ProfileStore& profiles) {
+  return testing_support::TestProgram(kProgramFolder)
+      .Registry(registry)
+      .Profiles(profiles)
+      .Context();
+}
 
 // INI files as a map from (file, section, key) to the value; enough for the version read.
 class FakeProfiles : public platform::ProfileStore {
@@ -163,8 +171,7 @@ TEST(RunWizardSequence, EveryWayOut) {
     pages.fileList = c.fileList;
     pages.finish = c.finish;
 
-    const WizardEnd end =
-        ostrel::RunWizardSequence(pages, {registry, kProgramFolder, profiles, noLog});
+    const WizardEnd end = ostrel::RunWizardSequence(pages, Context(registry, profiles));
 
     EXPECT_EQ(pages.log, c.pagesRun);
     EXPECT_EQ(end, c.end) << ostrel::WizardEndName(end);
@@ -181,19 +188,9 @@ TEST(RunWizardSequence, ReadsTheManifestFileNotThePage) {
   profiles.WriteString(kManifest, "main", "version", "1.0.0.7");
   FakePages pages(profiles, kMissing);
 
-  EXPECT_EQ(ostrel::RunWizardSequence(pages, {registry, kProgramFolder, profiles, noLog}),
+  EXPECT_EQ(ostrel::RunWizardSequence(pages, Context(registry, profiles)),
             WizardEnd::kConfirmDialogClosed);
   EXPECT_EQ(pages.log, "server connect files finish(1) confirm ");
-}
-
-// Without a known program folder no manifest is read, not even one at the drive's root.
-TEST(RunWizardSequence, UnknownProgramFolderOffersNoUpdate) {
-  platform::MemoryRegistry registry;
-  FakeProfiles profiles;
-  profiles.WriteString("\\update\\update.ini", "main", "version", "9.0.0.0");
-  FakePages pages(profiles, kMissing);
-  EXPECT_EQ(ostrel::RunWizardSequence(pages, {registry, std::nullopt, profiles, noLog}),
-            WizardEnd::kUpToDate);
 }
 
 }  // namespace

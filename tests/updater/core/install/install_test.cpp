@@ -16,6 +16,7 @@
 #include "settings/paths.h"
 #include "support/inert_file_system.h"
 #include "support/log_capture.h"
+#include "support/test_program.h"
 
 namespace {
 
@@ -471,9 +472,17 @@ TEST(StartInstaller, QuotedPathAsTheOnlyWordAndLengthLimit) {
 class InstallUpdate : public ::testing::Test {
  protected:
   ostrel::InstallReport Run() {
-    return ostrel::InstallUpdate(
-        {disk, disk, manifest, processes, capture.log, ostrel::ProgramFolder(disk.programFile())},
-        [this] { processes.log.push_back("installing shown"); });
+    return ostrel::InstallUpdate(Context(),
+                                 [this] { processes.log.push_back("installing shown"); });
+  }
+  ostrel::ProgramContext Context() {
+    return testing_support::TestProgram(ostrel::ProgramFolder(disk.programFile()).value())
+        .Files(disk)
+        .Tree(disk)
+        .Profiles(manifest)
+        .Processes(processes)
+        .Log(capture.log)
+        .Context();
   }
 
   FakeDisk disk;
@@ -634,9 +643,8 @@ TEST_F(InstallUpdate, OnlyTheInstallerThisUpdateBroughtStarts) {
     if (row.oldInUse) disk.inUse.insert(FakeDisk::Key("C:\\Reader\\setup.exe"));
     AddFiles(disk, "C:\\Reader\\update\\",
              row.brought ? Strings{"update.ini", "setup.exe=installer"} : Strings{"update.ini"});
-    const ostrel::InstallReport report = ostrel::InstallUpdate(
-        {disk, disk, manifest, processes, capture.log, ostrel::ProgramFolder(disk.programFile())},
-        {}, {}, [&row](const std::string& path) {
+    const ostrel::InstallReport report =
+        ostrel::InstallUpdate(Context(), {}, {}, [&row](const std::string& path) {
           EXPECT_EQ(path, "C:\\Reader\\update\\setup.exe");
           return row.checkPasses;
         });
@@ -660,19 +668,6 @@ TEST_F(InstallUpdate, InstallerPathOver255BytesIsNotStartedButTheTreeMoves) {
   EXPECT_FALSE(report.installerStarted);
   EXPECT_TRUE(disk.Has(folder + "\\setup-program.exe"));
   EXPECT_FALSE(disk.Has(folder + "\\update"));
-}
-
-TEST_F(InstallUpdate, UnknownProgramFolderInstallsNothing) {
-  // A module name too long for 260 bytes gives no program folder; "\" would be the root.
-  FakeDisk longDisk("C:\\" + std::string(300, 'r') + "\\Ostrel.exe");
-  disk = longDisk;
-  disk.AddFile("C:\\update\\a.dll");
-  processes.running = {{20, "Tavrel.exe"}};
-  const ostrel::InstallReport report = Run();
-  EXPECT_TRUE(report.readerTerminated);
-  EXPECT_FALSE(report.installerStarted);
-  EXPECT_TRUE(disk.listed.empty());
-  EXPECT_TRUE(disk.copies.empty());
 }
 
 }  // namespace

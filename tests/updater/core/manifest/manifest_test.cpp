@@ -38,13 +38,13 @@ class Manifest : public ::testing::Test {
 
   platform::ProfileStore& profiles = platform::SystemProfileStore();
   testing_support::TempFolder program;
-  ostrel::UpdateFiles files = ostrel::UpdateFiles::In(program.path());
+  ostrel::UpdateFiles files = ostrel::LayoutBelow(program.path()).files;
 };
 
 TEST_F(Manifest, PathsBelowTheProgramFolder) {
   EXPECT_EQ(files.manifest, program.path() + "\\update\\update.ini");
   EXPECT_EQ(files.record, program.path() + "\\update\\updateok.ini");
-  EXPECT_EQ(ostrel::UpdateFiles::In("C:\\Reader\\").manifest, "C:\\Reader\\update\\update.ini");
+  EXPECT_EQ(ostrel::LayoutBelow("C:\\Reader\\").files.manifest, "C:\\Reader\\update\\update.ini");
 }
 
 TEST_F(Manifest, ListKeepsEntriesLongerThanFourBytes) {

@@ -23,6 +23,7 @@
 #include "support/log_capture.h"
 #include "support/memory_mark.h"
 #include "support/temp_folder.h"
+#include "support/test_program.h"
 
 namespace {
 
@@ -122,9 +123,21 @@ class FileDownload : public ::testing::Test {
   void RunOver(const std::vector<std::string>& entries) {
     state = std::make_shared<PageWorkerState>();
     view = std::make_unique<ListView>(state);
-    FileDownloadWorker({registry, storeFiles ? *storeFiles : files, folder,
-                        storeProfiles ? *storeProfiles : profiles, server, clock, log, trust},
-                       entries, *view);
+    FileDownloadWorker(
+        Context(storeFiles ? *storeFiles : files, storeProfiles ? *storeProfiles : profiles),
+        entries, *view);
+  }
+  ProgramContext Context(platform::FileSystem& workerFiles,
+                         platform::ProfileStore& workerProfiles) {
+    return testing_support::TestProgram(program.path())
+        .Registry(registry)
+        .Files(workerFiles)
+        .Profiles(workerProfiles)
+        .Internet(server)
+        .Clock(clock)
+        .Log(log)
+        .Trust(trust)
+        .Context();
   }
   // The log, its milliseconds (not the clock's to choose) written as "_".
   std::string Log() {
@@ -145,9 +158,8 @@ class FileDownload : public ::testing::Test {
 
   testing_support::TempFolder program;
   platform::FileSystem& files = platform::SystemFileSystem();
-  std::optional<std::string> folder = ProgramFolder(program.Child("Ostrel.exe"));
   platform::ProfileStore& profiles = platform::SystemProfileStore();
-  UpdateFiles update = UpdateFiles::In(program.path());
+  UpdateFiles update = LayoutBelow(program.path()).files;
   platform::MemoryRegistry registry;
   ServerFiles server;
   FixedClock clock;
@@ -511,7 +523,7 @@ TEST_F(FileDownload, TheRecordIsReadOncePerRun) {
   CountingProfiles counting(profiles, update.record);
   state = std::make_shared<PageWorkerState>();
   view = std::make_unique<ListView>(state);
-  FileDownloadWorker({registry, files, folder, counting, server, clock, log}, entries, *view);
+  FileDownloadWorker(Context(files, counting), entries, *view);
   EXPECT_EQ(state->Outcome(), Outcome::Succeeded);
   EXPECT_TRUE(server.urls.empty());
   EXPECT_LE(counting.reads, 2);  // the count and the section, once; not once an entry
@@ -702,38 +714,6 @@ TEST_F(FileDownload, NoServerConfigured) {
   Run();
   EXPECT_EQ(server.urls, std::vector<std::string>{"/one.dll"});
   EXPECT_EQ(state->Outcome(), Outcome::Failed);
-}
-
-}  // namespace
-
-namespace {
-
-// A program whose folder is unknown: nothing is fetched or written, rather than paths below the
-// root of the current drive.
-TEST(UnknownProgramFolder, PagesFailWithoutTouchingAnything) {
-  platform::FileSystem& files = platform::SystemFileSystem();
-  platform::MemoryRegistry registry;
-  registry.CreateKey("Software\\Morvane\\Reader")
-      ->SetValue("Update Website", platform::StringValue("http://server"));
-  ServerFiles server;
-  server.bodies["http://server/update.htm"] = "[main]\r\n";
-  server.bodies["http://server/setup.exe"] = "MZ";
-  FixedClock clock;
-  RunLog log;
-
-  auto connectState = std::make_shared<PageWorkerState>();
-  ListView connectView{connectState};
-  ManifestDownloadWorker({registry, files, std::nullopt, server, clock, log}, connectView);
-  EXPECT_EQ(connectState->Outcome(), Outcome::Failed);
-
-  auto listState = std::make_shared<PageWorkerState>();
-  ListView listView{listState};
-  FileDownloadWorker(
-      {registry, files, std::nullopt, platform::SystemProfileStore(), server, clock, log},
-      {"setup.exe"}, listView);
-  EXPECT_EQ(listState->Outcome(), Outcome::Failed);
-  EXPECT_EQ(listView.messages, std::vector<std::string>{DownloadFailedText("setup.exe")});
-  EXPECT_TRUE(server.urls.empty());
 }
 
 TEST_F(FileDownload, WithASignedManifestOnlyThePromisedBytesAreStored) {

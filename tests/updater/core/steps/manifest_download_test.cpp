@@ -15,6 +15,7 @@
 #include "support/log_capture.h"
 #include "support/memory_mark.h"
 #include "support/temp_folder.h"
+#include "support/test_program.h"
 
 namespace {
 
@@ -165,7 +166,17 @@ TEST(PageWorkerState, EveryWayThePageStopsClosesTheTransfer) {
 
 class ManifestDownload : public ::testing::Test {
  protected:
-  void Run() { ManifestDownloadWorker({registry, files, folder, client, clock, log, trust}, view); }
+  ProgramContext Context() {
+    return testing_support::TestProgram(program.path())
+        .Registry(registry)
+        .Files(files)
+        .Internet(client)
+        .Clock(clock)
+        .Log(log)
+        .Trust(trust)
+        .Context();
+  }
+  void Run() { ManifestDownloadWorker(Context(), view); }
   // The log, its milliseconds (not the clock's to choose) written as "_".
   std::string Log() {
     return testing_support::MaskMilliseconds(ReadFileBytes(program.Child("update\\ostrel.log")));
@@ -174,7 +185,6 @@ class ManifestDownload : public ::testing::Test {
 
   testing_support::TempFolder program;
   platform::FileSystem& files = platform::SystemFileSystem();
-  std::optional<std::string> folder = ProgramFolder(program.Child("Ostrel.exe"));
   platform::MemoryRegistry registry;
   testing_support::ServerFiles client;
   testing_support::FixedClock clock;
@@ -304,7 +314,7 @@ TEST_F(ManifestDownload, RefusedManifestsAreNotStoredASignedOneIsAndLeavesItsMar
   state = std::make_shared<PageWorkerState>();
   RecordingView fresh(state);
   client.bodies["/update.htm"] = good;
-  ManifestDownloadWorker({registry, files, folder, client, clock, log, trust}, fresh);
+  ManifestDownloadWorker(Context(), fresh);
   EXPECT_EQ(state->Outcome(), Outcome::Succeeded);
   EXPECT_EQ(Manifest(), good);
   EXPECT_EQ(mark.reading.version, "1.0.0.2");

@@ -209,7 +209,7 @@ class FolderMark : public Trust {
   std::string MarkPath() { return program.Child(kSignedMarkName); }
   ProgramFolderMark Folder() {
     return ProgramFolderMark(platform::SystemFileSystem(), userRegistry,
-                             ostrel::ProgramFolder(program.Child("Ostrel.exe")));
+                             ostrel::LayoutBelow(program.path()).signedMark);
   }
   void RegistryMark(const platform::RegistryValue& value) {
     userRegistry.CreateKey(kReaderKey)->SetValue(kSignedVersionValue, value);
@@ -270,9 +270,6 @@ TEST_F(FolderMark, ReadsOnlyAWellFormedMarkAndTakesTheOldOneOverOnce) {
     }
     EXPECT_EQ(RegistryMarkLeft(), c.registryLeft);
   }
-  EXPECT_EQ(
-      ProgramFolderMark(platform::SystemFileSystem(), userRegistry, std::nullopt).Read().state,
-      State::kUnreadable);
 }
 
 TEST_F(FolderMark, OnlyRises) {
@@ -336,8 +333,8 @@ class CheckBeforeInstall : public Trust {
   std::string Path(const std::string& entry) { return program.Child("update\\" + entry); }
   InstallCheck Check(const StopCheck& stopped = {}) {
     const TrustContext trust = Context();
-    return CheckUpdateBeforeInstall(&trust, files, tree, profiles,
-                                    ProgramFolder(program.Child("Ostrel.exe")), stopped);
+    return CheckUpdateBeforeInstall(&trust, files, tree, profiles, LayoutBelow(program.path()),
+                                    stopped);
   }
 
   testing_support::TempFolder program;
@@ -395,7 +392,7 @@ TEST_F(CheckBeforeInstall, AChangedOrMissingFileIsRemovedAndForgotten) {
                                                "again next run"});
     EXPECT_FALSE(files.Exists(Path("core.dll")));
     EXPECT_EQ(ReadFileBytes(Path("setup.exe")), "MZ setup");
-    UpdateFiles update = UpdateFiles::In(program.path());
+    UpdateFiles update = LayoutBelow(program.path()).files;
     EXPECT_FALSE(IsFileDone(profiles, update, "core.dll"));
     EXPECT_TRUE(IsFileDone(profiles, update, "setup.exe"));
   }
@@ -452,7 +449,7 @@ TEST_F(CheckBeforeInstall, AStoppedCheckAllowsAndRemovesNothing) {
     EXPECT_FALSE(check.allowed);
     EXPECT_TRUE(check.refused.empty());
     EXPECT_EQ(ReadFileBytes(Path("core.dll")), "MZ cORE");
-    EXPECT_TRUE(IsFileDone(profiles, UpdateFiles::In(program.path()), "core.dll"));
+    EXPECT_TRUE(IsFileDone(profiles, LayoutBelow(program.path()).files, "core.dll"));
   }
 }
 
