@@ -12,11 +12,10 @@
 
 namespace {
 
-double SecondsToList(platform::ProfileStore& profiles, const ostrel::UpdateFiles& files,
-                     int rounds) {
+double SecondsToList(platform::IniFiles& profiles, const updater::UpdateFiles& files, int rounds) {
   const auto start = std::chrono::steady_clock::now();
   std::size_t listed = 0;
-  for (int i = 0; i < rounds; ++i) listed += ostrel::ReadManifestFileList(profiles, files).size();
+  for (int i = 0; i < rounds; ++i) listed += updater::ReadManifestFileList(profiles, files).size();
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
   if (listed != static_cast<std::size_t>(rounds) * 2000) std::printf("unexpected count\n");
   return elapsed.count();
@@ -37,8 +36,8 @@ int main() {
   std::filesystem::create_directory(folder / "update");
   std::string windowsFolder = folder.string();
   for (char& c : windowsFolder) c = c == '/' ? '\\' : c;
-  const ostrel::UpdateFiles files = ostrel::LayoutBelow(windowsFolder).files;
-  platform::ProfileStore& profiles = platform::SystemProfileStore();
+  const updater::UpdateFiles files = updater::LayoutBelow(windowsFolder).files;
+  platform::IniFiles& profiles = platform::SystemIniFiles();
 
   WriteManifest(folder, "2000");
   const double exact = SecondsToList(profiles, files, 3);

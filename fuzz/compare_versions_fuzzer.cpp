@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "fuzz_support.h"
-#include "settings/versions.h"
+#include "manifest/versions.h"
 
 namespace {
 
@@ -47,8 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const auto fields = fuzz::SplitFields(data, size, 2);
   const std::string_view a = fields[0];
   const std::string_view b = fields[1];
-  const int32_t ab = ostrel::CompareVersions(a, b);
-  const int32_t ba = ostrel::CompareVersions(b, a);
+  const int32_t ab = updater::CompareVersions(a, b);
+  const int32_t ba = updater::CompareVersions(b, a);
   const int expected = ExpectedSign(ReadWithStrtol(a), ReadWithStrtol(b));
 
   fuzz::Check(ab != 0 && ba != 0, "never 0");
@@ -58,6 +58,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     fuzz::Check(Sign(ab) == expected, "the sign of the first differing component");
     fuzz::Check(Sign(ba) == -expected, "antisymmetric");
   }
-  fuzz::Check(ostrel::CompareVersions(a, a) == 1, "a version against itself gives 1");
+  fuzz::Check(updater::CompareVersions(a, a) == 1, "a version against itself gives 1");
   return 0;
 }

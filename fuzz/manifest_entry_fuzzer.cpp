@@ -101,7 +101,7 @@ void CheckBelowTheFolder(const std::u16string& path) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string entry(reinterpret_cast<const char*>(data), size);
-  if (!ostrel::IsSafeManifestEntry(entry)) return 0;
+  if (!updater::IsSafeManifestEntry(entry)) return 0;
   const std::string path = std::string(kFolder) + "\\" + entry;
   CheckBelowTheFolder(Read(path, false));
   CheckBelowTheFolder(Read(path, true));

@@ -20,7 +20,7 @@
 #include "manifest/manifest.h"
 #include "manifest/manifest_entry.h"
 #include "platform/gbk.h"
-#include "platform/profile_store.h"
+#include "platform/ini_files.h"
 
 namespace {
 
@@ -48,33 +48,33 @@ void WriteFile(const std::string& path, std::string_view bytes) {
 }
 
 // The list as reading file1, file2 ... one key at a time gives it, up to `kAskedKeys`.
-std::vector<std::pair<int32_t, std::string>> ListKeyByKey(platform::ProfileStore& profiles,
-                                                          const ostrel::UpdateFiles& files) {
+std::vector<std::pair<int32_t, std::string>> ListKeyByKey(platform::IniFiles& profiles,
+                                                          const updater::UpdateFiles& files) {
   std::vector<std::pair<int32_t, std::string>> list;
   const int32_t count = profiles.ReadInt(files.manifest, "main", "filenum", 0);
   for (int32_t n = 1; n <= std::min(count, kAskedKeys); ++n) {
     std::string name = profiles.ReadString(files.manifest, "list", "file" + std::to_string(n), "",
-                                           ostrel::kEntryBufferSize);
-    if (name.size() >= ostrel::kMinEntryLength) list.emplace_back(n, std::move(name));
+                                           updater::kEntryBufferSize);
+    if (name.size() >= updater::kMinEntryLength) list.emplace_back(n, std::move(name));
   }
   return list;
 }
 
 // IsFileDone as reading ok1, ok2 ... one key at a time answers it, up to `kAskedKeys`.
-bool DoneKeyByKey(platform::ProfileStore& profiles, const ostrel::UpdateFiles& files,
+bool DoneKeyByKey(platform::IniFiles& profiles, const updater::UpdateFiles& files,
                   const std::string& version, int32_t count, const std::string& name) {
   for (int32_t n = 1; n <= std::min(count, kAskedKeys); ++n) {
     const std::string entry = profiles.ReadString(files.record, version, "ok" + std::to_string(n),
-                                                  "", ostrel::kEntryBufferSize);
+                                                  "", updater::kEntryBufferSize);
     if (!entry.empty() && platform::EqualsIgnoringAsciiCase(entry, name)) return true;
   }
   return false;
 }
 
-void CheckDone(platform::ProfileStore& profiles, const ostrel::UpdateFiles& files,
+void CheckDone(platform::IniFiles& profiles, const updater::UpdateFiles& files,
                const std::string& name) {
-  const bool done = ostrel::IsFileDone(profiles, files, name);
-  const std::string version = ostrel::ReadManifestVersionAt(profiles, files);
+  const bool done = updater::IsFileDone(profiles, files, name);
+  const std::string version = updater::ReadManifestVersionAt(profiles, files);
   if (version.empty()) {
     fuzz::Check(!done, "nothing is done without a version");
     return;
@@ -92,16 +92,16 @@ void CheckDone(platform::ProfileStore& profiles, const ostrel::UpdateFiles& file
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const auto fields = fuzz::SplitFields(data, size, 2);
-  const ostrel::UpdateFiles files = ostrel::LayoutBelow(ProgramFolder()).files;
+  const updater::UpdateFiles files = updater::LayoutBelow(ProgramFolder()).files;
   WriteFile(ProgramFolder() + "/update/updateok.ini", fields[0]);
   WriteFile(ProgramFolder() + "/update/update.ini", fields[1]);
-  platform::ProfileStore& profiles = platform::SystemProfileStore();
+  platform::IniFiles& profiles = platform::SystemIniFiles();
 
-  const std::vector<ostrel::ManifestEntry> list = ostrel::ReadManifestFileList(profiles, files);
+  const std::vector<updater::ManifestEntry> list = updater::ReadManifestFileList(profiles, files);
   std::vector<std::pair<int32_t, std::string>> asked;
-  for (const ostrel::ManifestEntry& entry : list) {
-    fuzz::Check(entry.name.size() >= ostrel::kMinEntryLength &&
-                    entry.name.size() < ostrel::kEntryBufferSize,
+  for (const updater::ManifestEntry& entry : list) {
+    fuzz::Check(entry.name.size() >= updater::kMinEntryLength &&
+                    entry.name.size() < updater::kEntryBufferSize,
                 "listed names are 5 to 259 bytes long");
     if (entry.number <= kAskedKeys) asked.emplace_back(entry.number, entry.name);
   }
@@ -115,15 +115,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (list.empty()) return 0;
 
   const std::string& name = list.front().name;
-  const std::string version = ostrel::ReadManifestVersionAt(profiles, files);
+  const std::string version = updater::ReadManifestVersionAt(profiles, files);
   const int32_t count = profiles.ReadInt(files.record, version, "oknum", 0);
-  ostrel::RecordFileDone(profiles, files, name);
+  updater::RecordFileDone(profiles, files, name);
   CheckDone(profiles, files, name);
   // For every name the file-list page would fetch; not when the version names no section
   // (empty, or ending in half a character) or the count can grow no further.
-  if (ostrel::IsSafeManifestEntry(name) && !version.empty() && !fuzz::EndsInLoneLeadByte(version) &&
-      count < INT32_MAX) {
-    fuzz::Check(ostrel::IsFileDone(profiles, files, name), "a recorded entry is done");
+  if (updater::IsSafeManifestEntry(name) && !version.empty() &&
+      !fuzz::EndsInLoneLeadByte(version) && count < INT32_MAX) {
+    fuzz::Check(updater::IsFileDone(profiles, files, name), "a recorded entry is done");
   }
   return 0;
 }

@@ -33,17 +33,17 @@ constexpr std::string_view kSignedBody =
     "file1=6 9752eb62a6845a78a9e2eaeb4a6eb2d93a1b654ee8665f71d516cfaca3e7cf57\r\n";
 
 void CheckVerification(std::string_view text, std::string_view body) {
-  static const ostrel::TrustSettings settings{{*platform::FromHex(kFuzzKeyHex)}, false};
+  static const updater::TrustSettings settings{{*platform::FromHex(kFuzzKeyHex)}, false};
   testing_support::MemoryMark mark;  // the rules, not where the mark is kept
-  const ostrel::TrustContext trust{settings, platform::SystemCrypto(), mark, nullptr};
-  const ostrel::ManifestJudgement first = ostrel::JudgeManifest(trust, text);
+  const updater::TrustContext trust{settings, platform::SystemCrypto(), mark, nullptr};
+  const updater::ManifestJudgement first = updater::JudgeManifest(trust, text);
   fuzz::Check(!first.Signed() || body == kSignedBody, "only the signed text verifies");
 
-  ostrel::ManifestJudgement seen;
-  seen.verdict = ostrel::ManifestVerdict::kSigned;
+  updater::ManifestJudgement seen;
+  seen.verdict = updater::ManifestVerdict::kSigned;
   seen.version = "0.0.0.1";
-  ostrel::RememberSignedManifest(trust, seen);
-  const ostrel::ManifestJudgement later = ostrel::JudgeManifest(trust, text);
+  updater::RememberSignedManifest(trust, seen);
+  const updater::ManifestJudgement later = updater::JudgeManifest(trust, text);
   fuzz::Check(later.Accepted() == first.Signed(),
               "after a signed manifest, exactly the signed ones are accepted");
 }
@@ -54,14 +54,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const auto fields = fuzz::SplitFields(data, size, 2);
   const std::string_view text = fields[0];
 
-  const ostrel::SplitManifest split = ostrel::SplitSignature(text);
+  const updater::SplitManifest split = updater::SplitSignature(text);
   fuzz::Check(text.substr(0, split.body.size()) == split.body, "the body is a prefix");
   if (!split.hasSignatureLine) {
     fuzz::Check(split.body.size() == text.size() && split.signature.empty(),
                 "without a signature line the whole text is the body");
   } else {
     fuzz::Check(split.body.empty() || split.body.back() == '\n', "the line starts a line");
-    fuzz::Check(text.substr(split.body.size()).rfind(ostrel::kSignaturePrefix, 0) == 0,
+    fuzz::Check(text.substr(split.body.size()).rfind(updater::kSignaturePrefix, 0) == 0,
                 "the line starts with the prefix");
   }
   if (!split.signature.empty()) {
@@ -69,8 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
                     split.keyId == platform::ToLowerAscii(split.keyId),
                 "a well-formed line has a 16-digit key id and 64 signature bytes");
     const std::string again(std::string(split.body) +
-                            ostrel::SignatureLine(split.keyId, split.signature));
-    const ostrel::SplitManifest resplit = ostrel::SplitSignature(again);
+                            updater::SignatureLine(split.keyId, split.signature));
+    const updater::SplitManifest resplit = updater::SplitSignature(again);
     fuzz::Check(resplit.body == split.body && resplit.keyId == split.keyId &&
                     resplit.signature == split.signature,
                 "a line written again splits the same");
@@ -78,10 +78,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
   CheckVerification(text, split.body);
 
-  const std::optional<ostrel::FilePromise> promise = ostrel::ParseFilePromise(fields[1]);
+  const std::optional<updater::FilePromise> promise = updater::ParseFilePromise(fields[1]);
   if (promise) {
     fuzz::Check(promise->size >= 0, "a size is not negative");
-    fuzz::Check(ostrel::FilePromiseText(*promise) == platform::ToLowerAscii(fields[1]),
+    fuzz::Check(updater::FilePromiseText(*promise) == platform::ToLowerAscii(fields[1]),
                 "a promise is written back as it was read");
   }
   return 0;

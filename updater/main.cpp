@@ -4,7 +4,7 @@
 #include "app/updater_app.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  ostrel::UpdaterApp app;
+  updater::UpdaterApp app;
   app.Run();
   return 0;
 }

@@ -31,11 +31,11 @@
 
 #include "app/updater_app.h"
 #include "bench_common.h"
+#include "layout/paths.h"
 #include "page_times.h"
 #include "platform/registry.h"
 #include "res/resource.h"
 #include "running_program.h"
-#include "settings/paths.h"
 #include "settings/registry_values.h"
 
 namespace {
@@ -78,7 +78,7 @@ long long StatusBytes(HWND page) {
 
 int RunConnect(const char* base, bool esc) {
   platform::CurrentUserRegistry()
-      .CreateKey(ostrel::kReaderKey)
+      .CreateKey(updater::kReaderKey)
       ->SetValue("Update Website", platform::StringValue(base));
 
   Clock::time_point pressed{};
@@ -97,7 +97,7 @@ int RunConnect(const char* base, bool esc) {
     PostMessageA(page, WM_COMMAND, esc ? IDCANCEL : MAKEWPARAM(IDC_WIZARD_CANCEL, BN_CLICKED),
                  esc ? 0 : reinterpret_cast<LPARAM>(GetDlgItem(page, IDC_WIZARD_CANCEL)));
   });
-  const ostrel::Outcome outcome = ostrel::DialogPages(bench::RunningProgram()).RunConnectPage();
+  const updater::Outcome outcome = updater::DialogPages(bench::RunningProgram()).RunConnectPage();
   const auto ended = Clock::now();
   presser.join();
   std::printf("cancel %.0f\noutcome %d\n", MillisecondsBetween(pressed, ended),
@@ -130,7 +130,7 @@ int RunFileList(long long total) {
                  reinterpret_cast<LPARAM>(GetDlgItem(page, IDC_WIZARD_CANCEL)));
   });
   HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, &SeeCancel, nullptr, pageThread);
-  const ostrel::Outcome outcome = ostrel::DialogPages(bench::RunningProgram()).RunFileListPage();
+  const updater::Outcome outcome = updater::DialogPages(bench::RunningProgram()).RunFileListPage();
   const auto ended = Clock::now();
   UnhookWindowsHookEx(hook);
   presser.join();
@@ -184,7 +184,7 @@ int RunInstall() {
       Sleep(10);
     }
   });
-  ostrel::DialogPages(bench::RunningProgram()).RunConfirmCloseDialog();
+  updater::DialogPages(bench::RunningProgram()).RunConfirmCloseDialog();
   const auto ended = Clock::now();
   presser.join();
   std::printf("longest-unanswered %.0f\nended %.0f\n", longest,

@@ -16,13 +16,13 @@
 
 #include "app/updater_app.h"
 #include "bench_common.h"
+#include "layout/paths.h"
 #include "net/http_fetcher.h"
 #include "page_times.h"
-#include "platform/day_clock.h"
 #include "platform/internet.h"
+#include "platform/ole_date_clock.h"
 #include "quiet_sink.h"
 #include "running_program.h"
-#include "settings/paths.h"
 
 using bench::Clock;
 using bench::SecondsSince;
@@ -46,12 +46,12 @@ int main(int argc, char** argv) {
   start = Clock::now();
   {
     const auto session = platform::WinInetClient("Ostrel").OpenSession();
-    ostrel::HttpFetcher fetcher(*session, platform::SystemDayClock());
+    updater::HttpFetcher fetcher(*session, platform::SystemOleDateClock());
     bench::QuietSink quiet;
     bench::DiscardedBody body;
     std::atomic<int32_t> cancel{0};
-    ostrel::FetchReport report;
-    if (!fetcher.Fetch(url, ostrel::FetchRequest{}, body, quiet, cancel, report)) {
+    updater::FetchReport report;
+    if (!fetcher.Fetch(url, updater::FetchRequest{}, body, quiet, cancel, report)) {
       std::fprintf(stderr, "fetch_bench: the quiet fetch failed\n");
       return 1;
     }
@@ -59,9 +59,9 @@ int main(int argc, char** argv) {
   std::printf("quiet %.3f\n", SecondsSince(start));
 
   bench::LoadDisplayDriver();
-  const ostrel::Outcome outcome = bench::PageTimes::Time(
-      [] { return ostrel::DialogPages(bench::RunningProgram()).RunFileListPage(); });
-  if (outcome != ostrel::Outcome::Succeeded || bench::PageTimes::succeeded < 0) {
+  const updater::Outcome outcome = bench::PageTimes::Time(
+      [] { return updater::DialogPages(bench::RunningProgram()).RunFileListPage(); });
+  if (outcome != updater::Outcome::Succeeded || bench::PageTimes::succeeded < 0) {
     std::fprintf(stderr,
                  "fetch_bench: the file-list page did not succeed, or its success was not seen\n");
     return 1;

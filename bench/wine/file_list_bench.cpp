@@ -30,14 +30,14 @@
 
 #include "app/updater_app.h"
 #include "bench_common.h"
+#include "layout/paths.h"
 #include "net/http_fetcher.h"
 #include "page_times.h"
-#include "platform/day_clock.h"
 #include "platform/file_system.h"
 #include "platform/internet.h"
+#include "platform/ole_date_clock.h"
 #include "quiet_sink.h"
 #include "running_program.h"
-#include "settings/paths.h"
 
 namespace {
 
@@ -80,9 +80,9 @@ void PrepareUpdate(int count, bool recorded, const std::string& signedManifest =
 // The page from its start to the moment its worker succeeded, in seconds; negative unless it
 // succeeded.
 double RunPage() {
-  const ostrel::Outcome outcome = bench::PageTimes::Time(
-      [] { return ostrel::DialogPages(bench::RunningProgram()).RunFileListPage(); });
-  if (outcome != ostrel::Outcome::Succeeded) {
+  const updater::Outcome outcome = bench::PageTimes::Time(
+      [] { return updater::DialogPages(bench::RunningProgram()).RunFileListPage(); });
+  if (outcome != updater::Outcome::Succeeded) {
     std::fprintf(stderr, "file_list_bench: the page ended with outcome %d\n",
                  static_cast<int>(outcome));
     return -1;
@@ -99,13 +99,13 @@ bool FetchQuietly(const std::vector<std::string>& urls) {
   const auto start = Clock::now();
   const auto session = platform::WinInetClient("Ostrel").OpenSession();
   if (!session) return false;
-  ostrel::HttpFetcher fetcher(*session, platform::SystemDayClock());
+  updater::HttpFetcher fetcher(*session, platform::SystemOleDateClock());
   bench::QuietSink quiet;
   std::atomic<int32_t> cancel{0};
   for (const std::string& url : urls) {
     std::vector<char> block;
-    ostrel::FetchReport report;
-    if (!fetcher.Fetch(url, ostrel::kAnyLength, block, quiet, cancel, report)) return false;
+    updater::FetchReport report;
+    if (!fetcher.Fetch(url, updater::kAnyLength, block, quiet, cancel, report)) return false;
   }
   std::printf("fetcher %.3f\n", SecondsSince(start));
   return true;

@@ -19,9 +19,9 @@
 #include <thread>
 
 #include "app/updater_app.h"
+#include "layout/paths.h"
 #include "page_times.h"
 #include "running_program.h"
-#include "settings/paths.h"
 
 namespace {
 
@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&controls);
   bench::LoadDisplayDriver();
-  ostrel::DialogPages pages(bench::RunningProgram());
+  updater::DialogPages pages(bench::RunningProgram());
   const PROCESS_MEMORY_COUNTERS_EX idle = Memory();
   std::printf("idle-private-kib %lld\nidle-kib %lld\n", Kib(idle.PrivateUsage),
               Kib(idle.WorkingSetSize));
@@ -69,12 +69,12 @@ int main(int argc, char** argv) {
     closer = std::thread(CloseWhenDone, bench::RunningProgram().layout.updateFolder + "ostrel.log",
                          GetCurrentThreadId(), std::cref(over));
   }
-  const ostrel::Outcome outcome = bench::PageTimes::Time([&] { return pages.RunFileListPage(); });
+  const updater::Outcome outcome = bench::PageTimes::Time([&] { return pages.RunFileListPage(); });
   over = true;
   if (closer.joinable()) closer.join();
   const PROCESS_MEMORY_COUNTERS_EX after = Memory();
   std::printf("peak-kib %lld\nprivate-kib %lld\nseconds %.3f\nsucceeded %d\n",
               Kib(after.PeakWorkingSetSize), Kib(after.PrivateUsage), bench::PageTimes::ended,
-              outcome == ostrel::Outcome::Succeeded ? 1 : 0);
+              outcome == updater::Outcome::Succeeded ? 1 : 0);
   return 0;
 }

@@ -45,7 +45,7 @@ class PageTimes {
   static LRESULT CALLBACK Seen(int code, WPARAM removed, LPARAM message) {
     const MSG* seen = reinterpret_cast<const MSG*>(message);
     if (code == HC_ACTION && removed == PM_REMOVE &&
-        seen->message == ostrel::WorkerPage::kEndRequestMessage &&
+        seen->message == updater::WorkerPage::kEndRequestMessage &&
         succeeded_ == Clock::time_point{}) {
       succeeded_ = Clock::now();
     }

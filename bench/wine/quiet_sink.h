@@ -9,14 +9,14 @@
 
 namespace bench {
 
-struct QuietSink final : ostrel::ProgressSink {
+struct QuietSink final : updater::ProgressSink {
   void SetRange(int32_t) override {}
   void SetPosition(int32_t) override {}
   void SetStatusText(const std::string&) override {}
 };
 
 // Counts the body and drops it: no memory grows with it.
-struct DiscardedBody final : ostrel::BodySink {
+struct DiscardedBody final : updater::BodySink {
   bool Begin(uint64_t, const std::string&) override { return true; }
   bool Add(std::string_view bytes) override {
     size += bytes.size();

@@ -2,14 +2,14 @@
 #pragma once
 
 #include "app/updater_app.h"
-#include "settings/update_layout.h"
+#include "layout/update_layout.h"
 
 namespace bench {
 
 // Never destroyed: a benchmark ends without waiting for the worker of a page it cancelled.
-inline const ostrel::ProgramContext& RunningProgram() {
-  static const ostrel::ProgramServices* const services =
-      new ostrel::ProgramServices(ostrel::LayoutOfProgram().value());
+inline const updater::ProgramContext& RunningProgram() {
+  static const updater::ProgramServices* const services =
+      new updater::ProgramServices(updater::LayoutOfProgram().value());
   return services->context();
 }
 

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "platform/gbk.h"
-#include "platform/profile_store.h"
+#include "platform/ini_files.h"
 #include "profile_text.h"
 
 namespace platform {
@@ -134,8 +134,8 @@ void IniText::Set(const std::string& section, const std::string& key, const std:
   content_.insert(insertAt, added);
 }
 
-std::string ReadProfileStringFromText(std::string_view content, const std::string& section,
-                                      const std::string& key, std::size_t bufferSize) {
+std::string ReadIniStringFromText(std::string_view content, const std::string& section,
+                                  const std::string& key, std::size_t bufferSize) {
   const std::optional<std::string> value = IniText(std::string(content)).Find(section, key);
   return value ? ProfileValueAsRead(*value, bufferSize) : std::string();
 }

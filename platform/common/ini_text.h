@@ -1,4 +1,4 @@
-// The INI text engine behind the portable profile store: reads and edits the bytes of one INI
+// The INI text engine behind the portable IniFiles: reads and edits the bytes of one INI
 // file the way the platform's private-profile routines treat them.
 #pragma once
 

@@ -22,7 +22,7 @@ std::string ProfileValueAsRead(std::string_view stored, std::size_t bufferSize) 
   return std::string(value.substr(0, bufferSize - 1));
 }
 
-std::string ProfileValueToStore(std::string_view value) {
+std::string IniValueToStore(std::string_view value) {
   const bool enclosed = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
                         value.back() == value.front();
   if (!value.empty() &&

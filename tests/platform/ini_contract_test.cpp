@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "platform/profile_store.h"
+#include "platform/ini_files.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -22,7 +22,7 @@ constexpr bool kUnderWine = false;
 
 class IniContract : public ::testing::Test {
  protected:
-  platform::ProfileStore& store = platform::SystemProfileStore();
+  platform::IniFiles& store = platform::SystemIniFiles();
   TempFolder folder;
   std::string file = folder.Child("test.ini");
 };
@@ -186,12 +186,12 @@ TEST_F(IniContract, WriteReplacesInPlaceAndKeepsTheOtherLines) {
   EXPECT_EQ(ReadFileBytes(file), "[a]\r\nx=9\r\ny=2\r\nz=new\r\n[b]\r\nx=3\r\n");
 }
 
-// Values written as ProfileValueToStore gives them read back unchanged.
+// Values written as IniValueToStore gives them read back unchanged.
 TEST_F(IniContract, StoredValuesReadBack) {
   for (const char* value : {"plain.dll", " lead.dll", "trail.dll ", "\ttab.dll\t", "\"x.dll\"",
                             "'x.dll'", "\"\"", "\"half.dll", "a\"b\"", "\xd6\xd0 \x95\x5c"}) {
     SCOPED_TRACE(value);
-    ASSERT_TRUE(store.WriteString(file, "1.0.0.9", "ok1", platform::ProfileValueToStore(value)));
+    ASSERT_TRUE(store.WriteString(file, "1.0.0.9", "ok1", platform::IniValueToStore(value)));
     EXPECT_EQ(store.ReadString(file, "1.0.0.9", "ok1", "", 260), value);
   }
 }

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/day_clock.h"
 #include "platform/internet.h"
+#include "platform/ole_date_clock.h"
 
 namespace testing_support {
 
@@ -152,8 +152,8 @@ struct ServerFiles final : platform::InternetClient {
 };
 
 // A clock that never moves: no transfer ever shows a rate.
-struct FixedClock final : platform::DayClock {
-  double NowInDays() override { return 46000.0; }
+struct FixedClock final : platform::OleDateClock {
+  double NowAsOleDate() override { return 46000.0; }
 };
 
 }  // namespace testing_support

@@ -29,7 +29,7 @@ class FakeSignatures final : public platform::Crypto {
   }
   // The body followed by its signature line.
   std::string Signed(std::string_view point, const std::string& body) {
-    return body + ostrel::SignatureLine(ostrel::KeyIdOf(*this, point), Sign(point, body));
+    return body + updater::SignatureLine(updater::KeyIdOf(*this, point), Sign(point, body));
   }
 
  private:
@@ -56,7 +56,7 @@ inline std::string ManifestWithPromises(
     body += name + files[i].first + "\r\n";
     const auto digest = platform::Sha256Of(crypto, files[i].second);
     promises += name +
-                ostrel::FilePromiseText(
+                updater::FilePromiseText(
                     {static_cast<int64_t>(files[i].second.size()),
                      platform::ToHex({reinterpret_cast<const char*>(digest->data()), 32})}) +
                 "\r\n";

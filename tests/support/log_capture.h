@@ -11,7 +11,7 @@ namespace testing_support {
 
 class LogCapture final : private InertFileSystem {
  public:
-  ostrel::RunLog log{*this, "L:\\update\\", [] { return std::string("T"); }};
+  updater::RunLog log{*this, "L:\\update\\", [] { return std::string("T"); }};
   std::string text;
 
  private:

@@ -8,15 +8,15 @@
 
 namespace testing_support {
 
-class MemoryMark final : public ostrel::SignedVersionMark {
+class MemoryMark final : public updater::SignedVersionMark {
  public:
-  ostrel::MarkReading Read() override { return reading; }
+  updater::MarkReading Read() override { return reading; }
   bool Write(const std::string& version) override {
-    reading = {ostrel::MarkReading::State::kVersion, version};
+    reading = {updater::MarkReading::State::kVersion, version};
     return true;
   }
 
-  ostrel::MarkReading reading;
+  updater::MarkReading reading;
 };
 
 }  // namespace testing_support

@@ -28,17 +28,17 @@ constexpr Field kFields[] = {
 #ifndef _WIN32
 std::string Body(const std::string& version, const std::string& file) {
   const auto digest = platform::Sha256Of(platform::SystemCrypto(), file);
-  const ostrel::FilePromise promise{
+  const updater::FilePromise promise{
       static_cast<int64_t>(file.size()),
       platform::ToHex(std::string_view(reinterpret_cast<const char*>(digest->data()), 32))};
   return "[main]\r\nversion=" + version +
          "\r\nfilenum=1\r\n[list]\r\nfile1=setup.exe\r\n[files]\r\n" +
-         "file1=" + ostrel::FilePromiseText(promise) + "\r\n";
+         "file1=" + updater::FilePromiseText(promise) + "\r\n";
 }
 
 std::string Signed(const publish::SigningKey& key, const std::string& body) {
-  return body + ostrel::SignatureLine(ostrel::KeyIdOf(platform::SystemCrypto(), key.point()),
-                                      key.Sign(body));
+  return body + updater::SignatureLine(updater::KeyIdOf(platform::SystemCrypto(), key.point()),
+                                       key.Sign(body));
 }
 #endif
 

@@ -7,8 +7,8 @@
 
 #include <string>
 
-#include "app/program_context.h"
 #include "platform/memory_registry.h"
+#include "program/program_context.h"
 #include "support/inert_file_system.h"
 
 namespace testing_support {
@@ -54,7 +54,7 @@ class UnusedFileTree final : public platform::FileTree {
   }
 };
 
-class UnusedProfiles final : public platform::ProfileStore {
+class UnusedProfiles final : public platform::IniFiles {
  public:
   std::string ReadString(const std::string& file, const std::string&, const std::string&,
                          const std::string& defaultValue, std::size_t) override {
@@ -79,7 +79,7 @@ class UnusedProfiles final : public platform::ProfileStore {
 
  private:
   static bool Used(const std::string& file) {
-    ADD_FAILURE() << "profile store used: " << file;
+    ADD_FAILURE() << "INI files used: " << file;
     return false;
   }
 };
@@ -92,9 +92,9 @@ class UnusedInternet final : public platform::InternetClient {
   }
 };
 
-class UnusedClock final : public platform::DayClock {
+class UnusedClock final : public platform::OleDateClock {
  public:
-  double NowInDays() override {
+  double NowAsOleDate() override {
     ADD_FAILURE() << "clock used";
     return 0;
   }
@@ -119,23 +119,23 @@ class UnusedProcesses final : public platform::Processes {
 class TestProgram {
  public:
   explicit TestProgram(const std::string& programFolder)
-      : layout_(ostrel::LayoutBelow(programFolder)) {}
+      : layout_(updater::LayoutBelow(programFolder)) {}
 
   TestProgram& Registry(platform::Registry& registry) { return Set(registry_, registry); }
   TestProgram& Files(platform::FileSystem& files) { return Set(files_, files); }
   TestProgram& Tree(platform::FileTree& tree) { return Set(tree_, tree); }
-  TestProgram& Profiles(platform::ProfileStore& profiles) { return Set(profiles_, profiles); }
+  TestProgram& Profiles(platform::IniFiles& profiles) { return Set(profiles_, profiles); }
   TestProgram& Internet(platform::InternetClient& internet) { return Set(internet_, internet); }
-  TestProgram& Clock(platform::DayClock& clock) { return Set(clock_, clock); }
+  TestProgram& Clock(platform::OleDateClock& clock) { return Set(clock_, clock); }
   TestProgram& Processes(platform::Processes& processes) { return Set(processes_, processes); }
-  TestProgram& Log(ostrel::RunLog& log) { return Set(log_, log); }
-  TestProgram& Trust(const ostrel::TrustContext* trust) {
+  TestProgram& Log(updater::RunLog& log) { return Set(log_, log); }
+  TestProgram& Trust(const updater::TrustContext* trust) {
     trust_ = trust;
     return *this;
   }
 
   // Refers to the services handed in (and to stand-ins that live as long as the test program).
-  ostrel::ProgramContext Context() {
+  updater::ProgramContext Context() {
     return {layout_,    *registry_, *files_,     *tree_, *profiles_,
             *internet_, *clock_,    *processes_, *log_,  trust_};
   }
@@ -156,23 +156,23 @@ class TestProgram {
     UnusedInternet internet;
     UnusedClock clock;
     UnusedProcesses processes;
-    ostrel::RunLog noLog;
+    updater::RunLog noLog;
   };
   static StandIns& Unused() {
     static StandIns standIns;
     return standIns;
   }
 
-  ostrel::UpdateLayout layout_;
+  updater::UpdateLayout layout_;
   platform::Registry* registry_ = &Unused().emptyRegistry;
   platform::FileSystem* files_ = &Unused().files;
   platform::FileTree* tree_ = &Unused().tree;
-  platform::ProfileStore* profiles_ = &Unused().profiles;
+  platform::IniFiles* profiles_ = &Unused().profiles;
   platform::InternetClient* internet_ = &Unused().internet;
-  platform::DayClock* clock_ = &Unused().clock;
+  platform::OleDateClock* clock_ = &Unused().clock;
   platform::Processes* processes_ = &Unused().processes;
-  ostrel::RunLog* log_ = &Unused().noLog;
-  const ostrel::TrustContext* trust_ = nullptr;
+  updater::RunLog* log_ = &Unused().noLog;
+  const updater::TrustContext* trust_ = nullptr;
 };
 
 }  // namespace testing_support

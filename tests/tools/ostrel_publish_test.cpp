@@ -93,14 +93,14 @@ class Publishing : public ::testing::Test {
   // The published manifest with `from` replaced by `to`, signed again with the key.
   void ResignWith(const std::string& from, const std::string& to) {
     const std::string published = Read(options.published / "update.htm");
-    std::string body(ostrel::SplitSignature(published).body);
+    std::string body(updater::SplitSignature(published).body);
     body.replace(body.find(from), from.size(), to);
     std::string why;
     const auto key = publish::SigningKey::Load(options.key, why);
     ASSERT_TRUE(key) << why;
     Write(options.published / "update.htm",
-          body + ostrel::SignatureLine(ostrel::KeyIdOf(platform::SystemCrypto(), key->point()),
-                                       key->Sign(body)));
+          body + updater::SignatureLine(updater::KeyIdOf(platform::SystemCrypto(), key->point()),
+                                        key->Sign(body)));
   }
 
   testing_support::TempFolder folder;
@@ -133,15 +133,15 @@ TEST_F(Publishing, RoundTripThatOstrelAccepts) {
   const auto point = publish::LoadPublicKey(Host("keys/update-key.pub"), why);
   ASSERT_TRUE(point) << why;
   testing_support::MemoryMark mark;
-  const ostrel::TrustSettings settings{{*point}, true};
-  const ostrel::TrustContext trust{settings, platform::SystemCrypto(), mark, {}};
+  const updater::TrustSettings settings{{*point}, true};
+  const updater::TrustContext trust{settings, platform::SystemCrypto(), mark, {}};
   const std::string manifest = Read(options.published / "update.htm");
-  EXPECT_TRUE(ostrel::JudgeManifest(trust, manifest).Signed());
-  const auto promises = ostrel::FilePromises::Read(platform::SystemProfileStore(),
-                                                   (options.published / "update.htm").string());
+  EXPECT_TRUE(updater::JudgeManifest(trust, manifest).Signed());
+  const auto promises = updater::FilePromises::Read(platform::SystemIniFiles(),
+                                                    (options.published / "update.htm").string());
   ASSERT_EQ(promises.Listed(), (std::vector<std::string>{"setup.exe", "books\\catalog.txt",
                                                          "readme.txt", "\xb0\xef\xd6\xfa.txt"}));
-  EXPECT_TRUE(ostrel::Keeps(platform::SystemCrypto(), *promises.Find("readme.txt"), "read me"));
+  EXPECT_TRUE(updater::Keeps(platform::SystemCrypto(), *promises.Find("readme.txt"), "read me"));
 }
 
 TEST_F(Publishing, VerifyFindsEachChange) {

@@ -21,7 +21,7 @@
 
 namespace {
 
-ostrel::RunLog noLog;
+updater::RunLog noLog;
 
 using platform::win32::UniqueHandle;
 using platform::win32::UniqueHkey;
@@ -200,10 +200,10 @@ TEST_F(Install, MovesTheTreeOverTheProgramFolder) {
   WriteFileBytes(program + "\\update\\setup.exe", "new");
   WriteFileBytes(program + "\\update\\sub\\b.dll", "b");
   WriteFileBytes(program + "\\update\\sub\\UPDATE.INI", "x");
-  const ostrel::InstallFolders folders{program + "\\", program + "\\update\\"};
+  const updater::InstallFolders folders{program + "\\", program + "\\update\\"};
 
-  ostrel::MoveUpdateTree(platform::SystemFileSystem(), platform::SystemFileTree(), folders,
-                         folders.updateFolder, noLog);
+  updater::MoveUpdateTree(platform::SystemFileSystem(), platform::SystemFileTree(), folders,
+                          folders.updateFolder, noLog);
 
   EXPECT_EQ(ReadFileBytes(program + "\\setup.exe"), "new");
   EXPECT_EQ(ReadFileBytes(program + "\\sub\\b.dll"), "b");
@@ -220,10 +220,10 @@ TEST_F(Install, TargetHeldOpenByAnotherProcessWaitsForTheRestart) {
   WriteFileBytes(program + "\\update\\reader.dll", "new");
   WriteFileBytes(program + "\\update\\a.txt", "a");
   StartReader(program + "\\reader.dll");
-  const ostrel::InstallFolders folders{program + "\\", program + "\\update\\"};
+  const updater::InstallFolders folders{program + "\\", program + "\\update\\"};
 
-  ostrel::MoveUpdateTree(platform::SystemFileSystem(), platform::SystemFileTree(), folders,
-                         folders.updateFolder, noLog);
+  updater::MoveUpdateTree(platform::SystemFileSystem(), platform::SystemFileTree(), folders,
+                          folders.updateFolder, noLog);
 
   EXPECT_EQ(ReadFileBytes(program + "\\a.txt"), "a");
   EXPECT_EQ(ReadFileBytes(program + "\\update\\reader.dll"), "new");
@@ -239,18 +239,18 @@ TEST_F(Install, TargetHeldOpenByAnotherProcessWaitsForTheRestart) {
 
 TEST_F(Install, RunningReaderIsTerminatedWithExitCode1) {
   const HANDLE reader = StartReader();
-  EXPECT_TRUE(ostrel::CloseRunningReader(platform::SystemProcesses(), noLog));
+  EXPECT_TRUE(updater::CloseRunningReader(platform::SystemProcesses(), noLog));
   DWORD code = STILL_ACTIVE;
   ASSERT_EQ(::WaitForSingleObject(reader, kTimeoutMs), WAIT_OBJECT_0);
   ::GetExitCodeProcess(reader, &code);
   EXPECT_EQ(code, 1u);
-  EXPECT_FALSE(ostrel::CloseRunningReader(platform::SystemProcesses(), noLog));
+  EXPECT_FALSE(updater::CloseRunningReader(platform::SystemProcesses(), noLog));
 }
 
 TEST_F(Install, OfTwoReadersOnlyOneIsTerminated) {
   const HANDLE first = StartReader();
   const HANDLE second = StartReader();
-  EXPECT_TRUE(ostrel::CloseRunningReader(platform::SystemProcesses(), noLog));
+  EXPECT_TRUE(updater::CloseRunningReader(platform::SystemProcesses(), noLog));
   const HANDLE both[] = {first, second};
   ASSERT_LT(::WaitForMultipleObjects(2, both, FALSE, kTimeoutMs) - WAIT_OBJECT_0, 2u);
   const int running = (::WaitForSingleObject(first, 0) == WAIT_TIMEOUT ? 1 : 0) +
@@ -275,7 +275,7 @@ TEST_F(Install, InstallerStartsByItsQuotedPathDespiteABlank) {
   ASSERT_TRUE(::CopyFileA((BinFolder() + "installer_stub\\setup.exe").c_str(),
                           temp_.Child("My.exe").c_str(), TRUE));
 
-  ASSERT_TRUE(ostrel::StartInstaller(platform::SystemProcesses(), installer, folder + "\\"));
+  ASSERT_TRUE(updater::StartInstaller(platform::SystemProcesses(), installer, folder + "\\"));
 
   std::vector<std::string> lines;
   EXPECT_TRUE(WaitUntil([&] {
@@ -307,14 +307,14 @@ TEST_F(Install, AnOlderInstallerHeldOpenNeverStarts) {
                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(held);
 
-    const ostrel::InstallReport report =
-        ostrel::InstallUpdate(testing_support::TestProgram(program)
-                                  .Files(platform::SystemFileSystem())
-                                  .Tree(platform::SystemFileTree())
-                                  .Profiles(platform::SystemProfileStore())
-                                  .Processes(platform::SystemProcesses())
-                                  .Context(),
-                              {}, {}, [&row](const std::string&) { return row.checkPasses; });
+    const updater::InstallReport report =
+        updater::InstallUpdate(testing_support::TestProgram(program)
+                                   .Files(platform::SystemFileSystem())
+                                   .Tree(platform::SystemFileTree())
+                                   .Profiles(platform::SystemIniFiles())
+                                   .Processes(platform::SystemProcesses())
+                                   .Context(),
+                               {}, {}, [&row](const std::string&) { return row.checkPasses; });
 
     EXPECT_EQ(report.installerStarted, row.checkPasses);
     EXPECT_EQ(report.installerWithheld, !row.checkPasses);

@@ -18,24 +18,24 @@
 #include <cstring>
 
 #include "app/updater_app.h"
+#include "layout/update_layout.h"
 #include "pages/about_dialog.h"
 #include "pages/worker_page.h"
-#include "settings/update_layout.h"
 
 int main(int argc, char** argv) {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&controls);
   // Never destroyed: the host's end must not take what a worker still running may use.
-  const ostrel::ProgramServices* const services =
-      new ostrel::ProgramServices(ostrel::LayoutOfProgram().value());
-  ostrel::DialogPages pages(services->context());
+  const updater::ProgramServices* const services =
+      new updater::ProgramServices(updater::LayoutOfProgram().value());
+  updater::DialogPages pages(services->context());
   const char* which = argc > 1 ? argv[1] : "";
   if (std::strcmp(which, "finish") == 0 && argc > 2) {
     return pages.RunFinishPage(std::strcmp(argv[2], "0") != 0);
   }
   if (std::strcmp(which, "confirm") == 0) return pages.RunConfirmCloseDialog();
   if (std::strcmp(which, "about") == 0) {
-    ostrel::AboutDialog about;
+    updater::AboutDialog about;
     return static_cast<int>(about.RunModal());
   }
   if (std::strcmp(which, "server") == 0) return pages.RunServerSelectPage();
@@ -44,9 +44,9 @@ int main(int argc, char** argv) {
   }
   // As Ostrel does at its end, the host waits for a store a cancelled page left running.
   if (std::strcmp(which, "connect") == 0 || std::strcmp(which, "filelist") == 0) {
-    const ostrel::Outcome outcome =
+    const updater::Outcome outcome =
         which[0] == 'c' ? pages.RunConnectPage() : pages.RunFileListPage();
-    ostrel::WaitForPageWorkers(std::chrono::seconds(60));
+    updater::WaitForPageWorkers(std::chrono::seconds(60));
     return static_cast<int>(outcome);
   }
   std::fprintf(stderr,

@@ -8,7 +8,7 @@
 
 namespace {
 
-using ostrel::ShellIconListView;
+using updater::ShellIconListView;
 
 // A report-style list view as the file-list page declares it, in a window of its own.
 class ListWindow {

@@ -15,7 +15,7 @@
 
 namespace {
 
-struct RecordingSink final : ostrel::ProgressSink {
+struct RecordingSink final : updater::ProgressSink {
   std::vector<int32_t> ranges;
   int32_t lastPosition = -1;
   int texts = 0;
@@ -40,8 +40,8 @@ class WinInetFetch : public ::testing::Test {
   bool Fetch(const std::string& url) {
     const auto session = platform::WinInetClient("Ostrel").OpenSession();
     if (!session) return false;
-    ostrel::HttpFetcher fetcher(*session, platform::SystemDayClock());
-    return fetcher.Fetch(url, ostrel::kAnyLength, block, sink, cancel, report);
+    updater::HttpFetcher fetcher(*session, platform::SystemOleDateClock());
+    return fetcher.Fetch(url, updater::kAnyLength, block, sink, cancel, report);
   }
 
   testing_support::UpdateServer server;
@@ -49,7 +49,7 @@ class WinInetFetch : public ::testing::Test {
   std::vector<char> block{'o', 'l', 'd'};
   RecordingSink sink;
   std::atomic<int32_t> cancel{0};
-  ostrel::FetchReport report;
+  updater::FetchReport report;
 };
 
 TEST_F(WinInetFetch, WholeResource) {
@@ -67,12 +67,12 @@ TEST_F(WinInetFetch, WholeResource) {
 TEST_F(WinInetFetch, OneSessionManyRequests) {
   const auto session = platform::WinInetClient("Ostrel").OpenSession();
   ASSERT_TRUE(session);
-  ostrel::HttpFetcher fetcher(*session, platform::SystemDayClock());
+  updater::HttpFetcher fetcher(*session, platform::SystemOleDateClock());
   for (const std::size_t size : {100000u, 0u, 70000u}) {
     SCOPED_TRACE(size);
     const std::string path = Publish(size);
     ASSERT_TRUE(
-        fetcher.Fetch(server.baseUrl() + path, ostrel::kAnyLength, block, sink, cancel, report));
+        fetcher.Fetch(server.baseUrl() + path, updater::kAnyLength, block, sink, cancel, report));
     EXPECT_EQ(std::string(block.begin(), block.end()), contents);
   }
 }
@@ -180,25 +180,25 @@ TEST_F(WinInetFetch, Failures) {
   const struct {
     const char* what;
     std::string url;
-    ostrel::FetchEnd end;
+    updater::FetchEnd end;
     int status;
     int64_t received;
     uint32_t error;
   } cases[] = {
-      {"not found", server.baseUrl() + "/missing.bin", ostrel::FetchEnd::kBadStatus, 404, 0, 0},
-      {"404 page", server.baseUrl() + "/~status=404" + path, ostrel::FetchEnd::kBadStatus, 404, 0,
+      {"not found", server.baseUrl() + "/missing.bin", updater::FetchEnd::kBadStatus, 404, 0, 0},
+      {"404 page", server.baseUrl() + "/~status=404" + path, updater::FetchEnd::kBadStatus, 404, 0,
        0},
-      {"500 page", server.baseUrl() + "/~status=500" + path, ostrel::FetchEnd::kBadStatus, 500, 0,
+      {"500 page", server.baseUrl() + "/~status=500" + path, updater::FetchEnd::kBadStatus, 500, 0,
        0},
-      {"no length announced", server.baseUrl() + "/~nolength" + path, ostrel::FetchEnd::kNoLength,
+      {"no length announced", server.baseUrl() + "/~nolength" + path, updater::FetchEnd::kNoLength,
        200, 0, 0},
-      {"body cut short", server.baseUrl() + "/~cut=2500" + path, ostrel::FetchEnd::kEndedEarly, 200,
-       2500, 0},
-      {"nothing listening", "http://127.0.0.1:" + closedPort + path, ostrel::FetchEnd::kNotOpened,
+      {"body cut short", server.baseUrl() + "/~cut=2500" + path, updater::FetchEnd::kEndedEarly,
+       200, 2500, 0},
+      {"nothing listening", "http://127.0.0.1:" + closedPort + path, updater::FetchEnd::kNotOpened,
        0, 0, ERROR_INTERNET_CANNOT_CONNECT},
-      {"no scheme or host", "/update.htm", ostrel::FetchEnd::kNotOpened, 0, 0,
+      {"no scheme or host", "/update.htm", updater::FetchEnd::kNotOpened, 0, 0,
        ERROR_INTERNET_UNRECOGNIZED_SCHEME},
-      {"empty address", "", ostrel::FetchEnd::kNotOpened, 0, 0, ERROR_INVALID_PARAMETER},
+      {"empty address", "", updater::FetchEnd::kNotOpened, 0, 0, ERROR_INVALID_PARAMETER},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -219,7 +219,7 @@ TEST_F(WinInetFetch, FastBodyThatSlowsDownArrivesIntact) {
   for (const std::string faults : {"", "/~fast=16777216,rate=1000000"}) {
     SCOPED_TRACE(faults);
     ASSERT_TRUE(Fetch(server.baseUrl() + faults + path))
-        << ostrel::DescribeFetch(faults + path, report);
+        << updater::DescribeFetch(faults + path, report);
     EXPECT_TRUE(std::equal(block.begin(), block.end(), contents.begin(), contents.end()));
   }
 }

@@ -13,7 +13,7 @@
 
 namespace {
 
-struct SilentSink final : ostrel::ProgressSink {
+struct SilentSink final : updater::ProgressSink {
   void SetRange(int32_t) override {}
   void SetPosition(int32_t) override {}
   void SetStatusText(const std::string&) override {}
@@ -47,12 +47,12 @@ class WinInetTls : public ::testing::Test {
   bool Fetch(const std::string& url) {
     const auto session = platform::WinInetClient("Ostrel").OpenSession();
     if (!session) return false;
-    ostrel::HttpFetcher fetcher(*session, platform::SystemDayClock());
+    updater::HttpFetcher fetcher(*session, platform::SystemOleDateClock());
     std::atomic<int32_t> cancel{0};
     SilentSink sink;
-    ostrel::FetchReport report;
+    updater::FetchReport report;
     block = {'o', 'l', 'd'};
-    return fetcher.Fetch(url, ostrel::kAnyLength, block, sink, cancel, report);
+    return fetcher.Fetch(url, updater::kAnyLength, block, sink, cancel, report);
   }
 
   // The error WinInet reports when it refuses to open the address; 0 when it opens it.

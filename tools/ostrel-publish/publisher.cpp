@@ -16,12 +16,12 @@
 #include "install/install.h"
 #include "manifest/manifest.h"
 #include "manifest/manifest_entry.h"
+#include "manifest/versions.h"
 #include "platform/crypto.h"
 #include "platform/file_system.h"
 #include "platform/gbk.h"
-#include "platform/profile_store.h"
+#include "platform/ini_files.h"
 #include "platform/text.h"
-#include "settings/versions.h"
 #include "signing_key.h"
 #include "trust/file_checks.h"
 #include "trust/manifest_signature.h"
@@ -175,8 +175,8 @@ class FileDescriptor {
 
 // Copies a regular file while hashing it; the promise for what was written. A file that became
 // a link or anything but a regular file since the release was listed is not copied.
-std::optional<ostrel::FilePromise> CopyAndHash(const fs::path& from, const fs::path& to,
-                                               const std::function<void(uint64_t)>& copied) {
+std::optional<updater::FilePromise> CopyAndHash(const fs::path& from, const fs::path& to,
+                                                const std::function<void(uint64_t)>& copied) {
   const FileDescriptor in(::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
   struct stat status = {};
   if (in.get() < 0 || ::fstat(in.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
@@ -199,7 +199,7 @@ std::optional<ostrel::FilePromise> CopyAndHash(const fs::path& from, const fs::p
   out.close();
   const std::optional<platform::Sha256Digest> digest = hash->Finish();
   if (!out || !digest) return std::nullopt;
-  return ostrel::FilePromise{
+  return updater::FilePromise{
       size, platform::ToHex(
                 std::string_view(reinterpret_cast<const char*>(digest->data()), digest->size()))};
 }
@@ -246,10 +246,10 @@ std::vector<std::string> CheckPublished(const fs::path& published,
   }
   const std::string manifest{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   platform::Crypto& crypto = platform::SystemCrypto();
-  const ostrel::SplitManifest split = ostrel::SplitSignature(manifest);
+  const updater::SplitManifest split = updater::SplitSignature(manifest);
   // Any of the keys, as Ostrel trusts its current and its next key alike.
   const auto point = std::find_if(points.begin(), points.end(), [&](const std::string& p) {
-    return ostrel::KeyIdOf(crypto, p) == split.keyId;
+    return updater::KeyIdOf(crypto, p) == split.keyId;
   });
   if (!split.hasSignatureLine) {
     problems.push_back(Shown(manifestPath) + " is not signed: publish it with ostrel-publish");
@@ -257,7 +257,7 @@ std::vector<std::string> CheckPublished(const fs::path& published,
     problems.push_back(Shown(manifestPath) + ": its signature line is malformed");
   } else if (point == points.end()) {
     std::string given;
-    for (const std::string& p : points) given += " " + ostrel::KeyIdOf(crypto, p);
+    for (const std::string& p : points) given += " " + updater::KeyIdOf(crypto, p);
     problems.push_back(Shown(manifestPath) + " is signed by key " + split.keyId +
                        ", not by a key given (" + given.substr(1) +
                        "): check that you gave the right public key");
@@ -267,10 +267,10 @@ std::vector<std::string> CheckPublished(const fs::path& published,
   }
 
   const std::string manifestFile = manifestPath.string();
-  platform::ProfileStore& profiles = platform::SystemProfileStore();
-  const ostrel::FilePromises promises = ostrel::FilePromises::Read(profiles, manifestFile);
+  platform::IniFiles& profiles = platform::SystemIniFiles();
+  const updater::FilePromises promises = updater::FilePromises::Read(profiles, manifestFile);
   if (promises.Listed().empty()) problems.push_back(Shown(manifestPath) + " lists no file");
-  const std::string installer = ostrel::ReadInstallerEntry(profiles, manifestFile);
+  const std::string installer = updater::ReadInstallerEntry(profiles, manifestFile);
   if (installer.empty()) {
     problems.push_back(Shown(manifestPath) + ": its first file cannot be started as an installer");
   } else if (promises.Find(installer) == nullptr) {
@@ -279,9 +279,9 @@ std::vector<std::string> CheckPublished(const fs::path& published,
                        " is not a listed file with its size and SHA-256");
   }
   if (previous) {
-    const std::string version = platform::ReadProfileStringFromText(split.body, "main", "version",
-                                                                    ostrel::kVersionBufferSize);
-    if (ostrel::CompareVersions(*previous, version) >= 0) {
+    const std::string version =
+        platform::ReadIniStringFromText(split.body, "main", "version", updater::kVersionBufferSize);
+    if (updater::CompareVersions(*previous, version) >= 0) {
       problems.push_back(Shown(manifestPath) + ": version " + version + " is not above " +
                          *previous + "; Ostrel refuses it where " + *previous + " was seen");
     }
@@ -294,8 +294,8 @@ std::vector<std::string> CheckPublished(const fs::path& published,
              std::to_string(promises.Listed().size()) + " files";
     });
     ++checked;
-    const ostrel::FilePromise* promise = promises.Find(entry);
-    if (!ostrel::IsSafeManifestEntry(entry)) {
+    const updater::FilePromise* promise = promises.Find(entry);
+    if (!updater::IsSafeManifestEntry(entry)) {
       problems.push_back(entry + ": Ostrel refuses this name as a manifest entry");
       continue;
     }
@@ -303,19 +303,19 @@ std::vector<std::string> CheckPublished(const fs::path& published,
       problems.push_back(entry + ": no size and SHA-256 in [files] for it");
       continue;
     }
-    switch (ostrel::CheckStoredFile(crypto, platform::SystemFileSystem(),
-                                    published.string() + "\\" + entry, *promise)) {
-      case ostrel::StoredFile::kKept:
+    switch (updater::CheckStoredFile(crypto, platform::SystemFileSystem(),
+                                     published.string() + "\\" + entry, *promise)) {
+      case updater::StoredFile::kKept:
         break;
-      case ostrel::StoredFile::kStopped:  // never: nothing stops this check
-      case ostrel::StoredFile::kUnreadable:
+      case updater::StoredFile::kStopped:  // never: nothing stops this check
+      case updater::StoredFile::kUnreadable:
         problems.push_back(entry + ": missing or unreadable in " + Shown(published));
         break;
-      case ostrel::StoredFile::kOtherSize:
+      case updater::StoredFile::kOtherSize:
         problems.push_back(entry + ": not the " + std::to_string(promise->size) +
                            " bytes the manifest lists; publish the release again");
         break;
-      case ostrel::StoredFile::kOtherContent:
+      case updater::StoredFile::kOtherContent:
         problems.push_back(entry +
                            ": its SHA-256 differs from the manifest; publish the release again");
         break;
@@ -342,16 +342,16 @@ ReleaseFile EntryFor(const fs::path& relative) {
   }
   if (!why.empty()) {
     file.problem = shown + ": " + why + "; rename it";
-  } else if (file.entry.size() < ostrel::kMinEntryLength) {
+  } else if (file.entry.size() < updater::kMinEntryLength) {
     file.problem = shown + ": Ostrel ignores list entries of 4 bytes or less; rename it";
-  } else if (file.entry.size() >= ostrel::kEntryBufferSize) {
+  } else if (file.entry.size() >= updater::kEntryBufferSize) {
     file.problem = shown + ": longer than the 259 bytes Ostrel reads of a list entry; shorten it";
-  } else if (!ostrel::IsSafeManifestEntry(file.entry)) {
+  } else if (!updater::IsSafeManifestEntry(file.entry)) {
     file.problem = shown +
                    ": Ostrel refuses this name as a manifest entry (a device name such as CON or "
                    "NUL, or update.ini or updateok.ini); rename it";
-  } else if (platform::ReadProfileStringFromText("[list]\r\nfile1=" + file.entry + "\r\n", "list",
-                                                 "file1", ostrel::kEntryBufferSize) != file.entry) {
+  } else if (platform::ReadIniStringFromText("[list]\r\nfile1=" + file.entry + "\r\n", "list",
+                                             "file1", updater::kEntryBufferSize) != file.entry) {
     file.problem = shown +
                    ": the manifest would not read this name back unchanged (blanks or quotes "
                    "around it); rename it";
@@ -392,7 +392,7 @@ int KeyGen(const fs::path& folder, Output& out) {
   out.info("wrote " + Shown(privatePath) + " (private: keep it secret; sign with --key)");
   out.info("wrote " + Shown(publicPath) + " (public: build Ostrel with -DOSTREL_UPDATE_KEY=" +
            Shown(fs::absolute(publicPath, error)) + ")");
-  out.info("key id " + ostrel::KeyIdOf(platform::SystemCrypto(), key->point()));
+  out.info("key id " + updater::KeyIdOf(platform::SystemCrypto(), key->point()));
   return 0;
 }
 
@@ -445,7 +445,7 @@ int Publish(const PublishOptions& options, Output& out) {
     problems.push_back("the installer " + options.installer +
                        " is not in RELEASE_DIR: add it, or name another file with --installer");
   } else if (installer != files.end() &&
-             installer->entry.size() >= ostrel::kInstallerEntryBufferSize) {
+             installer->entry.size() >= updater::kInstallerEntryBufferSize) {
     problems.push_back(options.installer +
                        ": Ostrel starts an installer only by a name of at most 127 bytes");
   }
@@ -468,7 +468,7 @@ int Publish(const PublishOptions& options, Output& out) {
     fs::path target = options.published;
     for (const std::string& component : files[i].components) target /= component;
     fs::create_directories(target.parent_path(), error);
-    const std::optional<ostrel::FilePromise> promise =
+    const std::optional<updater::FilePromise> promise =
         CopyAndHash(files[i].source, target, [&](uint64_t bytes) {
           copied += bytes;
           progress.Tell([&] {
@@ -483,16 +483,16 @@ int Publish(const PublishOptions& options, Output& out) {
     }
     const std::string key = "file" + std::to_string(i + 1) + "=";
     list += key + files[i].entry + "\r\n";
-    promises += key + ostrel::FilePromiseText(*promise) + "\r\n";
+    promises += key + updater::FilePromiseText(*promise) + "\r\n";
   }
   const std::string body = "[main]\r\nversion=" + options.version +
                            "\r\nfilenum=" + std::to_string(files.size()) + "\r\n[list]\r\n" + list +
-                           "[" + ostrel::kFilesSection + "]\r\n" + promises;
+                           "[" + updater::kFilesSection + "]\r\n" + promises;
   const std::string signature = key->Sign(body);
-  const std::string keyId = ostrel::KeyIdOf(platform::SystemCrypto(), key->point());
+  const std::string keyId = updater::KeyIdOf(platform::SystemCrypto(), key->point());
   if (signature.empty() || keyId.empty() ||
       !WriteWholeFile(options.published / kManifestName,
-                      body + ostrel::SignatureLine(keyId, signature))) {
+                      body + updater::SignatureLine(keyId, signature))) {
     out.problem("cannot sign or write " + Shown(options.published / kManifestName) +
                 "; remove OUT_DIR and publish again");
     return 1;

@@ -1,11 +1,11 @@
 #include "app/wizard.h"
 
 #include "manifest/manifest.h"
+#include "manifest/versions.h"
 #include "settings/registry_values.h"
 #include "settings/server_list.h"
-#include "settings/versions.h"
 
-namespace ostrel {
+namespace updater {
 
 const char* WizardEndName(WizardEnd end) {
   switch (end) {
@@ -66,4 +66,4 @@ WizardEnd RunWizardSequence(WizardPages& pages, const ProgramContext& program) {
   return end;
 }
 
-}  // namespace ostrel
+}  // namespace updater

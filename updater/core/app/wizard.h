@@ -3,18 +3,10 @@
 
 #include <cstdint>
 
-#include "app/program_context.h"
+#include "program/program_context.h"
+#include "steps/page_worker_state.h"
 
-namespace ostrel {
-
-// The result field of the download pages (ConnectPage, FileListPage). Only Succeeded lets the
-// wizard go on.
-enum class Outcome : int32_t {
-  Pending = 0,    // at construction; stays when the page closes before its work ended
-  Succeeded = 1,  // the page's work completed
-  Cancelled = 4,  // the user pressed the page's cancel button
-  Failed = 5,     // the page's work failed
-};
+namespace updater {
 
 // Ostrel's own version, as its version block gives it.
 inline constexpr char kOstrelVersion[] = "1.0.0.1";
@@ -61,4 +53,4 @@ void LogRunStart(const ProgramContext& program);
 // server page has run, and how the run ended.
 WizardEnd RunWizardSequence(WizardPages& pages, const ProgramContext& program);
 
-}  // namespace ostrel
+}  // namespace updater

@@ -1,11 +1,11 @@
 #include "install/install.h"
 
 #include "install/reader_process.h"
+#include "layout/paths.h"
 #include "manifest/manifest.h"
 #include "manifest/manifest_entry.h"
-#include "settings/paths.h"
 
-namespace ostrel {
+namespace updater {
 
 namespace {
 
@@ -89,13 +89,6 @@ void RemoveLeftoverPartials(platform::FileTree& tree, const std::string& updateF
   }
 }
 
-std::string ReadInstallerEntry(platform::ProfileStore& profiles, const std::string& manifest) {
-  // Read as long as the download reads list entries, to see whether 127 bytes would cut it.
-  std::string entry = profiles.ReadString(manifest, "list", "file1", "", kEntryBufferSize);
-  if (entry.size() >= kInstallerEntryBufferSize || !IsSafeManifestEntry(entry)) return {};
-  return entry;
-}
-
 bool StartInstaller(platform::Processes& processes, const std::string& installerPath,
                     const std::string& programFolder) {
   if (installerPath.empty() || installerPath.size() > kMaxInstallerPathLength) return false;
@@ -148,4 +141,4 @@ InstallReport InstallUpdate(const ProgramContext& program,
   return report;
 }
 
-}  // namespace ostrel
+}  // namespace updater

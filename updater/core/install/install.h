@@ -7,17 +7,15 @@
 #include <optional>
 #include <string>
 
-#include "app/program_context.h"
 #include "log/run_log.h"
 #include "platform/file_system.h"
 #include "platform/file_tree.h"
+#include "platform/ini_files.h"
 #include "platform/processes.h"
-#include "platform/profile_store.h"
+#include "program/program_context.h"
 
-namespace ostrel {
+namespace updater {
 
-// list/file1 is read into 128 bytes: an installer entry is at most 127 bytes long.
-inline constexpr std::size_t kInstallerEntryBufferSize = 128;
 // The installer's full path fits a 256-byte command line buffer.
 inline constexpr std::size_t kMaxInstallerPathLength = 255;
 
@@ -52,11 +50,6 @@ void RemoveLeftoverPartials(platform::FileTree& tree, const std::string& updateF
                             const std::function<bool(const std::string&)>& continued = {},
                             const std::string& below = {});
 
-// The manifest's first file (list/file1) when it may be started: empty when the entry is
-// missing, empty, refused by IsSafeManifestEntry, or longer than the 127 bytes an installer
-// entry may have (the download read the whole entry, so a cut one would name another file).
-std::string ReadInstallerEntry(platform::ProfileStore& profiles, const std::string& manifest);
-
 // Starts the installer as a new process with its path as the application name and as the
 // only, quoted, word of its command line (a blank in the path cannot start another program),
 // in the program folder. Does not wait. False, without starting anything, for an empty path or
@@ -87,4 +80,4 @@ InstallReport InstallUpdate(const ProgramContext& program,
                             const InstallFilter& installs = {},
                             const InstallerCheck& checkInstaller = {});
 
-}  // namespace ostrel
+}  // namespace updater

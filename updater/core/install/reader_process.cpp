@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace ostrel {
+namespace updater {
 
 bool CloseRunningReader(platform::Processes& processes, RunLog& log) {
   bool found = false;
@@ -21,4 +21,4 @@ bool CloseRunningReader(platform::Processes& processes, RunLog& log) {
   return terminated;
 }
 
-}  // namespace ostrel
+}  // namespace updater

@@ -7,7 +7,7 @@
 #include "platform/processes.h"
 #include "platform/product.h"
 
-namespace ostrel {
+namespace updater {
 
 // The reader's executable name, matched whole, byte for byte, letter case significant.
 inline constexpr const char* kReaderExeName = platform::kReaderExecutable;
@@ -18,4 +18,4 @@ inline constexpr uint32_t kReaderExitCode = 1;
 // process is terminated. True when one matched and was terminated; the outcome is logged.
 bool CloseRunningReader(platform::Processes& processes, RunLog& log);
 
-}  // namespace ostrel
+}  // namespace updater

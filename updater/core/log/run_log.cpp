@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <ctime>
 
+#include "layout/paths.h"
 #include "platform/catch_all.h"
-#include "settings/paths.h"
 
-namespace ostrel {
+namespace updater {
 
 std::string LocalTimeText() {
   const auto now = std::chrono::system_clock::now();
@@ -54,4 +54,4 @@ void RunLog::Write(std::string_view text) noexcept {
   });
 }
 
-}  // namespace ostrel
+}  // namespace updater

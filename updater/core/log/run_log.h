@@ -14,7 +14,7 @@
 
 #include "platform/file_system.h"
 
-namespace ostrel {
+namespace updater {
 
 inline constexpr uint64_t kLogRotationSize = uint64_t{256} * 1024;
 
@@ -46,4 +46,4 @@ class RunLog {
   bool folderEnsured_ = false;
 };
 
-}  // namespace ostrel
+}  // namespace updater

@@ -2,11 +2,12 @@
 
 #include <algorithm>
 
+#include "layout/paths.h"
+#include "manifest/manifest_entry.h"
 #include "platform/gbk.h"
-#include "platform/profile_store.h"
-#include "settings/paths.h"
+#include "platform/ini_files.h"
 
-namespace ostrel {
+namespace updater {
 
 namespace {
 
@@ -18,7 +19,7 @@ constexpr char kListSection[] = "list";
 // What reading every key from 1 to `limit` one by one gives, since a missing key reads as
 // empty, but in one read of the section instead of one read a key, and without looping two
 // billion times when a server announces a huge count.
-std::vector<std::pair<int32_t, std::string>> NumberedValues(platform::ProfileStore& profiles,
+std::vector<std::pair<int32_t, std::string>> NumberedValues(platform::IniFiles& profiles,
                                                             const std::string& file,
                                                             const std::string& section,
                                                             const std::string& prefix,
@@ -49,13 +50,13 @@ namespace {
 
 // oknum under `version`. A count that is not positive counts as none. Kept wide, so the next
 // number after a count of 2^31 - 1 does not wrap to a negative key.
-int64_t RecordCount(platform::ProfileStore& profiles, const UpdateFiles& files,
+int64_t RecordCount(platform::IniFiles& profiles, const UpdateFiles& files,
                     const std::string& version) {
   return std::max(profiles.ReadInt(files.record, version, "oknum", 0), 0);
 }
 
 // The non-empty record entries under `version`: ok1 ... ok<count>.
-std::vector<std::string> RecordedEntries(platform::ProfileStore& profiles, const UpdateFiles& files,
+std::vector<std::string> RecordedEntries(platform::IniFiles& profiles, const UpdateFiles& files,
                                          const std::string& version, int64_t count) {
   std::vector<std::string> entries;
   if (count <= 0) return entries;
@@ -68,21 +69,21 @@ std::vector<std::string> RecordedEntries(platform::ProfileStore& profiles, const
 
 // The count first, then the entry, quoted where a read would otherwise not give the name back
 // (blanks at either end, or quotation marks around it).
-bool WriteRecordEntry(platform::ProfileStore& profiles, const UpdateFiles& files,
+bool WriteRecordEntry(platform::IniFiles& profiles, const UpdateFiles& files,
                       const std::string& version, int64_t number, const std::string& name) {
   const bool counted = profiles.WriteString(files.record, version, "oknum", std::to_string(number));
   return profiles.WriteString(files.record, version, "ok" + std::to_string(number),
-                              platform::ProfileValueToStore(name)) &&
+                              platform::IniValueToStore(name)) &&
          counted;
 }
 
 }  // namespace
 
-std::string ReadManifestVersionAt(platform::ProfileStore& profiles, const UpdateFiles& files) {
+std::string ReadManifestVersionAt(platform::IniFiles& profiles, const UpdateFiles& files) {
   return profiles.ReadString(files.manifest, kMainSection, "version", "", kVersionBufferSize);
 }
 
-std::vector<ManifestEntry> ReadManifestFileList(platform::ProfileStore& profiles,
+std::vector<ManifestEntry> ReadManifestFileList(platform::IniFiles& profiles,
                                                 const UpdateFiles& files) {
   std::vector<ManifestEntry> entries;
   const int32_t count = profiles.ReadInt(files.manifest, kMainSection, "filenum", 0);
@@ -94,8 +95,7 @@ std::vector<ManifestEntry> ReadManifestFileList(platform::ProfileStore& profiles
   return entries;
 }
 
-bool IsFileDone(platform::ProfileStore& profiles, const UpdateFiles& files,
-                const std::string& name) {
+bool IsFileDone(platform::IniFiles& profiles, const UpdateFiles& files, const std::string& name) {
   const std::string version = ReadManifestVersionAt(profiles, files);
   if (version.empty()) return false;
   const std::vector<std::string> entries =
@@ -105,7 +105,7 @@ bool IsFileDone(platform::ProfileStore& profiles, const UpdateFiles& files,
   });
 }
 
-void ForgetFileDone(platform::ProfileStore& profiles, const UpdateFiles& files,
+void ForgetFileDone(platform::IniFiles& profiles, const UpdateFiles& files,
                     const std::string& name) {
   const std::string version = ReadManifestVersionAt(profiles, files);
   const int32_t count = profiles.ReadInt(files.record, version, "oknum", 0);
@@ -117,13 +117,13 @@ void ForgetFileDone(platform::ProfileStore& profiles, const UpdateFiles& files,
   }
 }
 
-void RecordFileDone(platform::ProfileStore& profiles, const UpdateFiles& files,
+void RecordFileDone(platform::IniFiles& profiles, const UpdateFiles& files,
                     const std::string& name) {
   const std::string version = ReadManifestVersionAt(profiles, files);
   WriteRecordEntry(profiles, files, version, RecordCount(profiles, files, version) + 1, name);
 }
 
-FinishedDownloads::FinishedDownloads(platform::ProfileStore& profiles, UpdateFiles files)
+FinishedDownloads::FinishedDownloads(platform::IniFiles& profiles, UpdateFiles files)
     : profiles_(profiles),
       files_(std::move(files)),
       version_(ReadManifestVersionAt(profiles_, files_)),
@@ -144,4 +144,11 @@ bool FinishedDownloads::Add(const std::string& name) {
   return written;
 }
 
-}  // namespace ostrel
+std::string ReadInstallerEntry(platform::IniFiles& profiles, const std::string& manifest) {
+  // Read as long as the download reads list entries, to see whether 127 bytes would cut it.
+  std::string entry = profiles.ReadString(manifest, "list", "file1", "", kEntryBufferSize);
+  if (entry.size() >= kInstallerEntryBufferSize || !IsSafeManifestEntry(entry)) return {};
+  return entry;
+}
+
+}  // namespace updater

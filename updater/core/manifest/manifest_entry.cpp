@@ -1,10 +1,10 @@
 #include "manifest/manifest_entry.h"
 
+#include "layout/paths.h"
 #include "platform/file_system.h"
 #include "platform/gbk.h"
-#include "settings/paths.h"
 
-namespace ostrel {
+namespace updater {
 
 namespace {
 
@@ -59,4 +59,4 @@ bool IsSafeManifestEntry(std::string_view entry) {
   return false;
 }
 
-}  // namespace ostrel
+}  // namespace updater

@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-namespace ostrel {
+namespace updater {
 
 // False for an entry that is empty; absolute (starts with '\' or '/'); contains ':' (a drive
 // letter, an alternate data stream), a zero byte (where the platform's name would end) or any
@@ -27,4 +27,4 @@ bool IsSafeManifestEntry(std::string_view entry);
 // True when a file name is update.ini or updateok.ini, compared the same way.
 bool IsManifestFileName(std::string_view name);
 
-}  // namespace ostrel
+}  // namespace updater

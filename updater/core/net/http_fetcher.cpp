@@ -9,7 +9,7 @@
 #include "platform/catch_all.h"
 #include "user_texts.h"
 
-namespace ostrel {
+namespace updater {
 
 namespace {
 
@@ -230,7 +230,7 @@ bool HttpFetcher::Transfer(const std::string& url, const FetchRequest& request, 
   progress.SetRange(static_cast<int32_t>(total >> shift));
   if (report.resumedFrom > 0)
     progress.SetPosition(static_cast<int32_t>(report.resumedFrom >> shift));
-  const double start = clock_.NowInDays();
+  const double start = clock_.NowAsOleDate();
   uint64_t received = 0;
   bool waited = false;  // the last step waited for data to arrive
   while (cancel.load() == 0 && received < length) {
@@ -256,10 +256,10 @@ bool HttpFetcher::Transfer(const std::string& url, const FetchRequest& request, 
     report.received = static_cast<int64_t>(received);
     progress.SetPosition(static_cast<int32_t>((report.resumedFrom + received) >> shift));
     progress.SetStatusText(TransferStatusLine(static_cast<int64_t>(received),
-                                              ElapsedWholeSeconds(start, clock_.NowInDays())));
+                                              ElapsedWholeSeconds(start, clock_.NowAsOleDate())));
   }
   if (received == length) return true;
   return failed(cancel.load() != 0 ? FetchEnd::kCancelled : FetchEnd::kEndedEarly);
 }
 
-}  // namespace ostrel
+}  // namespace updater

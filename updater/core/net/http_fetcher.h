@@ -12,10 +12,10 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/day_clock.h"
 #include "platform/internet.h"
+#include "platform/ole_date_clock.h"
 
-namespace ostrel {
+namespace updater {
 
 // Where a fetch reports its progress: a progress bar and a status text on a page.
 class ProgressSink {
@@ -104,7 +104,7 @@ struct FetchRequest {
 class HttpFetcher {
  public:
   // Every fetch goes through `session`, one request after another.
-  HttpFetcher(platform::InternetSession& session, platform::DayClock& clock)
+  HttpFetcher(platform::InternetSession& session, platform::OleDateClock& clock)
       : session_(session), clock_(clock), buffer_(new char[kLargestRead]) {}
 
   // Fetches `url` (used verbatim) into `sink`. True only when a 2xx answer announced a length
@@ -128,8 +128,8 @@ class HttpFetcher {
                 ProgressSink& progress, const std::atomic<int32_t>& cancel, FetchReport& report);
 
   platform::InternetSession& session_;
-  platform::DayClock& clock_;
+  platform::OleDateClock& clock_;
   std::unique_ptr<char[]> buffer_;  // one read's bytes, passed on to the sink
 };
 
-}  // namespace ostrel
+}  // namespace updater

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace ostrel {
+namespace updater {
 
 namespace {
 constexpr std::size_t kStringCapacity = 260;
@@ -62,4 +62,4 @@ std::string ReadInstalledVersion(platform::Registry& registry) {
   return version;
 }
 
-}  // namespace ostrel
+}  // namespace updater

@@ -7,7 +7,7 @@
 #include "platform/product.h"
 #include "platform/registry.h"
 
-namespace ostrel {
+namespace updater {
 
 using platform::kReaderKey;
 inline constexpr char kCurrentVersionValue[] = "Current Version";
@@ -30,4 +30,4 @@ void WriteRegistryDword(platform::Registry& registry, const std::string& subKey,
 // The installed reader's version ("Current Version"), empty when not recorded.
 std::string ReadInstalledVersion(platform::Registry& registry);
 
-}  // namespace ostrel
+}  // namespace updater

@@ -4,7 +4,7 @@
 
 #include "registry_values.h"
 
-namespace ostrel {
+namespace updater {
 
 namespace {
 constexpr char kSelectedWebsiteValue[] = "SelectedWebsite";
@@ -45,4 +45,4 @@ std::string SelectedServerUrl(platform::Registry& registry, const std::string& p
   return ReadServerEntry(registry, ReadSelectedServer(registry)) + path;
 }
 
-}  // namespace ostrel
+}  // namespace updater

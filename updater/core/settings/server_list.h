@@ -9,7 +9,7 @@
 
 #include "platform/registry.h"
 
-namespace ostrel {
+namespace updater {
 
 // The value name of entry k: "Update Website" for 0, "Update Website<k+1>" after.
 std::string ServerEntryValueName(int32_t entry);
@@ -28,4 +28,4 @@ std::vector<std::string> ReadServerList(platform::Registry& registry);
 // The chosen server's base URL followed by `path`, the choice used as stored.
 std::string SelectedServerUrl(platform::Registry& registry, const std::string& path);
 
-}  // namespace ostrel
+}  // namespace updater

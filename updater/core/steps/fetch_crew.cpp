@@ -2,7 +2,7 @@
 
 #include "platform/catch_all.h"
 
-namespace ostrel {
+namespace updater {
 
 void HeadProgress::SetRange(int32_t upper) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -33,8 +33,9 @@ void HeadProgress::BecomeHead() {
   if (statusText_) page_.SetStatusText(*statusText_);
 }
 
-FetchCrew::FetchCrew(std::size_t size, platform::InternetClient& client, platform::DayClock& clock,
-                     PageWorkerState& state, std::chrono::milliseconds stallLimit)
+FetchCrew::FetchCrew(std::size_t size, platform::InternetClient& client,
+                     platform::OleDateClock& clock, PageWorkerState& state,
+                     std::chrono::milliseconds stallLimit)
     : size_(size), client_(client), clock_(clock), state_(state), stallLimit_(stallLimit) {}
 
 FetchCrew::~FetchCrew() {
@@ -95,4 +96,4 @@ void FetchCrew::Run() {
   }
 }
 
-}  // namespace ostrel
+}  // namespace updater

@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "net/http_fetcher.h"
-#include "platform/day_clock.h"
 #include "platform/internet.h"
-#include "steps/worker_channel.h"
+#include "platform/ole_date_clock.h"
+#include "steps/page_view.h"
 
-namespace ostrel {
+namespace updater {
 
 // A fetch's progress on its way to the page: kept quietly until the fetch becomes the one the
 // page shows, then its latest range, position and status line go first and every later report
@@ -52,7 +52,7 @@ class FetchCrew {
   // Runs on a crew thread; `fetcher` is that thread's, null when it has no session.
   using Job = std::function<void(HttpFetcher* fetcher)>;
 
-  FetchCrew(std::size_t size, platform::InternetClient& client, platform::DayClock& clock,
+  FetchCrew(std::size_t size, platform::InternetClient& client, platform::OleDateClock& clock,
             PageWorkerState& state, std::chrono::milliseconds stallLimit);
   // Runs what was handed over and not yet run, then ends the threads.
   ~FetchCrew();
@@ -67,7 +67,7 @@ class FetchCrew {
 
   const std::size_t size_;
   platform::InternetClient& client_;
-  platform::DayClock& clock_;
+  platform::OleDateClock& clock_;
   PageWorkerState& state_;
   const std::chrono::milliseconds stallLimit_;
   std::mutex mutex_;
@@ -78,4 +78,4 @@ class FetchCrew {
   std::vector<std::thread> threads_;  // only the thread that hands jobs over adds to it
 };
 
-}  // namespace ostrel
+}  // namespace updater

@@ -8,19 +8,19 @@
 #include <mutex>
 #include <set>
 
+#include "layout/paths.h"
 #include "manifest/manifest_entry.h"
 #include "net/http_fetcher.h"
 #include "platform/catch_all.h"
 #include "platform/crypto.h"
 #include "platform/gbk.h"
-#include "settings/paths.h"
 #include "settings/server_list.h"
 #include "steps/fetch_crew.h"
 #include "steps/ordered_lane.h"
 #include "trust/file_checks.h"
 #include "user_texts.h"
 
-namespace ostrel {
+namespace updater {
 
 namespace {
 // The text with its "%s" replaced by the entry, which may hold '%' itself.
@@ -43,7 +43,7 @@ std::string DownloadFailedText(const std::string& entry) {
 }
 
 std::vector<FileListRow> FileListRows(
-    platform::ProfileStore& profiles, const UpdateFiles& files,
+    platform::IniFiles& profiles, const UpdateFiles& files,
     const std::function<int32_t(const std::string&)>& iconIndexFor) {
   std::vector<FileListRow> rows;
   for (ManifestEntry& entry : ReadManifestFileList(profiles, files)) {
@@ -371,7 +371,7 @@ class EntryWindow {
 
 }  // namespace
 
-std::function<bool(const std::string&)> ContinuedPartials(platform::ProfileStore& profiles,
+std::function<bool(const std::string&)> ContinuedPartials(platform::IniFiles& profiles,
                                                           const UpdateFiles& update) {
   std::set<std::string> names;
   for (const ManifestEntry& entry : ReadManifestFileList(profiles, update)) {
@@ -495,4 +495,4 @@ void FileDownloadWorker(const ProgramContext& context, const std::vector<std::st
   }
 }
 
-}  // namespace ostrel
+}  // namespace updater

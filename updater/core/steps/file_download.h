@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "app/program_context.h"
 #include "manifest/manifest.h"
 #include "net/http_fetcher.h"
-#include "steps/worker_channel.h"
+#include "program/program_context.h"
+#include "steps/page_view.h"
 
-namespace ostrel {
+namespace updater {
 
 // "正在下载 %s ...", "下载 %s 完毕", "下载 %s  失败" with the list entry.
 std::string DownloadStartedText(const std::string& entry);
@@ -34,7 +34,7 @@ struct FileListRow {
 // The rows for the manifest's list entries longer than 4 bytes, in manifest order.
 // `iconIndexFor` gives the image position for an extension (IconIndexFor of the list view).
 std::vector<FileListRow> FileListRows(
-    platform::ProfileStore& profiles, const UpdateFiles& files,
+    platform::IniFiles& profiles, const UpdateFiles& files,
     const std::function<int32_t(const std::string&)>& iconIndexFor);
 
 // Creates the folders of an entry's folder part (books\new\a.txt: books, then books\new)
@@ -50,7 +50,7 @@ bool CreateEntryFolders(platform::FileSystem& files, const std::string& updateFo
 
 // Whether a temporary file (by its path below update\) holds part of a file that the stored
 // manifest lists, or that part's validator: what a later fetch of it continues.
-std::function<bool(const std::string&)> ContinuedPartials(platform::ProfileStore& profiles,
+std::function<bool(const std::string&)> ContinuedPartials(platform::IniFiles& profiles,
                                                           const UpdateFiles& update);
 
 // How many files the file-list page fetches at once, each through an internet session of its
@@ -81,4 +81,4 @@ inline constexpr std::size_t kEntriesAhead = 2 * kFetchesInFlight;
 void FileDownloadWorker(const ProgramContext& program, const std::vector<std::string>& entries,
                         PageView& page, std::chrono::milliseconds stallLimit = kStallLimit);
 
-}  // namespace ostrel
+}  // namespace updater

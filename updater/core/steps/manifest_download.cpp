@@ -3,10 +3,10 @@
 #include <optional>
 #include <vector>
 
-#include "settings/paths.h"
+#include "layout/paths.h"
 #include "settings/server_list.h"
 
-namespace ostrel {
+namespace updater {
 
 namespace {
 
@@ -80,4 +80,4 @@ void ManifestDownloadWorker(const ProgramContext& context, PageView& page,
   if (page.state().Finish(Outcome::Succeeded)) page.RequestEndTimer();
 }
 
-}  // namespace ostrel
+}  // namespace updater

@@ -7,12 +7,12 @@
 #include <optional>
 #include <string>
 
-#include "app/program_context.h"
 #include "net/http_fetcher.h"
-#include "steps/worker_channel.h"
+#include "program/program_context.h"
+#include "steps/page_view.h"
 #include "user_texts.h"
 
-namespace ostrel {
+namespace updater {
 
 inline constexpr char kManifestServerPath[] = "/update.htm";
 
@@ -29,4 +29,4 @@ inline constexpr uint64_t kLargestManifest = uint64_t{1024} * 1024;
 void ManifestDownloadWorker(const ProgramContext& program, PageView& page,
                             std::chrono::milliseconds stallLimit = kStallLimit);
 
-}  // namespace ostrel
+}  // namespace updater

@@ -2,7 +2,7 @@
 
 #include "platform/catch_all.h"
 
-namespace ostrel {
+namespace updater {
 
 OrderedLane::OrderedLane() : thread_([this] { Run(); }) {}
 
@@ -45,4 +45,4 @@ void OrderedLane::Run() {
   }
 }
 
-}  // namespace ostrel
+}  // namespace updater

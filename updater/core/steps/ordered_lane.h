@@ -11,7 +11,7 @@
 #include <mutex>
 #include <thread>
 
-namespace ostrel {
+namespace updater {
 
 class OrderedLane {
  public:
@@ -37,4 +37,4 @@ class OrderedLane {
   std::thread thread_;  // last: it starts once the members above exist
 };
 
-}  // namespace ostrel
+}  // namespace updater

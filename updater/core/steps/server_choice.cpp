@@ -2,7 +2,7 @@
 
 #include "settings/server_list.h"
 
-namespace ostrel {
+namespace updater {
 
 ServerChoice ChooseServer(platform::Registry& registry) {
   ServerChoice choice;
@@ -21,4 +21,4 @@ int32_t CommitSelection(platform::Registry& registry, int32_t selection) {
   return chosen;
 }
 
-}  // namespace ostrel
+}  // namespace updater

@@ -7,7 +7,7 @@
 
 #include "platform/registry.h"
 
-namespace ostrel {
+namespace updater {
 
 struct ServerChoice {
   std::vector<std::string> servers;  // in list order
@@ -21,4 +21,4 @@ ServerChoice ChooseServer(platform::Registry& registry);
 // Stores the selected entry (0 when nothing is selected) as the choice; returns it.
 int32_t CommitSelection(platform::Registry& registry, int32_t selection);
 
-}  // namespace ostrel
+}  // namespace updater

@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <set>
 
-#include "install/install.h"
+#include "layout/paths.h"
 #include "manifest/manifest_entry.h"
 #include "platform/gbk.h"
-#include "settings/paths.h"
 
-namespace ostrel {
+namespace updater {
 
 namespace {
 
@@ -39,7 +38,7 @@ std::function<bool(const std::string&, bool)> Covering(const std::vector<std::st
 
 }  // namespace
 
-FilePromises FilePromises::Read(platform::ProfileStore& profiles, const std::string& manifest) {
+FilePromises FilePromises::Read(platform::IniFiles& profiles, const std::string& manifest) {
   FilePromises promises;
   std::map<int32_t, std::string> texts;
   for (auto& [number, text] :
@@ -99,7 +98,7 @@ StoredFile CheckStoredFile(platform::Crypto& crypto, platform::FileSystem& files
 
 DownloadGate DownloadGate::ForStoredManifest(const TrustContext* trust, platform::FileSystem& files,
                                              const UpdateFiles& update,
-                                             platform::ProfileStore& profiles) {
+                                             platform::IniFiles& profiles) {
   if (trust == nullptr || trust->settings.keys.empty()) return DownloadGate(Mode::kAll, trust);
   const ManifestJudgement judgement =
       JudgeManifest(*trust, platform::ReadWholeFile(files, update.manifest).value_or(""));
@@ -147,7 +146,7 @@ std::optional<uint64_t> DownloadGate::PromisedSize(const std::string& entry) con
 }
 
 InstallCheck CheckUpdateBeforeInstall(const TrustContext* trust, platform::FileSystem& files,
-                                      platform::FileTree& tree, platform::ProfileStore& profiles,
+                                      platform::FileTree& tree, platform::IniFiles& profiles,
                                       const UpdateLayout& layout, const StopCheck& stopped) {
   InstallCheck check;
   if (trust == nullptr || trust->settings.keys.empty()) return check;
@@ -228,4 +227,4 @@ InstallCheck CheckUpdateBeforeInstall(const TrustContext* trust, platform::FileS
   return check;
 }
 
-}  // namespace ostrel
+}  // namespace updater

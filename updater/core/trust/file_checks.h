@@ -13,17 +13,17 @@
 #include "platform/crypto.h"
 #include "platform/file_system.h"
 #include "platform/file_tree.h"
-#include "platform/profile_store.h"
+#include "platform/ini_files.h"
 #include "trust/manifest_signature.h"
 #include "trust/update_trust.h"
 
-namespace ostrel {
+namespace updater {
 
 // What a manifest's [files] section promises about its listed entries.
 class FilePromises {
  public:
   // Reads the list and the [files] section of a manifest file through the profile routines.
-  static FilePromises Read(platform::ProfileStore& profiles, const std::string& manifest);
+  static FilePromises Read(platform::IniFiles& profiles, const std::string& manifest);
 
   // The promise for an entry, its name compared as the file system compares names (ASCII
   // letter case ignored, '/' as '\'); nullptr when there is none or when two entries of that
@@ -55,8 +55,7 @@ StoredFile CheckStoredFile(platform::Crypto& crypto, platform::FileSystem& files
 class DownloadGate {
  public:
   static DownloadGate ForStoredManifest(const TrustContext* trust, platform::FileSystem& files,
-                                        const UpdateFiles& update,
-                                        platform::ProfileStore& profiles);
+                                        const UpdateFiles& update, platform::IniFiles& profiles);
 
   bool Admits(const std::string& entry, std::string_view bytes) const;
   // The same for a body hashed as it arrived: its size and SHA-256 (nullopt: not hashed).
@@ -101,7 +100,7 @@ struct InstallCheck {
 // or no trust rules at all, allows the install as before signatures. Reading every file again takes
 // seconds for large ones: it runs off the dialog's thread, and `stopped` ends it early.
 InstallCheck CheckUpdateBeforeInstall(const TrustContext* trust, platform::FileSystem& files,
-                                      platform::FileTree& tree, platform::ProfileStore& profiles,
+                                      platform::FileTree& tree, platform::IniFiles& profiles,
                                       const UpdateLayout& layout, const StopCheck& stopped = {});
 
-}  // namespace ostrel
+}  // namespace updater

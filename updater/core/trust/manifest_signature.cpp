@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace ostrel {
+namespace updater {
 
 namespace {
 
@@ -82,4 +82,4 @@ std::optional<FilePromise> ParseFilePromise(std::string_view text) {
   return FilePromise{std::stoll(std::string(size)), Lower(sha256)};
 }
 
-}  // namespace ostrel
+}  // namespace updater

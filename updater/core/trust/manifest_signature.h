@@ -16,7 +16,7 @@
 
 #include "platform/crypto.h"
 
-namespace ostrel {
+namespace updater {
 
 inline constexpr char kSignaturePrefix[] = ";ostrel-signature ecdsa-p256-sha256 ";
 inline constexpr char kFilesSection[] = "files";
@@ -51,4 +51,4 @@ std::string FilePromiseText(const FilePromise& promise);
 // either letter case), one blank between them; nullopt for anything else.
 std::optional<FilePromise> ParseFilePromise(std::string_view text);
 
-}  // namespace ostrel
+}  // namespace updater

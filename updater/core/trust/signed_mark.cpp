@@ -4,7 +4,7 @@
 
 #include "settings/registry_values.h"
 
-namespace ostrel {
+namespace updater {
 
 namespace {
 
@@ -63,4 +63,4 @@ MarkReading ProgramFolderMark::TakeOverRegistryMark() {
   return {MarkReading::State::kVersion, std::move(version)};
 }
 
-}  // namespace ostrel
+}  // namespace updater

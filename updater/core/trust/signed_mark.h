@@ -7,11 +7,11 @@
 #include <optional>
 #include <string>
 
+#include "layout/paths.h"
 #include "platform/file_system.h"
 #include "platform/registry.h"
-#include "settings/paths.h"
 
-namespace ostrel {
+namespace updater {
 
 // The per-user registry value of earlier builds, under the reader's key.
 inline constexpr char kSignedVersionValue[] = "Signed Update Version";
@@ -55,4 +55,4 @@ class ProgramFolderMark final : public SignedVersionMark {
   const std::string path_;
 };
 
-}  // namespace ostrel
+}  // namespace updater

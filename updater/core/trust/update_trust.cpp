@@ -1,11 +1,11 @@
 #include "trust/update_trust.h"
 
 #include "manifest/manifest.h"
-#include "platform/profile_store.h"
-#include "settings/versions.h"
+#include "manifest/versions.h"
+#include "platform/ini_files.h"
 #include "trust/manifest_signature.h"
 
-namespace ostrel {
+namespace updater {
 
 namespace {
 
@@ -83,7 +83,7 @@ ManifestJudgement JudgeManifest(const TrustContext& trust, std::string_view mani
   } else {
     // Read from the signed bytes alone, as the profile routines will read the stored file.
     judgement.version =
-        platform::ReadProfileStringFromText(split.body, "main", "version", kVersionBufferSize);
+        platform::ReadIniStringFromText(split.body, "main", "version", kVersionBufferSize);
     judgement.verdict = marked && CompareVersions(judgement.version, mark.version) < 0
                             ? ManifestVerdict::kOlderVersion
                             : ManifestVerdict::kSigned;
@@ -106,4 +106,4 @@ void RememberSignedManifest(const TrustContext& trust, const ManifestJudgement& 
   }
 }
 
-}  // namespace ostrel
+}  // namespace updater

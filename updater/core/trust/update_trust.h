@@ -16,7 +16,7 @@
 #include "platform/crypto.h"
 #include "trust/signed_mark.h"
 
-namespace ostrel {
+namespace updater {
 
 struct TrustSettings {
   std::vector<std::string> keys;  // P-256 public keys (X || Y): the current one, then the next
@@ -70,4 +70,4 @@ ManifestJudgement JudgeManifest(const TrustContext& trust, std::string_view mani
 // empty version is marked as "0"). A mark that cannot be stored is logged.
 void RememberSignedManifest(const TrustContext& trust, const ManifestJudgement& judgement);
 
-}  // namespace ostrel
+}  // namespace updater

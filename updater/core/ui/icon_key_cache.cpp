@@ -4,7 +4,7 @@
 
 #include "platform/gbk.h"
 
-namespace ostrel {
+namespace updater {
 
 int32_t IconKeyCache::IconIndexFor(const std::string& key) {
   const std::string lowered = platform::ToLowerAscii(key);
@@ -22,4 +22,4 @@ int32_t IconKeyCache::IconIndexFor(const std::string& key) {
   return static_cast<int32_t>(iconKeys_.size() - 1);
 }
 
-}  // namespace ostrel
+}  // namespace updater

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace ostrel {
+namespace updater {
 
 // Where the icons come from and where they go: the shell and the view's image list.
 class IconSource {
@@ -40,4 +40,4 @@ class IconKeyCache {
   std::vector<std::string> iconKeys_;  // lower-case, in the order added
 };
 
-}  // namespace ostrel
+}  // namespace updater

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "install/install.h"
+#include "layout/paths.h"
 #include "log/run_log.h"
 #include "pages/confirm_close_dialog.h"
 #include "pages/connect_page.h"
@@ -16,19 +17,18 @@
 #include "pages/worker_page.h"
 #include "platform/catch_all.h"
 #include "platform/crypto.h"
-#include "platform/day_clock.h"
 #include "platform/file_system.h"
 #include "platform/file_tree.h"
+#include "platform/ini_files.h"
 #include "platform/internet.h"
+#include "platform/ole_date_clock.h"
 #include "platform/processes.h"
-#include "platform/profile_store.h"
 #include "platform/registry.h"
-#include "settings/paths.h"
 #include "steps/file_download.h"
 #include "trust/program_trust.h"
 #include "user_texts.h"
 
-namespace ostrel {
+namespace updater {
 
 namespace {
 
@@ -61,11 +61,16 @@ ProgramServices::ProgramServices(UpdateLayout layout)
       log_(platform::SystemFileSystem(), layout.updateFolder),
       trust_(platform::SystemFileSystem(), platform::CurrentUserRegistry(),
              platform::SystemCrypto(), layout.signedMark, log_),
-      context_{
-          std::move(layout),          platform::CurrentUserRegistry(), platform::SystemFileSystem(),
-          platform::SystemFileTree(), platform::SystemProfileStore(),  internet_,
-          platform::SystemDayClock(), platform::SystemProcesses(),     log_,
-          &trust_.context()} {}
+      context_{std::move(layout),
+               platform::CurrentUserRegistry(),
+               platform::SystemFileSystem(),
+               platform::SystemFileTree(),
+               platform::SystemIniFiles(),
+               internet_,
+               platform::SystemOleDateClock(),
+               platform::SystemProcesses(),
+               log_,
+               &trust_.context()} {}
 
 DialogPages::DialogPages(const ProgramContext& program) : program_(program) {}
 
@@ -116,4 +121,4 @@ void UpdaterApp::Run() {
   }
 }
 
-}  // namespace ostrel
+}  // namespace updater

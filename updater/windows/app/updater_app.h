@@ -4,14 +4,14 @@
 
 #include <chrono>
 
-#include "app/program_context.h"
 #include "app/wizard.h"
 #include "log/run_log.h"
 #include "net/http_fetcher.h"
 #include "platform/internet.h"
+#include "program/program_context.h"
 #include "trust/program_trust.h"
 
-namespace ostrel {
+namespace updater {
 
 class UpdaterApp {
  public:
@@ -57,4 +57,4 @@ class DialogPages : public WizardPages {
   const ProgramContext& program_;
 };
 
-}  // namespace ostrel
+}  // namespace updater

@@ -4,11 +4,11 @@
 #include "res/resource.h"
 #include "ui/dialog.h"
 
-namespace ostrel {
+namespace updater {
 
 class AboutDialog : public Dialog {
  public:
   AboutDialog() : Dialog(IDD_ABOUTBOX) {}
 };
 
-}  // namespace ostrel
+}  // namespace updater

@@ -8,7 +8,7 @@
 #include "res/resource.h"
 #include "user_texts.h"
 
-namespace ostrel {
+namespace updater {
 
 namespace {
 
@@ -89,7 +89,7 @@ void ConfirmCloseDialog::CheckAndInstall() {
                                       [this] { return phase_.load() == Phase::kStopping; });
     Phase checking = Phase::kChecking;
     if (!check_.allowed || !phase_.compare_exchange_strong(checking, Phase::kInstalling)) return;
-    report_ = ostrel::InstallUpdate(
+    report_ = InstallUpdate(
         program_, [window] { PostMessageA(window, kInstallingMessage, 0, 0); }, check_.installs,
         check_.checkInstaller);
   });
@@ -136,4 +136,4 @@ bool ConfirmCloseDialog::OnSysCommand(WPARAM command, LPARAM /*position*/) {
   return true;
 }
 
-}  // namespace ostrel
+}  // namespace updater

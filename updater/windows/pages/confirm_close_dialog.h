@@ -14,7 +14,7 @@
 #include "trust/file_checks.h"
 #include "ui/dialog.h"
 
-namespace ostrel {
+namespace updater {
 
 class ConfirmCloseDialog : public Dialog {
  public:
@@ -43,4 +43,4 @@ class ConfirmCloseDialog : public Dialog {
   std::thread installer_;  // last: it starts once everything it uses exists
 };
 
-}  // namespace ostrel
+}  // namespace updater

@@ -2,11 +2,11 @@
 
 #include "res/resource.h"
 
-namespace ostrel {
+namespace updater {
 
 ConnectPage::ConnectPage(const ProgramContext& program, std::chrono::milliseconds stallLimit)
     : WorkerPage(IDD_CONNECT_PAGE, [&program, stallLimit](PageView& page) {
         ManifestDownloadWorker(program, page, stallLimit);
       }) {}
 
-}  // namespace ostrel
+}  // namespace updater

@@ -5,7 +5,7 @@
 #include "pages/worker_page.h"
 #include "steps/manifest_download.h"
 
-namespace ostrel {
+namespace updater {
 
 class ConnectPage : public WorkerPage {
  public:
@@ -13,4 +13,4 @@ class ConnectPage : public WorkerPage {
   ConnectPage(const ProgramContext& program, std::chrono::milliseconds stallLimit);
 };
 
-}  // namespace ostrel
+}  // namespace updater

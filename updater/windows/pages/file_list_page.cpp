@@ -2,7 +2,7 @@
 
 #include "res/resource.h"
 
-namespace ostrel {
+namespace updater {
 
 FileListPage::FileListPage(const ProgramContext& program, std::chrono::milliseconds stallLimit)
     : WorkerPage(IDD_FILE_LIST_PAGE, nullptr), program_(program), stallLimit_(stallLimit) {}
@@ -25,4 +25,4 @@ bool FileListPage::OnInitDialog() {
   return WorkerPage::OnInitDialog();
 }
 
-}  // namespace ostrel
+}  // namespace updater

@@ -7,7 +7,7 @@
 #include "steps/file_download.h"
 #include "ui/shell_icon_list_view.h"
 
-namespace ostrel {
+namespace updater {
 
 class FileListPage : public WorkerPage {
  public:
@@ -23,4 +23,4 @@ class FileListPage : public WorkerPage {
   ShellIconListView fileList_;
 };
 
-}  // namespace ostrel
+}  // namespace updater

@@ -4,7 +4,7 @@
 #include "res/resource.h"
 #include "user_texts.h"
 
-namespace ostrel {
+namespace updater {
 
 namespace {
 // True when the stored manifest is signed by one of the program's keys and trusted.
@@ -44,4 +44,4 @@ bool FinishPage::OnCommand(int id, int notifyCode) {
   }
 }
 
-}  // namespace ostrel
+}  // namespace updater

@@ -2,10 +2,10 @@
 // reader is up to date.
 #pragma once
 
-#include "app/program_context.h"
+#include "program/program_context.h"
 #include "ui/dialog.h"
 
-namespace ostrel {
+namespace updater {
 
 class FinishPage : public Dialog {
  public:
@@ -22,4 +22,4 @@ class FinishPage : public Dialog {
   const ProgramContext& program_;
 };
 
-}  // namespace ostrel
+}  // namespace updater

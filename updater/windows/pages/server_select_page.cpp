@@ -3,7 +3,7 @@
 #include "res/resource.h"
 #include "steps/server_choice.h"
 
-namespace ostrel {
+namespace updater {
 
 ServerSelectPage::ServerSelectPage(platform::Registry& registry)
     : Dialog(IDD_SERVER_SELECT_PAGE), registry_(registry) {}
@@ -15,14 +15,14 @@ bool ServerSelectPage::OnInitDialog() {
     SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(server.c_str()));
   }
   SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(choice.selection), 0);
-  CommitSelection();
+  CommitListSelection();
   return true;
 }
 
 bool ServerSelectPage::OnCommand(int id, int notifyCode) {
   switch (id) {
     case IDC_WIZARD_NEXT:
-      CommitSelection();
+      CommitListSelection();
       return true;
     case IDC_WIZARD_CANCEL:
       EndDialog(kCancel);
@@ -34,10 +34,10 @@ bool ServerSelectPage::OnCommand(int id, int notifyCode) {
   }
 }
 
-void ServerSelectPage::CommitSelection() {
+void ServerSelectPage::CommitListSelection() {
   const LRESULT selection = SendMessageA(Control(IDC_SERVER_LIST), LB_GETCURSEL, 0, 0);
-  ostrel::CommitSelection(registry_, selection == LB_ERR ? -1 : static_cast<int32_t>(selection));
+  CommitSelection(registry_, selection == LB_ERR ? -1 : static_cast<int32_t>(selection));
   EndDialog(kOk);
 }
 
-}  // namespace ostrel
+}  // namespace updater

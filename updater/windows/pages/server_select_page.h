@@ -5,7 +5,7 @@
 #include "platform/registry.h"
 #include "ui/dialog.h"
 
-namespace ostrel {
+namespace updater {
 
 class ServerSelectPage : public Dialog {
  public:
@@ -17,9 +17,9 @@ class ServerSelectPage : public Dialog {
 
  private:
   // Stores the list's selection (entry 0 when none) and ends the page with OK.
-  void CommitSelection();
+  void CommitListSelection();
 
   platform::Registry& registry_;
 };
 
-}  // namespace ostrel
+}  // namespace updater

@@ -7,7 +7,7 @@
 #include "platform/catch_all.h"
 #include "res/resource.h"
 
-namespace ostrel {
+namespace updater {
 
 namespace {
 
@@ -165,4 +165,4 @@ void WorkerPage::End(INT_PTR result) {
   EndDialog(result);
 }
 
-}  // namespace ostrel
+}  // namespace updater

@@ -12,11 +12,11 @@
 #include <functional>
 #include <memory>
 
-#include "steps/worker_channel.h"
+#include "steps/page_view.h"
 #include "ui/dialog.h"
 #include "win32/handles.h"
 
-namespace ostrel {
+namespace updater {
 
 // Waits until the workers of ended pages have finished, at most `bound` in all; run once the
 // wizard is over, so that the program never ends in the middle of a store. True when all ended.
@@ -56,4 +56,4 @@ class WorkerPage : public Dialog {
   Outcome finalOutcome_ = Outcome::Pending;
 };
 
-}  // namespace ostrel
+}  // namespace updater

@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <optional>
 
+#include "layout/paths.h"
 #include "log/run_log.h"
 #include "platform/crypto.h"
 #include "platform/file_system.h"
 #include "platform/registry.h"
 #include "res/resource.h"
-#include "settings/paths.h"
 #include "trust/signed_mark.h"
 #include "win32/program_resource.h"
 
@@ -18,7 +18,7 @@
 #define OSTREL_REQUIRE_SIGNED_UPDATES 0
 #endif
 
-namespace ostrel {
+namespace updater {
 
 namespace {
 
@@ -46,4 +46,4 @@ ProgramTrust::ProgramTrust(platform::FileSystem& files, platform::Registry& user
                  log.Write(line);
                }} {}
 
-}  // namespace ostrel
+}  // namespace updater

@@ -12,7 +12,7 @@
 #include "trust/signed_mark.h"
 #include "trust/update_trust.h"
 
-namespace ostrel {
+namespace updater {
 
 class ProgramTrust {
  public:
@@ -30,4 +30,4 @@ class ProgramTrust {
   const TrustContext context_;
 };
 
-}  // namespace ostrel
+}  // namespace updater

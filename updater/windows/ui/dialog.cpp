@@ -4,7 +4,7 @@
 
 #include "platform/catch_all.h"
 
-namespace ostrel {
+namespace updater {
 
 Dialog::Dialog(int templateId) : templateId_(templateId) {}
 
@@ -109,4 +109,4 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND window, UINT message, WPARAM wParam, LP
   return TRUE;
 }
 
-}  // namespace ostrel
+}  // namespace updater

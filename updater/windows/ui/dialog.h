@@ -7,7 +7,7 @@
 
 #include <string>
 
-namespace ostrel {
+namespace updater {
 
 class Dialog {
  public:
@@ -52,4 +52,4 @@ class Dialog {
   HWND window_ = nullptr;
 };
 
-}  // namespace ostrel
+}  // namespace updater

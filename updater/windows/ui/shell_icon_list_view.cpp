@@ -2,7 +2,7 @@
 
 #include <shellapi.h>
 
-namespace ostrel {
+namespace updater {
 
 namespace {
 
@@ -73,4 +73,4 @@ bool ShellIconListView::AppendImage(Icon icon) {
 
 void ShellIconListView::ReleaseIcon(Icon icon) { DestroyIcon(static_cast<HICON>(icon)); }
 
-}  // namespace ostrel
+}  // namespace updater

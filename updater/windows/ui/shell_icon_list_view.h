@@ -13,7 +13,7 @@
 
 #include "ui/icon_key_cache.h"
 
-namespace ostrel {
+namespace updater {
 
 class ShellIconListView final : private IconSource {
  public:
@@ -56,4 +56,4 @@ class ShellIconListView final : private IconSource {
   IconKeyCache cache_{*this};
 };
 
-}  // namespace ostrel
+}  // namespace updater

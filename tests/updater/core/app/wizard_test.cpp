@@ -13,14 +13,14 @@
 
 namespace {
 
-using ostrel::Outcome;
-using ostrel::WizardEnd;
+using updater::Outcome;
+using updater::WizardEnd;
 
 constexpr char kProgramFolder[] = "C:\\Reader\\";
 constexpr char kManifest[] = "C:\\Reader\\update\\update.ini";
 
 // The wizard reads the installed version and the stored manifest's; its log writes nothing.
-ostrel::ProgramContext Context(platform::Registry& registry, platform::ProfileStore& profiles) {
+updater::ProgramContext Context(platform::Registry& registry, platform::IniFiles& profiles) {
   return testing_support::TestProgram(kProgramFolder)
       .Registry(registry)
       .Profiles(profiles)
@@ -28,7 +28,7 @@ ostrel::ProgramContext Context(platform::Registry& registry, platform::ProfileSt
 }
 
 // INI files as a map from (file, section, key) to the value; enough for the version read.
-class FakeProfiles : public platform::ProfileStore {
+class FakeProfiles : public platform::IniFiles {
  public:
   std::string ReadString(const std::string& file, const std::string& section,
                          const std::string& key, const std::string& defaultValue,
@@ -57,7 +57,7 @@ class FakeProfiles : public platform::ProfileStore {
 
 // Pages with scripted results. The connect page hands the manifest on the way the real one
 // does, through update\update.ini; `log` records which pages ran, in order.
-class FakePages : public ostrel::WizardPages {
+class FakePages : public updater::WizardPages {
  public:
   FakePages(FakeProfiles& profiles, const char* manifestVersion)
       : profiles_(profiles), manifestVersion_(manifestVersion) {}
@@ -83,13 +83,13 @@ class FakePages : public ostrel::WizardPages {
   }
   int RunConfirmCloseDialog() override {
     log += "confirm ";
-    return ostrel::kResultOk;
+    return updater::kResultOk;
   }
 
-  int server = ostrel::kResultOk;
+  int server = updater::kResultOk;
   Outcome connect = Outcome::Succeeded;
   Outcome fileList = Outcome::Succeeded;
-  int finish = ostrel::kResultOk;
+  int finish = updater::kResultOk;
   std::string log;
 
  private:
@@ -117,8 +117,8 @@ TEST(RunWizardSequence, EveryWayOut) {
   constexpr Outcome Failed = Outcome::Failed;
   constexpr Outcome Pending = Outcome::Pending;
   constexpr Outcome Succeeded = Outcome::Succeeded;
-  constexpr int kOk = ostrel::kResultOk;
-  constexpr int kCancel = ostrel::kResultCancel;
+  constexpr int kOk = updater::kResultOk;
+  constexpr int kCancel = updater::kResultCancel;
   const Case cases[] = {
       {"cancel on the server page", "1.0.0.1", "1.0.0.2", kCancel, Succeeded, Succeeded, kOk,
        "server ", WizardEnd::kServerPageCancelled},
@@ -161,8 +161,8 @@ TEST(RunWizardSequence, EveryWayOut) {
     SCOPED_TRACE(c.what);
     platform::MemoryRegistry registry;
     if (c.installed != nullptr) {
-      registry.CreateKey(ostrel::kReaderKey)
-          ->SetValue(ostrel::kCurrentVersionValue, platform::StringValue(c.installed));
+      registry.CreateKey(updater::kReaderKey)
+          ->SetValue(updater::kCurrentVersionValue, platform::StringValue(c.installed));
     }
     FakeProfiles profiles;
     FakePages pages(profiles, c.offered);
@@ -171,10 +171,10 @@ TEST(RunWizardSequence, EveryWayOut) {
     pages.fileList = c.fileList;
     pages.finish = c.finish;
 
-    const WizardEnd end = ostrel::RunWizardSequence(pages, Context(registry, profiles));
+    const WizardEnd end = updater::RunWizardSequence(pages, Context(registry, profiles));
 
     EXPECT_EQ(pages.log, c.pagesRun);
-    EXPECT_EQ(end, c.end) << ostrel::WizardEndName(end);
+    EXPECT_EQ(end, c.end) << updater::WizardEndName(end);
   }
 }
 
@@ -182,13 +182,13 @@ TEST(RunWizardSequence, EveryWayOut) {
 // connect page reports success without storing a new one.
 TEST(RunWizardSequence, ReadsTheManifestFileNotThePage) {
   platform::MemoryRegistry registry;
-  registry.CreateKey(ostrel::kReaderKey)
-      ->SetValue(ostrel::kCurrentVersionValue, platform::StringValue("1.0.0.1"));
+  registry.CreateKey(updater::kReaderKey)
+      ->SetValue(updater::kCurrentVersionValue, platform::StringValue("1.0.0.1"));
   FakeProfiles profiles;
   profiles.WriteString(kManifest, "main", "version", "1.0.0.7");
   FakePages pages(profiles, kMissing);
 
-  EXPECT_EQ(ostrel::RunWizardSequence(pages, Context(registry, profiles)),
+  EXPECT_EQ(updater::RunWizardSequence(pages, Context(registry, profiles)),
             WizardEnd::kConfirmDialogClosed);
   EXPECT_EQ(pages.log, "server connect files finish(1) confirm ");
 }

@@ -12,153 +12,19 @@
 #include <vector>
 
 #include "install/reader_process.h"
+#include "layout/paths.h"
 #include "platform/gbk.h"
-#include "settings/paths.h"
 #include "support/inert_file_system.h"
 #include "support/log_capture.h"
+#include "support/memory_disk.h"
 #include "support/test_program.h"
 
 namespace {
 
-ostrel::RunLog noLog;
+updater::RunLog noLog;
 
 using platform::FolderEntry;
-
-// Files and folders in memory, named by Windows paths that ignore ASCII letter case. Folders
-// list "." and ".." first, then their entries in name order. Moves onto a path in `inUse`
-// fail, and folders in `refuseFolders` cannot be created.
-class FakeDisk : public testing_support::InertFileSystem, public platform::FileTree {
- public:
-  explicit FakeDisk(std::string programFile = "C:\\Reader\\Ostrel.exe")
-      : programFile_(std::move(programFile)) {
-    AddFolder("C:");
-  }
-
-  // Adds a file and the folders on its way.
-  void AddFile(const std::string& path, const std::string& content = "new") {
-    AddParents(path);
-    nodes_[Key(path)] = {Name(path), false, content};
-  }
-  void AddFolder(const std::string& path) {
-    AddParents(path);
-    nodes_[Key(path)] = {Name(path), true, {}};
-  }
-
-  // Every file and folder below `folder` as "relative path=content" (folders end in '\').
-  std::vector<std::string> Below(const std::string& folder) const {
-    std::vector<std::string> found;
-    const std::string prefix = Key(folder) + "\\";
-    for (const auto& [key, node] : nodes_) {
-      if (key.compare(0, prefix.size(), prefix) != 0) continue;
-      const std::string relative = node.path.substr(prefix.size());
-      found.push_back(node.isFolder ? relative + "\\" : relative + "=" + node.content);
-    }
-    return found;
-  }
-  bool Has(const std::string& path) const { return nodes_.count(Key(path)) != 0; }
-
-  bool Exists(const std::string& path) override { return Has(path); }
-  platform::CreateFolderResult CreateFolder(const std::string& path) override {
-    if (Has(path)) return platform::CreateFolderResult::kAlreadyExists;
-    if (refuseFolders.count(Key(path)) != 0 || !HasFolder(Parent(path))) {
-      return platform::CreateFolderResult::kFailed;
-    }
-    nodes_[Key(path)] = {Name(path), true, {}};
-    created.push_back(Name(path));
-    return platform::CreateFolderResult::kCreated;
-  }
-  const std::string& programFile() const { return programFile_; }
-
-  std::vector<FolderEntry> ListFolder(const std::string& folder) override {
-    listed.push_back(folder);
-    if (!platform::EndsWithBackslash(folder) || !HasFolder(folder)) return {};
-    std::vector<FolderEntry> entries = {{".", true}, {"..", true}};
-    const std::string parent = Key(folder);
-    for (const auto& [key, node] : nodes_) {
-      if (Key(Parent(node.path)) == parent) {
-        entries.push_back(
-            {node.path.substr(platform::FindLastBackslash(node.path) + 1), node.isFolder});
-      }
-    }
-    return entries;
-  }
-  bool MoveReplacing(const std::string& from, const std::string& to) override {
-    if (inUse.count(Key(to)) != 0 || !IsFile(from) || !HasFolder(Parent(to)) || HasFolder(to)) {
-      return false;
-    }
-    Node moved = nodes_[Key(from)];
-    nodes_.erase(Key(from));
-    moved.path = Name(to);
-    nodes_[Key(to)] = moved;
-    return true;
-  }
-  bool MoveAtRestart(const std::string& from, const std::string& to) override {
-    scheduled.push_back(from + " -> " + to);
-    return true;
-  }
-  bool CopyIfAbsent(const std::string& from, const std::string& to) override {
-    copies.push_back(from + " -> " + to);
-    if (Has(to) || !IsFile(from) || !HasFolder(Parent(to))) return false;
-    nodes_[Key(to)] = {Name(to), false, nodes_[Key(from)].content};
-    return true;
-  }
-  bool RemoveFile(const std::string& path) override {
-    if (!IsFile(path) || undeletable.count(Key(path)) != 0) return false;
-    nodes_.erase(Key(path));
-    return true;
-  }
-  bool RemoveEmptyFolder(const std::string& path) override {
-    if (!HasFolder(path) || Below(path).size() != 0) return false;
-    nodes_.erase(Key(path));
-    return true;
-  }
-  // Every failure here is a file in use.
-  uint32_t LastError() override { return 32; }
-
-  std::set<std::string> inUse;          // keys (Key()) of targets that cannot be replaced
-  std::set<std::string> refuseFolders;  // keys of folders that cannot be created
-  std::set<std::string> undeletable;    // keys of files that cannot be deleted
-  std::vector<std::string> scheduled;   // "from -> to" of the moves left for the restart
-  std::vector<std::string> copies;      // "from -> to" of every copy asked for
-  std::vector<std::string> created;     // folders created, in order
-  std::vector<std::string> listed;      // folders listed, as passed
-
-  static std::string Key(const std::string& path) { return platform::ToLowerAscii(Name(path)); }
-
- private:
-  struct Node {
-    std::string path;  // as first written, without a trailing backslash
-    bool isFolder;
-    std::string content;
-  };
-
-  // The path without its trailing backslash.
-  static std::string Name(const std::string& path) {
-    return platform::EndsWithBackslash(path) ? path.substr(0, path.size() - 1) : path;
-  }
-  static std::string Parent(const std::string& path) {
-    const std::string name = Name(path);
-    const std::size_t slash = platform::FindLastBackslash(name);
-    return slash == std::string::npos ? std::string() : name.substr(0, slash);
-  }
-  void AddParents(const std::string& path) {
-    for (std::string parent = Parent(path); !parent.empty() && !Has(parent);
-         parent = Parent(parent)) {
-      nodes_[Key(parent)] = {parent, true, {}};
-    }
-  }
-  bool HasFolder(const std::string& path) const {
-    const auto found = nodes_.find(Key(path));
-    return found != nodes_.end() && found->second.isFolder;
-  }
-  bool IsFile(const std::string& path) const {
-    const auto found = nodes_.find(Key(path));
-    return found != nodes_.end() && !found->second.isFolder;
-  }
-
-  std::string programFile_;
-  std::map<std::string, Node> nodes_;
-};
+using testing_support::MemoryDisk;
 
 // The process list in a fixed order; `visited` counts the entries the walk looked at.
 class FakeProcesses : public platform::Processes {
@@ -186,7 +52,7 @@ class FakeProcesses : public platform::Processes {
 };
 
 // list/file1 of one manifest; every other read gives the default.
-class FakeManifest : public platform::ProfileStore {
+class FakeManifest : public platform::IniFiles {
  public:
   std::string ReadString(const std::string& file, const std::string& section,
                          const std::string& key, const std::string& defaultValue,
@@ -262,7 +128,7 @@ TEST(CloseRunningReader, MatchRule) {
     FakeProcesses processes;
     processes.running = row.running;
     processes.terminateSucceeds = row.terminateSucceeds;
-    EXPECT_EQ(ostrel::CloseRunningReader(processes, noLog), row.expectedResult);
+    EXPECT_EQ(updater::CloseRunningReader(processes, noLog), row.expectedResult);
     EXPECT_EQ(processes.log, row.expectedLog);
     EXPECT_EQ(processes.visited, row.expectedVisited);
   }
@@ -270,7 +136,7 @@ TEST(CloseRunningReader, MatchRule) {
 
 // ---- MoveUpdateTree ----------------------------------------------------------------------------
 
-const ostrel::InstallFolders kFolders{"C:\\Reader\\", "C:\\Reader\\update\\"};
+const updater::InstallFolders kFolders{"C:\\Reader\\", "C:\\Reader\\update\\"};
 
 struct TreeCase {
   const char* what;
@@ -282,7 +148,7 @@ struct TreeCase {
 };
 
 // "name" or "name=content".
-void AddFiles(FakeDisk& disk, const std::string& folder, const Strings& files) {
+void AddFiles(MemoryDisk& disk, const std::string& folder, const Strings& files) {
   for (const std::string& file : files) {
     const std::size_t equals = file.find('=');
     if (equals == std::string::npos) {
@@ -368,14 +234,14 @@ const TreeCase kTreeCases[] = {
 TEST(MoveUpdateTree, Cases) {
   for (const TreeCase& row : kTreeCases) {
     SCOPED_TRACE(row.what);
-    FakeDisk disk;
+    MemoryDisk disk;
     disk.AddFolder("C:\\Reader\\update");
     AddFiles(disk, "C:\\Reader\\", row.programFiles);
     AddFiles(disk, "C:\\Reader\\update\\", row.updateFiles);
     for (const std::string& target : row.inUse)
-      disk.inUse.insert(FakeDisk::Key("C:\\Reader\\" + target));
+      disk.inUse.insert(MemoryDisk::Key("C:\\Reader\\" + target));
 
-    ostrel::MoveUpdateTree(disk, disk, kFolders, kFolders.updateFolder, noLog);
+    updater::MoveUpdateTree(disk, disk, kFolders, kFolders.updateFolder, noLog);
 
     Strings program = disk.Below("C:\\Reader");
     std::sort(program.begin(), program.end());
@@ -385,45 +251,45 @@ TEST(MoveUpdateTree, Cases) {
 }
 
 TEST(MoveUpdateTree, TargetFolderThatCannotBeCreated) {
-  FakeDisk disk;
+  MemoryDisk disk;
   disk.AddFile("C:\\Reader\\update\\sub\\b.dll");
-  disk.refuseFolders.insert(FakeDisk::Key("C:\\Reader\\sub"));
-  ostrel::MoveUpdateTree(disk, disk, kFolders, kFolders.updateFolder, noLog);
+  disk.refuseFolders.insert(MemoryDisk::Key("C:\\Reader\\sub"));
+  updater::MoveUpdateTree(disk, disk, kFolders, kFolders.updateFolder, noLog);
   EXPECT_EQ(disk.scheduled, Strings{"C:\\Reader\\update\\sub\\b.dll -> C:\\Reader\\sub\\b.dll"});
   EXPECT_TRUE(disk.Has("C:\\Reader\\update\\sub\\b.dll"));
 }
 
 TEST(MoveUpdateTree, ManifestThatCannotBeDeletedKeepsItsFolder) {
-  FakeDisk disk;
+  MemoryDisk disk;
   disk.AddFile("C:\\Reader\\update\\update.ini");
   disk.AddFile("C:\\Reader\\update\\a.txt");
-  disk.undeletable.insert(FakeDisk::Key("C:\\Reader\\update\\update.ini"));
-  ostrel::MoveUpdateTree(disk, disk, kFolders, kFolders.updateFolder, noLog);
+  disk.undeletable.insert(MemoryDisk::Key("C:\\Reader\\update\\update.ini"));
+  updater::MoveUpdateTree(disk, disk, kFolders, kFolders.updateFolder, noLog);
   EXPECT_EQ(disk.Below("C:\\Reader\\update"), Strings{"update.ini=new"});
   EXPECT_TRUE(disk.Has("C:\\Reader\\a.txt"));
   EXPECT_TRUE(disk.scheduled.empty());
 }
 
 TEST(MoveUpdateTree, SubfoldersAreWalkedWithTheirBackslash) {
-  FakeDisk disk;
+  MemoryDisk disk;
   disk.AddFile("C:\\Reader\\update\\sub\\deeper\\d.txt");
-  ostrel::MoveUpdateTree(disk, disk, kFolders, kFolders.updateFolder, noLog);
+  updater::MoveUpdateTree(disk, disk, kFolders, kFolders.updateFolder, noLog);
   EXPECT_EQ(disk.listed, (Strings{"C:\\Reader\\update\\", "C:\\Reader\\update\\sub\\",
                                   "C:\\Reader\\update\\sub\\deeper\\"}));
   EXPECT_EQ(disk.created, (Strings{"C:\\Reader\\sub", "C:\\Reader\\sub\\deeper"}));
 }
 
 TEST(MoveUpdateTree, EntriesTheFilterDoesNotTakeStayWhereTheyAre) {
-  FakeDisk disk;
+  MemoryDisk disk;
   for (const char* file :
        {"setup.exe", "planted.exe", "sub\\b.dll", "sub\\c.dll", "stray\\x.dll", "update.ini"}) {
     disk.AddFile(std::string("C:\\Reader\\update\\") + file);
   }
-  ostrel::InstallFolders folders = kFolders;
+  updater::InstallFolders folders = kFolders;
   folders.installs = [](const std::string& relative, bool isFolder) {
     return isFolder ? relative == "sub" : relative == "setup.exe" || relative == "sub\\b.dll";
   };
-  ostrel::MoveUpdateTree(disk, disk, folders, folders.updateFolder, noLog);
+  updater::MoveUpdateTree(disk, disk, folders, folders.updateFolder, noLog);
   Strings program = disk.Below("C:\\Reader");
   std::sort(program.begin(), program.end());
   EXPECT_EQ(program,
@@ -433,9 +299,9 @@ TEST(MoveUpdateTree, EntriesTheFilterDoesNotTakeStayWhereTheyAre) {
 }
 
 TEST(MoveUpdateTree, FolderOutsideTheUpdateTreeIsLeftAlone) {
-  FakeDisk disk;
+  MemoryDisk disk;
   disk.AddFile("C:\\Other\\a.txt");
-  ostrel::MoveUpdateTree(disk, disk, kFolders, "C:\\Other\\", noLog);
+  updater::MoveUpdateTree(disk, disk, kFolders, "C:\\Other\\", noLog);
   EXPECT_TRUE(disk.Has("C:\\Other\\a.txt"));
   EXPECT_TRUE(disk.listed.empty());
 }
@@ -462,7 +328,7 @@ TEST(StartInstaller, QuotedPathAsTheOnlyWordAndLengthLimit) {
     SCOPED_TRACE(row.what);
     FakeProcesses processes;
     const std::string folder = row.path.substr(0, row.path.rfind('\\') + 1);
-    EXPECT_EQ(ostrel::StartInstaller(processes, row.path, folder), !row.expectedLog.empty());
+    EXPECT_EQ(updater::StartInstaller(processes, row.path, folder), !row.expectedLog.empty());
     EXPECT_EQ(processes.log, row.expectedLog);
   }
 }
@@ -471,12 +337,12 @@ TEST(StartInstaller, QuotedPathAsTheOnlyWordAndLengthLimit) {
 
 class InstallUpdate : public ::testing::Test {
  protected:
-  ostrel::InstallReport Run() {
-    return ostrel::InstallUpdate(Context(),
-                                 [this] { processes.log.push_back("installing shown"); });
+  updater::InstallReport Run() {
+    return updater::InstallUpdate(Context(),
+                                  [this] { processes.log.push_back("installing shown"); });
   }
-  ostrel::ProgramContext Context() {
-    return testing_support::TestProgram(ostrel::ProgramFolder(disk.programFile()).value())
+  updater::ProgramContext Context() {
+    return testing_support::TestProgram(updater::ProgramFolder(disk.programFile()).value())
         .Files(disk)
         .Tree(disk)
         .Profiles(manifest)
@@ -485,7 +351,7 @@ class InstallUpdate : public ::testing::Test {
         .Context();
   }
 
-  FakeDisk disk;
+  MemoryDisk disk;
   FakeManifest manifest;
   FakeProcesses processes;
   testing_support::LogCapture capture;
@@ -496,7 +362,7 @@ TEST_F(InstallUpdate, EveryStepIsLoggedWithItsError) {
   disk.AddFile("C:\\Reader\\setup.exe", "old installer");
   AddFiles(disk, "C:\\Reader\\update\\",
            {"ostrel.log", "update.ini", "reader.dll", "setup.exe=installer", "x.partial"});
-  disk.inUse.insert(FakeDisk::Key("C:\\Reader\\reader.dll"));
+  disk.inUse.insert(MemoryDisk::Key("C:\\Reader\\reader.dll"));
   Run();
   EXPECT_EQ(capture.text,
             "T install: reader (process 20) terminated\r\n"
@@ -509,20 +375,20 @@ TEST_F(InstallUpdate, EveryStepIsLoggedWithItsError) {
 }
 
 TEST(RemoveLeftoverPartials, EveryTemporaryFileInTheUpdateTree) {
-  FakeDisk disk;
+  MemoryDisk disk;
   AddFiles(disk, "C:\\Reader\\update\\",
            {"a.dll.partial", "update.ini.partial", "sub\\b.txt.Partial", "sub\\keep.txt",
             "keep.partial.txt"});
-  ostrel::RemoveLeftoverPartials(disk, "C:\\Reader\\update\\", noLog);
+  updater::RemoveLeftoverPartials(disk, "C:\\Reader\\update\\", noLog);
   EXPECT_EQ(disk.Below("C:\\Reader\\update"),
             (Strings{"keep.partial.txt=new", "sub\\", "sub\\keep.txt=new"}));
 }
 
 TEST(RemoveLeftoverPartials, KeepsWhatTheNextFetchContinues) {
-  FakeDisk disk;
+  MemoryDisk disk;
   AddFiles(disk, "C:\\Reader\\update\\",
            {"a.dll.partial", "sub\\b.txt.partial", "sub\\b.txt.partial.partial"});
-  ostrel::RemoveLeftoverPartials(
+  updater::RemoveLeftoverPartials(
       disk, "C:\\Reader\\update\\", noLog,
       [](const std::string& relative) { return relative.rfind("sub\\b.txt", 0) == 0; });
   Strings left = disk.Below("C:\\Reader\\update");
@@ -536,7 +402,7 @@ TEST_F(InstallUpdate, WholeUpdate) {
   AddFiles(disk, "C:\\Reader\\update\\",
            {"update.ini", "updateok.ini", "setup.exe=installer", "sub\\b.dll"});
 
-  const ostrel::InstallReport report = Run();
+  const updater::InstallReport report = Run();
 
   EXPECT_TRUE(report.readerTerminated);
   EXPECT_TRUE(report.installerStarted);
@@ -553,7 +419,7 @@ TEST_F(InstallUpdate, WholeUpdate) {
 
 TEST_F(InstallUpdate, NoReaderRunningStillInstalls) {
   AddFiles(disk, "C:\\Reader\\update\\", {"update.ini", "setup.exe"});
-  const ostrel::InstallReport report = Run();
+  const updater::InstallReport report = Run();
   EXPECT_FALSE(report.readerTerminated);
   EXPECT_TRUE(report.installerStarted);
   EXPECT_FALSE(disk.Has("C:\\Reader\\update"));
@@ -580,7 +446,7 @@ TEST_F(InstallUpdate, InstallerEntryRules) {
   };
   for (const auto& row : cases) {
     SCOPED_TRACE(row.what);
-    FakeDisk fresh;
+    MemoryDisk fresh;
     disk = fresh;
     processes = FakeProcesses();
     manifest.hasFile1 = row.hasFile1;
@@ -591,7 +457,7 @@ TEST_F(InstallUpdate, InstallerEntryRules) {
       disk.AddFile("C:\\Reader\\update\\" + row.file1, "installer");
     }
 
-    const ostrel::InstallReport report = Run();
+    const updater::InstallReport report = Run();
 
     EXPECT_EQ(report.installerStarted, row.started);
     EXPECT_EQ(report.installerPath, row.started ? "C:\\Reader\\" + row.file1 : "");
@@ -607,7 +473,7 @@ TEST_F(InstallUpdate, InstallerEntryRules) {
 TEST_F(InstallUpdate, SubfolderInstallerMovedThenStarted) {
   manifest.file1 = "bin\\setup.exe";
   AddFiles(disk, "C:\\Reader\\update\\", {"update.ini", "bin\\setup.exe=installer"});
-  const ostrel::InstallReport report = Run();
+  const updater::InstallReport report = Run();
   EXPECT_EQ(disk.Below("C:\\Reader\\bin"), Strings{"setup.exe=installer"});
   EXPECT_TRUE(report.installerStarted);
   EXPECT_EQ(report.installerPath, "C:\\Reader\\bin\\setup.exe");
@@ -637,14 +503,14 @@ TEST_F(InstallUpdate, OnlyTheInstallerThisUpdateBroughtStarts) {
   };
   for (const auto& row : cases) {
     SCOPED_TRACE(row.what);
-    disk = FakeDisk();
+    disk = MemoryDisk();
     processes = FakeProcesses();
     disk.AddFile("C:\\Reader\\setup.exe", "old installer");
-    if (row.oldInUse) disk.inUse.insert(FakeDisk::Key("C:\\Reader\\setup.exe"));
+    if (row.oldInUse) disk.inUse.insert(MemoryDisk::Key("C:\\Reader\\setup.exe"));
     AddFiles(disk, "C:\\Reader\\update\\",
              row.brought ? Strings{"update.ini", "setup.exe=installer"} : Strings{"update.ini"});
-    const ostrel::InstallReport report =
-        ostrel::InstallUpdate(Context(), {}, {}, [&row](const std::string& path) {
+    const updater::InstallReport report =
+        updater::InstallUpdate(Context(), {}, {}, [&row](const std::string& path) {
           EXPECT_EQ(path, "C:\\Reader\\update\\setup.exe");
           return row.checkPasses;
         });
@@ -659,12 +525,12 @@ TEST_F(InstallUpdate, OnlyTheInstallerThisUpdateBroughtStarts) {
 
 TEST_F(InstallUpdate, InstallerPathOver255BytesIsNotStartedButTheTreeMoves) {
   const std::string folder = "C:\\" + std::string(240, 'r');
-  FakeDisk longDisk(folder + "\\Ostrel.exe");
+  MemoryDisk longDisk(folder + "\\Ostrel.exe");
   disk = longDisk;
   manifest.path = folder + "\\update\\update.ini";
   manifest.file1 = "setup-program.exe";  // folder + "\" + 17 bytes = 261 bytes
   AddFiles(disk, folder + "\\update\\", {"update.ini", "setup-program.exe"});
-  const ostrel::InstallReport report = Run();
+  const updater::InstallReport report = Run();
   EXPECT_FALSE(report.installerStarted);
   EXPECT_TRUE(disk.Has(folder + "\\setup-program.exe"));
   EXPECT_FALSE(disk.Has(folder + "\\update"));

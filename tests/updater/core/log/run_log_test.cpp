@@ -18,7 +18,7 @@ class RunLogFile : public ::testing::Test {
 
   testing_support::TempFolder folder;
   platform::FileSystem& files = platform::SystemFileSystem();
-  ostrel::RunLog log{files, folder.Child("update\\"), [] { return std::string("T"); }};
+  updater::RunLog log{files, folder.Child("update\\"), [] { return std::string("T"); }};
 };
 
 TEST_F(RunLogFile, CreatesItsFolderAndWritesOneLineAnEvent) {
@@ -33,8 +33,8 @@ TEST_F(RunLogFile, RotatesOnceItHasPassed256KiB) {
     uint64_t size;  // of the log before the next line
     bool rotates;
   } rows[] = {
-      {"exactly 256 KiB: kept", ostrel::kLogRotationSize, false},
-      {"one byte past: rotated", ostrel::kLogRotationSize + 1, true},
+      {"exactly 256 KiB: kept", updater::kLogRotationSize, false},
+      {"one byte past: rotated", updater::kLogRotationSize + 1, true},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
@@ -52,7 +52,7 @@ TEST(RunLog, AnUnwritableLogFailsNothing) {
   testing_support::TempFolder folder;
   // The log's folder is a file: nothing can be written, and nothing is thrown.
   WriteFileBytes(folder.Child("update"), "a file");
-  ostrel::RunLog log(platform::SystemFileSystem(), folder.Child("update\\"));
+  updater::RunLog log(platform::SystemFileSystem(), folder.Child("update\\"));
   log.Write("lost");
   EXPECT_EQ(ReadFileBytes(folder.Child("update")), "a file");
 }

@@ -91,7 +91,7 @@ const EntryCase kEntryCases[] = {
 
 TEST(ManifestEntry, SafeEntries) {
   for (const EntryCase& row : kEntryCases) {
-    EXPECT_EQ(ostrel::IsSafeManifestEntry(row.entry), row.safe) << row.what << ": " << row.entry;
+    EXPECT_EQ(updater::IsSafeManifestEntry(row.entry), row.safe) << row.what << ": " << row.entry;
   }
 }
 
@@ -104,7 +104,7 @@ TEST(ManifestEntry, ManifestFileNames) {
       {"update.ini.", true}, {"update.in", false}, {"update.ini2", false},  {"xupdate.ini", false},
       {"setup.exe", false},  {"", false},          {"updateok.ini2", false}};
   for (const auto& row : cases) {
-    EXPECT_EQ(ostrel::IsManifestFileName(row.name), row.manifest) << row.name;
+    EXPECT_EQ(updater::IsManifestFileName(row.name), row.manifest) << row.name;
   }
 }
 

@@ -8,9 +8,9 @@
 
 namespace {
 
-using ostrel::ManifestEntry;
 using testing_support::ReadFileBytes;
 using testing_support::WriteFileBytes;
+using updater::ManifestEntry;
 
 class Manifest : public ::testing::Test {
  protected:
@@ -19,7 +19,7 @@ class Manifest : public ::testing::Test {
   void WriteManifest(const std::string& text) { WriteFileBytes(files.manifest, text); }
   std::vector<std::string> ListedNames() {
     std::vector<std::string> names;
-    for (const ManifestEntry& entry : ostrel::ReadManifestFileList(profiles, files)) {
+    for (const ManifestEntry& entry : updater::ReadManifestFileList(profiles, files)) {
       names.push_back(entry.name);
     }
     return names;
@@ -27,31 +27,31 @@ class Manifest : public ::testing::Test {
   // One run of the file-list page's loop: fetch (here: count) each file not yet recorded.
   int RunDownloads(int stopAfter = -1) {
     int fetched = 0;
-    for (const ManifestEntry& entry : ostrel::ReadManifestFileList(profiles, files)) {
-      if (ostrel::IsFileDone(profiles, files, entry.name)) continue;
+    for (const ManifestEntry& entry : updater::ReadManifestFileList(profiles, files)) {
+      if (updater::IsFileDone(profiles, files, entry.name)) continue;
       if (fetched == stopAfter) break;
       ++fetched;
-      ostrel::RecordFileDone(profiles, files, entry.name);
+      updater::RecordFileDone(profiles, files, entry.name);
     }
     return fetched;
   }
 
-  platform::ProfileStore& profiles = platform::SystemProfileStore();
+  platform::IniFiles& profiles = platform::SystemIniFiles();
   testing_support::TempFolder program;
-  ostrel::UpdateFiles files = ostrel::LayoutBelow(program.path()).files;
+  updater::UpdateFiles files = updater::LayoutBelow(program.path()).files;
 };
 
 TEST_F(Manifest, PathsBelowTheProgramFolder) {
   EXPECT_EQ(files.manifest, program.path() + "\\update\\update.ini");
   EXPECT_EQ(files.record, program.path() + "\\update\\updateok.ini");
-  EXPECT_EQ(ostrel::LayoutBelow("C:\\Reader\\").files.manifest, "C:\\Reader\\update\\update.ini");
+  EXPECT_EQ(updater::LayoutBelow("C:\\Reader\\").files.manifest, "C:\\Reader\\update\\update.ini");
 }
 
 TEST_F(Manifest, ListKeepsEntriesLongerThanFourBytes) {
   WriteManifest(
       "[main]\r\nversion=1.0.0.2\r\nfilenum=6\r\n[list]\r\nfile1=setup.exe\r\nfile2=a.dl\r\n"
       "file3=b.dll\r\nfile5=sub\\c.txt\r\nfile6=\r\nfile7=beyond.dll\r\n");
-  const std::vector<ManifestEntry> entries = ostrel::ReadManifestFileList(profiles, files);
+  const std::vector<ManifestEntry> entries = updater::ReadManifestFileList(profiles, files);
   ASSERT_EQ(entries.size(), 3u);
   EXPECT_EQ(entries[0].number, 1);
   EXPECT_EQ(entries[0].name, "setup.exe");
@@ -92,18 +92,18 @@ TEST_F(Manifest, HugeCountReadsOnlyTheKeysThatExist) {
 
 TEST_F(Manifest, VersionIsCutTo127Bytes) {
   WriteManifest("[main]\r\nversion=" + std::string(200, '9') + "\r\n");
-  EXPECT_EQ(ostrel::ReadManifestVersionAt(profiles, files), std::string(127, '9'));
+  EXPECT_EQ(updater::ReadManifestVersionAt(profiles, files), std::string(127, '9'));
 }
 
 TEST_F(Manifest, RecordUnderTheManifestVersion) {
   WriteManifest("[main]\r\nversion=1.0.0.2\r\n");
-  EXPECT_FALSE(ostrel::IsFileDone(profiles, files, "a.dll"));
-  ostrel::RecordFileDone(profiles, files, "a.dll");
-  ostrel::RecordFileDone(profiles, files, "Sub\\B.dll");
-  EXPECT_TRUE(ostrel::IsFileDone(profiles, files, "a.dll"));
-  EXPECT_TRUE(ostrel::IsFileDone(profiles, files, "A.DLL"));  // ASCII case ignored
-  EXPECT_TRUE(ostrel::IsFileDone(profiles, files, "sub\\b.dll"));
-  EXPECT_FALSE(ostrel::IsFileDone(profiles, files, "c.dll"));
+  EXPECT_FALSE(updater::IsFileDone(profiles, files, "a.dll"));
+  updater::RecordFileDone(profiles, files, "a.dll");
+  updater::RecordFileDone(profiles, files, "Sub\\B.dll");
+  EXPECT_TRUE(updater::IsFileDone(profiles, files, "a.dll"));
+  EXPECT_TRUE(updater::IsFileDone(profiles, files, "A.DLL"));  // ASCII case ignored
+  EXPECT_TRUE(updater::IsFileDone(profiles, files, "sub\\b.dll"));
+  EXPECT_FALSE(updater::IsFileDone(profiles, files, "c.dll"));
   EXPECT_EQ(profiles.ReadInt(files.record, "1.0.0.2", "oknum", 0), 2);
   EXPECT_EQ(profiles.ReadString(files.record, "1.0.0.2", "ok2", "", 260), "Sub\\B.dll");
 }
@@ -111,12 +111,12 @@ TEST_F(Manifest, RecordUnderTheManifestVersion) {
 TEST_F(Manifest, ForgottenFilesAreFetchedAgainAndOthersStayDone) {
   WriteManifest("[main]\r\nversion=1.0.0.2\r\n");
   for (const char* name : {"a.dll", "b.dll", "A.DLL"})
-    ostrel::RecordFileDone(profiles, files, name);
-  ostrel::ForgetFileDone(profiles, files, "a.dll");
-  EXPECT_FALSE(ostrel::IsFileDone(profiles, files, "a.dll"));  // both records of it
-  EXPECT_TRUE(ostrel::IsFileDone(profiles, files, "b.dll"));
-  ostrel::RecordFileDone(profiles, files, "a.dll");  // fetched again: recorded after the rest
-  EXPECT_TRUE(ostrel::IsFileDone(profiles, files, "a.dll"));
+    updater::RecordFileDone(profiles, files, name);
+  updater::ForgetFileDone(profiles, files, "a.dll");
+  EXPECT_FALSE(updater::IsFileDone(profiles, files, "a.dll"));  // both records of it
+  EXPECT_TRUE(updater::IsFileDone(profiles, files, "b.dll"));
+  updater::RecordFileDone(profiles, files, "a.dll");  // fetched again: recorded after the rest
+  EXPECT_TRUE(updater::IsFileDone(profiles, files, "a.dll"));
   EXPECT_EQ(profiles.ReadString(files.record, "1.0.0.2", "ok4", "", 260), "a.dll");
 }
 
@@ -124,21 +124,21 @@ TEST_F(Manifest, ForgottenFilesAreFetchedAgainAndOthersStayDone) {
 TEST_F(Manifest, RecordedNamesWithBlanksOrQuotesAreDone) {
   WriteManifest("[main]\r\nversion=1\r\n");
   const char* const names[] = {" lead.dll", "trail.dll ", "\"q.dll\"", "'s.dll'"};
-  for (const char* name : names) ostrel::RecordFileDone(profiles, files, name);
-  const ostrel::FinishedDownloads finished(profiles, files);
+  for (const char* name : names) updater::RecordFileDone(profiles, files, name);
+  const updater::FinishedDownloads finished(profiles, files);
   for (const char* name : names) {
     SCOPED_TRACE(name);
-    EXPECT_TRUE(ostrel::IsFileDone(profiles, files, name));
+    EXPECT_TRUE(updater::IsFileDone(profiles, files, name));
     EXPECT_TRUE(finished.Contains(name));
   }
-  EXPECT_FALSE(ostrel::IsFileDone(profiles, files, "q.dll"));
+  EXPECT_FALSE(updater::IsFileDone(profiles, files, "q.dll"));
 }
 
 TEST_F(Manifest, DoubleByteCharactersCompareExactly) {
   WriteManifest("[main]\r\nversion=1\r\n");
-  ostrel::RecordFileDone(profiles, files, "\x81\x41.dll");
-  EXPECT_TRUE(ostrel::IsFileDone(profiles, files, "\x81\x41.DLL"));
-  EXPECT_FALSE(ostrel::IsFileDone(profiles, files, "\x81\x61.dll"));
+  updater::RecordFileDone(profiles, files, "\x81\x41.dll");
+  EXPECT_TRUE(updater::IsFileDone(profiles, files, "\x81\x41.DLL"));
+  EXPECT_FALSE(updater::IsFileDone(profiles, files, "\x81\x61.dll"));
 }
 
 TEST_F(Manifest, InterruptedRunResumesWithTheFilesNotRecorded) {
@@ -159,7 +159,7 @@ TEST_F(Manifest, NewVersionStartsAnEmptySection) {
   WriteManifest(
       "[main]\r\nversion=1.0.0.3\r\nfilenum=2\r\n[list]\r\nfile1=setup.exe\r\n"
       "file2=a.dll\r\n");
-  EXPECT_FALSE(ostrel::IsFileDone(profiles, files, "setup.exe"));
+  EXPECT_FALSE(updater::IsFileDone(profiles, files, "setup.exe"));
   EXPECT_EQ(RunDownloads(), 2);
   EXPECT_EQ(profiles.ReadInt(files.record, "1.0.0.3", "oknum", 0), 2);
   EXPECT_EQ(profiles.ReadString(files.record, "1.0.0.3", "ok1", "", 260), "setup.exe");
@@ -168,17 +168,17 @@ TEST_F(Manifest, NewVersionStartsAnEmptySection) {
 
 TEST_F(Manifest, EmptyVersionIsNeverDone) {
   WriteManifest("[main]\r\nfilenum=1\r\n[list]\r\nfile1=setup.exe\r\n");
-  ostrel::RecordFileDone(profiles, files, "setup.exe");
-  EXPECT_FALSE(ostrel::IsFileDone(profiles, files, "setup.exe"));
+  updater::RecordFileDone(profiles, files, "setup.exe");
+  EXPECT_FALSE(updater::IsFileDone(profiles, files, "setup.exe"));
   EXPECT_NE(ReadFileBytes(files.record).find("ok1=setup.exe"), std::string::npos);
 }
 
 TEST_F(Manifest, HugeRecordCountNeitherHangsNorWraps) {
   WriteManifest("[main]\r\nversion=1\r\n");
   WriteFileBytes(files.record, "[1]\r\noknum=2147483647\r\nok7=a.dll\r\n");
-  EXPECT_TRUE(ostrel::IsFileDone(profiles, files, "a.dll"));
-  EXPECT_FALSE(ostrel::IsFileDone(profiles, files, "b.dll"));
-  ostrel::RecordFileDone(profiles, files, "b.dll");
+  EXPECT_TRUE(updater::IsFileDone(profiles, files, "a.dll"));
+  EXPECT_FALSE(updater::IsFileDone(profiles, files, "b.dll"));
+  updater::RecordFileDone(profiles, files, "b.dll");
   EXPECT_EQ(profiles.ReadString(files.record, "1", "oknum", "", 128), "2147483648");
   EXPECT_EQ(profiles.ReadString(files.record, "1", "ok2147483648", "", 260), "b.dll");
 }
@@ -186,8 +186,8 @@ TEST_F(Manifest, HugeRecordCountNeitherHangsNorWraps) {
 TEST_F(Manifest, NegativeRecordCountCountsAsNone) {
   WriteManifest("[main]\r\nversion=1\r\n");
   WriteFileBytes(files.record, "[1]\r\noknum=-4\r\nok1=a.dll\r\n");
-  EXPECT_FALSE(ostrel::IsFileDone(profiles, files, "a.dll"));
-  ostrel::RecordFileDone(profiles, files, "b.dll");
+  EXPECT_FALSE(updater::IsFileDone(profiles, files, "a.dll"));
+  updater::RecordFileDone(profiles, files, "b.dll");
   EXPECT_EQ(profiles.ReadInt(files.record, "1", "oknum", 0), 1);
   EXPECT_EQ(profiles.ReadString(files.record, "1", "ok1", "", 260), "b.dll");
 }
@@ -212,10 +212,10 @@ TEST_F(Manifest, FinishedDownloadsAnswerAsTheRecordDoes) {
       {"old.dll", false},
       {"c.dll", false},
   };
-  const ostrel::FinishedDownloads finished(profiles, files);
+  const updater::FinishedDownloads finished(profiles, files);
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    EXPECT_EQ(ostrel::IsFileDone(profiles, files, row.name), row.done);
+    EXPECT_EQ(updater::IsFileDone(profiles, files, row.name), row.done);
     EXPECT_EQ(finished.Contains(row.name), row.done);
   }
 }

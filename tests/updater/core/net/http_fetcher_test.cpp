@@ -10,8 +10,8 @@
 
 namespace {
 
-using ostrel::FetchEnd;
-using ostrel::HttpFetcher;
+using updater::FetchEnd;
+using updater::HttpFetcher;
 
 // Scripted answers: each Available and each Read takes the next scripted value; once a script
 // runs out, everything has arrived (Available: plenty, Read: all that was asked for).
@@ -83,10 +83,10 @@ class FakeSession final : public platform::InternetSession {
 };
 
 // Each reading advances by a scripted number of seconds (in days).
-class FakeClock final : public platform::DayClock {
+class FakeClock final : public platform::OleDateClock {
  public:
   std::deque<double> secondsPerReading;
-  double NowInDays() override {
+  double NowAsOleDate() override {
     if (!secondsPerReading.empty()) {
       now_ += secondsPerReading.front() / 86400.0;
       secondsPerReading.pop_front();
@@ -98,7 +98,7 @@ class FakeClock final : public platform::DayClock {
   double now_ = 46000.0;
 };
 
-struct RecordingSink final : ostrel::ProgressSink {
+struct RecordingSink final : updater::ProgressSink {
   std::vector<int32_t> ranges;
   std::vector<int32_t> positions;
   std::vector<std::string> texts;
@@ -119,9 +119,9 @@ class Fetch : public ::testing::Test {
   FakeClock clock;
   RecordingSink sink;
   std::vector<char> block{'o', 'l', 'd'};
-  uint64_t largest = ostrel::kAnyLength;
+  uint64_t largest = updater::kAnyLength;
   std::atomic<int32_t> cancel{0};
-  ostrel::FetchReport report;
+  updater::FetchReport report;
 };
 
 // "读取 " in GBK
@@ -293,7 +293,7 @@ TEST_F(Fetch, LengthPastTheLimitIsNeverRead) {
 }
 
 // Takes the body into a string; refuses the bytes past `refuseAfter`.
-struct StringSink final : ostrel::BodySink {
+struct StringSink final : updater::BodySink {
   std::string body = "kept";
   std::vector<uint64_t> begins;
   std::size_t refuseAfter = SIZE_MAX;
@@ -316,7 +316,7 @@ class FetchInto : public Fetch {
     HttpFetcher fetcher(session, clock);
     return fetcher.Fetch("http://127.0.0.1/a.bin", request, body, sink, cancel, report);
   }
-  ostrel::FetchRequest request;
+  updater::FetchRequest request;
   StringSink body;
 };
 
@@ -398,17 +398,17 @@ TEST(ProgressShift, FitsAnyCountIntoThe32BitRange) {
                {uint64_t{5} << 30, 2},
                {UINT64_MAX, 33}};
   for (const auto& c : cases) {
-    EXPECT_EQ(ostrel::ProgressShift(c.total), c.shift) << c.total;
+    EXPECT_EQ(updater::ProgressShift(c.total), c.shift) << c.total;
     EXPECT_LE(c.total >> c.shift, static_cast<uint64_t>(INT32_MAX));
   }
-  EXPECT_EQ(ostrel::TransferStatusLine(int64_t{5} << 30, 0), kRead + "5368709120 bytes\n");
+  EXPECT_EQ(updater::TransferStatusLine(int64_t{5} << 30, 0), kRead + "5368709120 bytes\n");
 }
 
 TEST(ElapsedWholeSeconds, TruncatesWithTheBias) {
-  EXPECT_EQ(ostrel::ElapsedWholeSeconds(46000.0, 46000.0), 0);
-  EXPECT_EQ(ostrel::ElapsedWholeSeconds(46000.0, 46000.0 + 0.999 / 86400), 0);
-  EXPECT_EQ(ostrel::ElapsedWholeSeconds(46000.0, 46000.0 + 1.0 / 86400), 1);
-  EXPECT_EQ(ostrel::ElapsedWholeSeconds(46000.0, 46000.0 + 61.0 / 86400), 61);
+  EXPECT_EQ(updater::ElapsedWholeSeconds(46000.0, 46000.0), 0);
+  EXPECT_EQ(updater::ElapsedWholeSeconds(46000.0, 46000.0 + 0.999 / 86400), 0);
+  EXPECT_EQ(updater::ElapsedWholeSeconds(46000.0, 46000.0 + 1.0 / 86400), 1);
+  EXPECT_EQ(updater::ElapsedWholeSeconds(46000.0, 46000.0 + 61.0 / 86400), 61);
 }
 
 }  // namespace

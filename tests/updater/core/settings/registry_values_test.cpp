@@ -48,14 +48,14 @@ TEST_F(RegistryValues, StringReads) {
     registry.CreateKey(root);
     if (c.stored.type != 0) Set("Value", c.stored);
     std::string out = "sentinel";
-    EXPECT_TRUE(ostrel::ReadRegistryString(registry, root, "Value", out, "dflt"));
+    EXPECT_TRUE(updater::ReadRegistryString(registry, root, "Value", out, "dflt"));
     EXPECT_EQ(out, c.expected);
   }
 }
 
 TEST_F(RegistryValues, StringReadOfMissingKeyLeavesOutputAlone) {
   std::string out = "sentinel";
-  EXPECT_FALSE(ostrel::ReadRegistryString(registry, root, "Value", out, "dflt"));
+  EXPECT_FALSE(updater::ReadRegistryString(registry, root, "Value", out, "dflt"));
   EXPECT_EQ(out, "sentinel");
 }
 
@@ -77,35 +77,35 @@ TEST_F(RegistryValues, DwordReads) {
     registry.CreateKey(root);
     if (c.stored.type != 0) Set("Value", c.stored);
     uint32_t out = 0xdeadbeef;
-    EXPECT_TRUE(ostrel::ReadRegistryDword(registry, root, "Value", out, 7));
+    EXPECT_TRUE(updater::ReadRegistryDword(registry, root, "Value", out, 7));
     EXPECT_EQ(out, c.expected);
   }
 }
 
 TEST_F(RegistryValues, DwordReadOfMissingKeyGivesTheDefault) {
   uint32_t out = 0xdeadbeef;
-  EXPECT_FALSE(ostrel::ReadRegistryDword(registry, root, "Value", out, 7));
+  EXPECT_FALSE(updater::ReadRegistryDword(registry, root, "Value", out, 7));
   EXPECT_EQ(out, 7u);
 }
 
 TEST_F(RegistryValues, DwordWriteCreatesTheKey) {
-  ostrel::WriteRegistryDword(registry, root + "\\Reader", "SelectedWebsite", 2);
+  updater::WriteRegistryDword(registry, root + "\\Reader", "SelectedWebsite", 2);
   uint32_t out = 0;
-  EXPECT_TRUE(ostrel::ReadRegistryDword(registry, root + "\\Reader", "SelectedWebsite", out, 9));
+  EXPECT_TRUE(updater::ReadRegistryDword(registry, root + "\\Reader", "SelectedWebsite", out, 9));
   EXPECT_EQ(out, 2u);
-  ostrel::WriteRegistryDword(registry, root + "\\Reader", "SelectedWebsite", 0xFFFFFFFF);
-  EXPECT_TRUE(ostrel::ReadRegistryDword(registry, root + "\\Reader", "SelectedWebsite", out, 9));
+  updater::WriteRegistryDword(registry, root + "\\Reader", "SelectedWebsite", 0xFFFFFFFF);
+  EXPECT_TRUE(updater::ReadRegistryDword(registry, root + "\\Reader", "SelectedWebsite", out, 9));
   EXPECT_EQ(out, 0xFFFFFFFFu);
 }
 
 TEST(InstalledVersion, ReadFromTheReaderKey) {
   platform::MemoryRegistry registry;
-  EXPECT_EQ(ostrel::ReadInstalledVersion(registry), "");
+  EXPECT_EQ(updater::ReadInstalledVersion(registry), "");
   registry.CreateKey("Software\\Morvane\\Reader");
-  EXPECT_EQ(ostrel::ReadInstalledVersion(registry), "");
+  EXPECT_EQ(updater::ReadInstalledVersion(registry), "");
   registry.CreateKey("Software\\Morvane\\Reader")
       ->SetValue("Current Version", platform::StringValue("1.0.0.1"));
-  EXPECT_EQ(ostrel::ReadInstalledVersion(registry), "1.0.0.1");
+  EXPECT_EQ(updater::ReadInstalledVersion(registry), "1.0.0.1");
 }
 
 }  // namespace

@@ -17,10 +17,10 @@ class ServerList : public ::testing::Test {
 };
 
 TEST(ServerEntryValueName, SkipsNumberOne) {
-  EXPECT_EQ(ostrel::ServerEntryValueName(0), "Update Website");
-  EXPECT_EQ(ostrel::ServerEntryValueName(1), "Update Website2");
-  EXPECT_EQ(ostrel::ServerEntryValueName(9), "Update Website10");
-  EXPECT_EQ(ostrel::ServerEntryValueName(2147483647), "Update Website2147483648");
+  EXPECT_EQ(updater::ServerEntryValueName(0), "Update Website");
+  EXPECT_EQ(updater::ServerEntryValueName(1), "Update Website2");
+  EXPECT_EQ(updater::ServerEntryValueName(9), "Update Website10");
+  EXPECT_EQ(updater::ServerEntryValueName(2147483647), "Update Website2147483648");
 }
 
 TEST_F(ServerList, Lists) {
@@ -57,31 +57,31 @@ TEST_F(ServerList, Lists) {
     SCOPED_TRACE(c.what);
     registry.DeleteTree("Software\\Morvane");
     for (const auto& [name, text] : c.values) Set(name, StringValue(text));
-    EXPECT_EQ(ostrel::ReadServerList(registry), c.expected);
+    EXPECT_EQ(updater::ReadServerList(registry), c.expected);
   }
 }
 
 TEST_F(ServerList, EntryTooLongReadsAsMissing) {
   Set("Update Website", StringValue(std::string(300, 'h')));
-  EXPECT_EQ(ostrel::ReadServerEntry(registry, 0), "");
+  EXPECT_EQ(updater::ReadServerEntry(registry, 0), "");
   Set("Update Website", StringValue(std::string(259, 'h')));
-  EXPECT_EQ(ostrel::ReadServerEntry(registry, 0), std::string(259, 'h'));
+  EXPECT_EQ(updater::ReadServerEntry(registry, 0), std::string(259, 'h'));
 }
 
 TEST_F(ServerList, SelectionAndUrl) {
-  EXPECT_EQ(ostrel::ReadSelectedServer(registry), 0);
-  EXPECT_EQ(ostrel::SelectedServerUrl(registry, "/update.htm"), "/update.htm");
+  EXPECT_EQ(updater::ReadSelectedServer(registry), 0);
+  EXPECT_EQ(updater::SelectedServerUrl(registry, "/update.htm"), "/update.htm");
   Set("Update Website", StringValue("http://edu.example"));
   Set("Update Website2", StringValue("http://pub.example"));
-  EXPECT_EQ(ostrel::SelectedServerUrl(registry, "/update.htm"), "http://edu.example/update.htm");
-  ostrel::WriteSelectedServer(registry, 1);
-  EXPECT_EQ(ostrel::ReadSelectedServer(registry), 1);
-  EXPECT_EQ(ostrel::SelectedServerUrl(registry, "/update.htm"), "http://pub.example/update.htm");
-  ostrel::WriteSelectedServer(registry, 5);  // not clamped here: the URL is the path alone
-  EXPECT_EQ(ostrel::SelectedServerUrl(registry, "/update.htm"), "/update.htm");
-  ostrel::WriteSelectedServer(registry, -1);
-  EXPECT_EQ(ostrel::ReadSelectedServer(registry), -1);
-  EXPECT_EQ(ostrel::SelectedServerUrl(registry, "/a"), "/a");
+  EXPECT_EQ(updater::SelectedServerUrl(registry, "/update.htm"), "http://edu.example/update.htm");
+  updater::WriteSelectedServer(registry, 1);
+  EXPECT_EQ(updater::ReadSelectedServer(registry), 1);
+  EXPECT_EQ(updater::SelectedServerUrl(registry, "/update.htm"), "http://pub.example/update.htm");
+  updater::WriteSelectedServer(registry, 5);  // not clamped here: the URL is the path alone
+  EXPECT_EQ(updater::SelectedServerUrl(registry, "/update.htm"), "/update.htm");
+  updater::WriteSelectedServer(registry, -1);
+  EXPECT_EQ(updater::ReadSelectedServer(registry), -1);
+  EXPECT_EQ(updater::SelectedServerUrl(registry, "/a"), "/a");
 }
 
 }  // namespace

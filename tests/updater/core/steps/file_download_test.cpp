@@ -11,9 +11,9 @@
 #include <optional>
 #include <set>
 
+#include "layout/paths.h"
 #include "platform/gbk.h"
 #include "platform/memory_registry.h"
-#include "settings/paths.h"
 #include "settings/registry_values.h"
 #include "settings/server_list.h"
 #include "steps/manifest_download.h"
@@ -22,42 +22,19 @@
 #include "support/inert_file_system.h"
 #include "support/log_capture.h"
 #include "support/memory_mark.h"
+#include "support/recording_page_view.h"
 #include "support/temp_folder.h"
 #include "support/test_program.h"
 
 namespace {
 
-using namespace ostrel;
+using namespace updater;
 using testing_support::FixedClock;
 using testing_support::ListFiles;
 using testing_support::ReadFileBytes;
+using testing_support::RecordingPageView;
 using testing_support::ServerFiles;
 using testing_support::WriteFileBytes;
-
-// What reached the page's windows; `shown` has the messages, ranges and positions in order.
-class ListView final : public PageView {
- public:
-  using PageView::PageView;
-  std::vector<std::string> messages;
-  std::vector<std::string> shown;
-  int ranges = 0;
-  int timers = 0;
-
- protected:
-  void DoSetRange(int32_t upper) override {
-    ++ranges;
-    shown.push_back("range " + std::to_string(upper));
-  }
-  void DoSetPosition(int32_t position) override {
-    shown.push_back("at " + std::to_string(position));
-  }
-  void DoSetStatusText(const std::string&) override {}
-  void DoSetMessageText(const std::string& text) override {
-    messages.push_back(text);
-    shown.push_back(text);
-  }
-  void DoRequestEndTimer() override { ++timers; }
-};
 
 // Waits, at most 30 s, until `ready` holds; false when it never did.
 bool AwaitUntil(std::mutex& mutex, std::condition_variable& changed,
@@ -122,13 +99,12 @@ class FileDownload : public ::testing::Test {
   // The worker over the given entries, as a page of its own.
   void RunOver(const std::vector<std::string>& entries) {
     state = std::make_shared<PageWorkerState>();
-    view = std::make_unique<ListView>(state);
+    view = std::make_unique<RecordingPageView>(state);
     FileDownloadWorker(
         Context(storeFiles ? *storeFiles : files, storeProfiles ? *storeProfiles : profiles),
         entries, *view);
   }
-  ProgramContext Context(platform::FileSystem& workerFiles,
-                         platform::ProfileStore& workerProfiles) {
+  ProgramContext Context(platform::FileSystem& workerFiles, platform::IniFiles& workerProfiles) {
     return testing_support::TestProgram(program.path())
         .Registry(registry)
         .Files(workerFiles)
@@ -158,17 +134,17 @@ class FileDownload : public ::testing::Test {
 
   testing_support::TempFolder program;
   platform::FileSystem& files = platform::SystemFileSystem();
-  platform::ProfileStore& profiles = platform::SystemProfileStore();
+  platform::IniFiles& profiles = platform::SystemIniFiles();
   UpdateFiles update = LayoutBelow(program.path()).files;
   platform::MemoryRegistry registry;
   ServerFiles server;
   FixedClock clock;
   RunLog log{files, program.Child("update\\"), [] { return std::string("T"); }};
   std::shared_ptr<PageWorkerState> state;
-  std::unique_ptr<ListView> view;
+  std::unique_ptr<RecordingPageView> view;
   const TrustContext* trust = nullptr;
-  platform::FileSystem* storeFiles = nullptr;       // the worker's, when not the system's
-  platform::ProfileStore* storeProfiles = nullptr;  // the same
+  platform::FileSystem* storeFiles = nullptr;   // the worker's, when not the system's
+  platform::IniFiles* storeProfiles = nullptr;  // the same
 };
 
 TEST_F(FileDownload, FetchesOnlyWhatIsNotRecorded) {
@@ -183,12 +159,12 @@ TEST_F(FileDownload, FetchesOnlyWhatIsNotRecorded) {
   EXPECT_EQ(Stored("readme.txt"), "read me");
   EXPECT_FALSE(files.Exists(program.Child("update\\core.dll")));
   EXPECT_EQ(Recorded("1.0.0.2"), (std::vector<std::string>{"core.dll", "setup.exe", "readme.txt"}));
-  EXPECT_EQ(view->messages,
+  EXPECT_EQ(view->Messages(),
             (std::vector<std::string>{
                 DownloadStartedText("setup.exe"), DownloadDoneText("setup.exe"),
                 DownloadStartedText("readme.txt"), DownloadDoneText("readme.txt")}));
   EXPECT_EQ(state->Outcome(), Outcome::Succeeded);
-  EXPECT_EQ(view->timers, 1);
+  EXPECT_EQ(view->Count("timer"), 1u);
 }
 
 TEST_F(FileDownload, EverythingRecordedFetchesNothing) {
@@ -196,10 +172,10 @@ TEST_F(FileDownload, EverythingRecordedFetchesNothing) {
   Record("1.0.0.2", {"core.dll", "setup.exe"});
   Run();
   EXPECT_TRUE(server.urls.empty());
-  EXPECT_TRUE(view->messages.empty());
-  EXPECT_EQ(view->ranges, 0);
+  EXPECT_TRUE(view->Messages().empty());
+  EXPECT_EQ(view->Count("range"), 0u);
   EXPECT_EQ(state->Outcome(), Outcome::Succeeded);
-  EXPECT_EQ(view->timers, 1);
+  EXPECT_EQ(view->Count("timer"), 1u);
 }
 
 TEST_F(FileDownload, OneFailureDoesNotStopTheOthers) {
@@ -210,13 +186,13 @@ TEST_F(FileDownload, OneFailureDoesNotStopTheOthers) {
   EXPECT_EQ(server.urls.size(), 3u);
   EXPECT_EQ(Recorded("1.0.0.2"), (std::vector<std::string>{"setup.exe", "readme.txt"}));
   EXPECT_FALSE(files.Exists(program.Child("update\\missing.dll")));
-  ASSERT_FALSE(view->messages.empty());
-  EXPECT_NE(
-      std::find(view->messages.begin(), view->messages.end(), DownloadFailedText("missing.dll")),
-      view->messages.end());
-  EXPECT_EQ(view->messages.back(), DownloadDoneText("readme.txt"));  // the last row's message
+  const std::vector<std::string> messages = view->Messages();
+  ASSERT_FALSE(messages.empty());
+  EXPECT_NE(std::find(messages.begin(), messages.end(), DownloadFailedText("missing.dll")),
+            messages.end());
+  EXPECT_EQ(messages.back(), DownloadDoneText("readme.txt"));  // the last row's message
   EXPECT_EQ(state->Outcome(), Outcome::Failed);
-  EXPECT_EQ(view->timers, 0);
+  EXPECT_EQ(view->Count("timer"), 0u);
 }
 
 TEST_F(FileDownload, RowsAreTheEntriesLongerThanFourBytes) {
@@ -258,7 +234,7 @@ TEST_F(FileDownload, OnlyShortEntriesIsAFailure) {
   Run();
   EXPECT_TRUE(server.urls.empty());
   EXPECT_EQ(state->Outcome(), Outcome::Failed);
-  EXPECT_EQ(view->timers, 0);
+  EXPECT_EQ(view->Count("timer"), 0u);
 }
 
 TEST_F(FileDownload, SameNameTwiceIsFetchedOnce) {
@@ -396,9 +372,10 @@ TEST_F(FileDownload, ConcurrentFetchesShowAndLogTheEntriesInOrder) {
       const std::size_t length = size + (cut ? 10 : 0);
       if (cut) server.announced[Url(entry)] = static_cast<int64_t>(length);
       const std::string sizes = std::to_string(length) + ", received " + std::to_string(size);
-      shown.insert(shown.end(), {DownloadStartedText(entry), "range " + std::to_string(length),
-                                 "at " + std::to_string(size),
-                                 cut ? DownloadFailedText(entry) : DownloadDoneText(entry)});
+      shown.insert(shown.end(),
+                   {"message " + DownloadStartedText(entry), "range " + std::to_string(length),
+                    "pos " + std::to_string(size),
+                    "message " + (cut ? DownloadFailedText(entry) : DownloadDoneText(entry))});
       log += "T GET " + Url(entry) + ": status 200, length " + sizes + ", _ ms, error 0: " +
              (cut ? "body ended before the announced length\r\n"
                   : "complete\r\nT stored " + entry + ", " + std::to_string(size) + " bytes\r\n");
@@ -409,11 +386,11 @@ TEST_F(FileDownload, ConcurrentFetchesShowAndLogTheEntriesInOrder) {
     Run();
     server.beforeRead = nullptr;
     EXPECT_TRUE(overlapped) << "the later files were not fetched while the first waited";
-    EXPECT_EQ(view->shown, shown);
+    EXPECT_EQ(view->Calls({"range", "pos", "message"}), shown);
     EXPECT_EQ(Log(), log);
     EXPECT_EQ(Recorded("5"), recorded);
     EXPECT_EQ(state->Outcome(), failed > 0 ? Outcome::Failed : Outcome::Succeeded);
-    EXPECT_EQ(view->timers, failed > 0 ? 0 : 1);
+    EXPECT_EQ(view->Count("timer"), failed > 0 ? 0u : 1u);
   }
 }
 
@@ -481,10 +458,10 @@ TEST_F(FileDownload, CancelReachesEveryFetch) {
   EXPECT_EQ(state->Outcome(), Outcome::Cancelled);
 }
 
-// A profile store that counts the reads of one file.
-class CountingProfiles final : public platform::ProfileStore {
+// INI files that count the reads of one file.
+class CountingProfiles final : public platform::IniFiles {
  public:
-  CountingProfiles(platform::ProfileStore& inner, std::string counted)
+  CountingProfiles(platform::IniFiles& inner, std::string counted)
       : inner_(inner), counted_(std::move(counted)) {}
   std::string ReadString(const std::string& file, const std::string& section,
                          const std::string& key, const std::string& defaultValue,
@@ -511,7 +488,7 @@ class CountingProfiles final : public platform::ProfileStore {
 
  private:
   void Count(const std::string& file) { reads += file == counted_ ? 1 : 0; }
-  platform::ProfileStore& inner_;
+  platform::IniFiles& inner_;
   std::string counted_;
 };
 
@@ -522,7 +499,7 @@ TEST_F(FileDownload, TheRecordIsReadOncePerRun) {
   Record("8", entries);
   CountingProfiles counting(profiles, update.record);
   state = std::make_shared<PageWorkerState>();
-  view = std::make_unique<ListView>(state);
+  view = std::make_unique<RecordingPageView>(state);
   FileDownloadWorker(Context(files, counting), entries, *view);
   EXPECT_EQ(state->Outcome(), Outcome::Succeeded);
   EXPECT_TRUE(server.urls.empty());
@@ -537,8 +514,9 @@ TEST_F(FileDownload, FileThatCannotBeStoredIsNotRecorded) {
   Publish("fine.txt", "fine");
   Run();
   EXPECT_EQ(Recorded("7"), std::vector<std::string>{"fine.txt"});
-  EXPECT_NE(std::find(view->messages.begin(), view->messages.end(), DownloadFailedText("core.dll")),
-            view->messages.end());
+  const std::vector<std::string> messages = view->Messages();
+  EXPECT_NE(std::find(messages.begin(), messages.end(), DownloadFailedText("core.dll")),
+            messages.end());
   EXPECT_EQ(state->Outcome(), Outcome::Failed);
   for (const std::string& file : ListFiles(program.path())) {
     EXPECT_EQ(file.find(".partial"), std::string::npos) << file;
@@ -622,7 +600,7 @@ TEST_F(FileDownload, HostileEntriesAreRefusedWithoutARequest) {
     testing_support::RemoveFile(program.Child("update\\ostrel.log"));
     RunOver({entry, "good.txt"});
     EXPECT_EQ(server.urls, std::vector<std::string>{Url("good.txt")});
-    EXPECT_EQ(view->messages.front(), DownloadFailedText(entry));
+    EXPECT_EQ(view->Messages().front(), DownloadFailedText(entry));
     EXPECT_EQ(Recorded("9"), std::vector<std::string>{"good.txt"});
     EXPECT_EQ(ListFiles(program.path()),
               (std::vector<std::string>{"update\\good.txt", "update\\ostrel.log",
@@ -635,7 +613,7 @@ TEST_F(FileDownload, RecordCannotMakeAHostileEntryCountAsDone) {
   Manifest("9", {"..\\evil.txt"});
   Record("9", {"..\\evil.txt"});
   Run();
-  EXPECT_EQ(view->messages, std::vector<std::string>{DownloadFailedText("..\\evil.txt")});
+  EXPECT_EQ(view->Messages(), std::vector<std::string>{DownloadFailedText("..\\evil.txt")});
   EXPECT_EQ(state->Outcome(), Outcome::Failed);
 }
 
@@ -743,7 +721,7 @@ TEST_F(FileDownload, WithASignedManifestOnlyThePromisedBytesAreStored) {
                        "not the size the signed manifest promises"),
             std::string::npos)
       << Log();
-  EXPECT_EQ(view->messages.back(), DownloadFailedText("readme.txt"));
+  EXPECT_EQ(view->Messages().back(), DownloadFailedText("readme.txt"));
   EXPECT_EQ(state->Outcome(), Outcome::Failed);
 }
 
@@ -814,7 +792,7 @@ class FailingFileSystem final : public platform::FileSystem {
 };
 
 // The system's profile routines, but no record can be written.
-class RecordRefusingProfiles final : public platform::ProfileStore {
+class RecordRefusingProfiles final : public platform::IniFiles {
  public:
   std::string ReadString(const std::string& file, const std::string& section,
                          const std::string& key, const std::string& defaultValue,
@@ -836,7 +814,7 @@ class RecordRefusingProfiles final : public platform::ProfileStore {
   }
 
  private:
-  platform::ProfileStore& inner_ = platform::SystemProfileStore();
+  platform::IniFiles& inner_ = platform::SystemIniFiles();
 };
 
 // Whatever fails or throws while a file is stored or recorded fails that file and the page.
@@ -863,9 +841,9 @@ TEST_F(FileDownload, AFailedStoreIsNeverASuccess) {
     Publish("b.dll", "b");
     Run();
     EXPECT_EQ(state->Outcome(), Outcome::Failed);
-    EXPECT_EQ(view->timers, 0);
+    EXPECT_EQ(view->Count("timer"), 0u);
     EXPECT_TRUE(Recorded("5").empty());
-    EXPECT_EQ(view->messages.back(), DownloadFailedText("b.dll"));
+    EXPECT_EQ(view->Messages().back(), DownloadFailedText("b.dll"));
     EXPECT_NE(Log().find("T file list: 2 entries, 0 recorded before, 2 failed"), std::string::npos)
         << Log();
   }

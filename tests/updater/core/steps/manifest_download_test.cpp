@@ -1,26 +1,29 @@
 // The connect page's rules without windows: the page/worker state, the guarded view, the
 // manifest download and the server choice.
+#include "steps/manifest_download.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <optional>
 
+#include "layout/paths.h"
 #include "platform/memory_registry.h"
-#include "settings/paths.h"
 #include "settings/server_list.h"
-#include "steps/manifest_download.h"
 #include "steps/server_choice.h"
 #include "support/fake_server.h"
 #include "support/fake_signatures.h"
 #include "support/log_capture.h"
 #include "support/memory_mark.h"
+#include "support/recording_page_view.h"
 #include "support/temp_folder.h"
 #include "support/test_program.h"
 
 namespace {
 
-using namespace ostrel;
+using namespace updater;
 using testing_support::ReadFileBytes;
+using testing_support::RecordingPageView;
 using testing_support::WriteFileBytes;
 
 TEST(PageWorkerState, WhoseResultCounts) {
@@ -78,25 +81,9 @@ TEST(PageWorkerState, DetachReturnsTheFinalOutcome) {
   EXPECT_TRUE(state.Detached());
 }
 
-// Records what reached the page's windows.
-class RecordingView final : public PageView {
- public:
-  using PageView::PageView;
-  std::vector<std::string> calls;
-
- protected:
-  void DoSetRange(int32_t upper) override { calls.push_back("range " + std::to_string(upper)); }
-  void DoSetPosition(int32_t position) override {
-    calls.push_back("pos " + std::to_string(position));
-  }
-  void DoSetStatusText(const std::string& text) override { calls.push_back("status " + text); }
-  void DoSetMessageText(const std::string& text) override { calls.push_back("message " + text); }
-  void DoRequestEndTimer() override { calls.push_back("timer"); }
-};
-
 TEST(PageView, CallsStopOnceThePageHasEnded) {
   auto state = std::make_shared<PageWorkerState>();
-  RecordingView view(state);
+  RecordingPageView view(state);
   view.SetRange(10);
   view.SetMessageText("a");
   state->Detach();
@@ -190,12 +177,12 @@ class ManifestDownload : public ::testing::Test {
   testing_support::FixedClock clock;
   RunLog log{files, program.Child("update\\"), [] { return std::string("T"); }};
   std::shared_ptr<PageWorkerState> state = std::make_shared<PageWorkerState>();
-  RecordingView view{state};
+  RecordingPageView view{state};
   const TrustContext* trust = nullptr;
 };
 
 TEST_F(ManifestDownload, StoresTheManifestAndEndsThePage) {
-  ostrel::WriteSelectedServer(registry, 1);
+  updater::WriteSelectedServer(registry, 1);
   registry.CreateKey("Software\\Morvane\\Reader")
       ->SetValue("Update Website2", platform::StringValue("http://pub.example"));
   client.bodies["http://pub.example/update.htm"] = "[main]\r\nversion=1.0.0.2\r\n";
@@ -312,7 +299,7 @@ TEST_F(ManifestDownload, RefusedManifestsAreNotStoredASignedOneIsAndLeavesItsMar
               KeyIdOf(crypto, testing_support::kKeyA) + "; not stored, the stored one is kept"}));
   EXPECT_EQ(state->Outcome(), Outcome::Failed);
   state = std::make_shared<PageWorkerState>();
-  RecordingView fresh(state);
+  RecordingPageView fresh(state);
   client.bodies["/update.htm"] = good;
   ManifestDownloadWorker(Context(), fresh);
   EXPECT_EQ(state->Outcome(), Outcome::Succeeded);
@@ -339,7 +326,7 @@ TEST(ServerChoice, ClampsAndCommits) {
     platform::MemoryRegistry registry;
     auto key = registry.CreateKey("Software\\Morvane\\Reader");
     for (int i = 0; i < c.servers; ++i) {
-      key->SetValue(ostrel::ServerEntryValueName(i),
+      key->SetValue(updater::ServerEntryValueName(i),
                     platform::StringValue("http://s" + std::to_string(i)));
     }
     if (c.stored) key->SetValue("SelectedWebsite", platform::DwordValue(*c.stored));

@@ -11,7 +11,7 @@ namespace {
 TEST(OrderedLane, RunsEverythingInOrderAlsoPastAThrowAndAtItsEnd) {
   std::vector<int> ran;
   {
-    ostrel::OrderedLane lane;
+    updater::OrderedLane lane;
     for (int i = 0; i < 200; ++i) {
       lane.Post([&ran, i] {
         if (i == 50) throw std::runtime_error("a piece that fails");

@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "platform/profile_store.h"
+#include "platform/ini_files.h"
 #include "support/memory_mark.h"
 #include "support/signed_vectors.h"
 #include "trust/file_checks.h"
@@ -12,7 +12,7 @@
 
 namespace {
 
-using namespace ostrel;
+using namespace updater;
 using testing_support::SignedVectors;
 
 std::string Body(const std::string& manifest) { return std::string(SplitSignature(manifest).body); }
@@ -99,7 +99,7 @@ TEST_F(SignedManifestContract, Manifests) {
 
 TEST_F(SignedManifestContract, Files) {
   const std::optional<FilePromise> promise = ParseFilePromise(
-      platform::ReadProfileStringFromText(Body(vectors.byA), kFilesSection, "file1", 260));
+      platform::ReadIniStringFromText(Body(vectors.byA), kFilesSection, "file1", 260));
   ASSERT_TRUE(promise);
   platform::Crypto& crypto = platform::SystemCrypto();
   EXPECT_TRUE(Keeps(crypto, *promise, vectors.file));

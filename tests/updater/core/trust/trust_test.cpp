@@ -6,10 +6,10 @@
 #include <functional>
 #include <map>
 
+#include "layout/paths.h"
 #include "platform/gbk.h"
 #include "platform/memory_registry.h"
 #include "platform/registry.h"
-#include "settings/paths.h"
 #include "settings/registry_values.h"
 #include "support/fake_signatures.h"
 #include "support/memory_mark.h"
@@ -19,7 +19,7 @@
 
 namespace {
 
-using namespace ostrel;
+using namespace updater;
 using testing_support::FakeSignatures;
 using testing_support::kKeyA;
 using testing_support::kKeyB;
@@ -209,7 +209,7 @@ class FolderMark : public Trust {
   std::string MarkPath() { return program.Child(kSignedMarkName); }
   ProgramFolderMark Folder() {
     return ProgramFolderMark(platform::SystemFileSystem(), userRegistry,
-                             ostrel::LayoutBelow(program.path()).signedMark);
+                             updater::LayoutBelow(program.path()).signedMark);
   }
   void RegistryMark(const platform::RegistryValue& value) {
     userRegistry.CreateKey(kReaderKey)->SetValue(kSignedVersionValue, value);
@@ -339,7 +339,7 @@ class CheckBeforeInstall : public Trust {
 
   testing_support::TempFolder program;
   platform::FileSystem& files = platform::SystemFileSystem();
-  platform::ProfileStore& profiles = platform::SystemProfileStore();
+  platform::IniFiles& profiles = platform::SystemIniFiles();
   RemovingTree tree;
 };
 

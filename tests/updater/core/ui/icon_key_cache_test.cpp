@@ -10,8 +10,8 @@
 
 namespace {
 
-using ostrel::IconKeyCache;
-using ostrel::IconSource;
+using updater::IconKeyCache;
+using updater::IconSource;
 
 // Icons are numbered handles; the image list holds the name each icon was made for.
 class FakeIconSource final : public IconSource {

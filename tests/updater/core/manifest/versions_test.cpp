@@ -1,4 +1,4 @@
-#include "settings/versions.h"
+#include "manifest/versions.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +33,7 @@ TEST(CompareVersions, Table) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.what) + ": '" + c.a + "' vs '" + c.b + "'");
-    const int32_t result = ostrel::CompareVersions(c.a, c.b);
+    const int32_t result = updater::CompareVersions(c.a, c.b);
     if (c.sign == kNegative) {
       EXPECT_LT(result, 0);
     } else {
@@ -53,15 +53,15 @@ TEST(CompareVersions, EqualVersionsGiveOne) {
       {"99999999999", "2147483647"},  // both clamp to the maximum
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ostrel::CompareVersions(c.a, c.b), 1) << c.a << " vs " << c.b;
+    EXPECT_EQ(updater::CompareVersions(c.a, c.b), 1) << c.a << " vs " << c.b;
   }
 }
 
 TEST(CompareVersions, DifferenceWhereItFits) {
-  EXPECT_EQ(ostrel::CompareVersions("1.0.0.1", "1.0.0.4"), -3);
-  EXPECT_EQ(ostrel::CompareVersions("7", "2"), 5);
-  EXPECT_EQ(ostrel::CompareVersions("2147483647", "-2147483648"), 2147483647);
-  EXPECT_EQ(ostrel::CompareVersions("-2147483648", "2147483647"), -2147483647 - 1);
+  EXPECT_EQ(updater::CompareVersions("1.0.0.1", "1.0.0.4"), -3);
+  EXPECT_EQ(updater::CompareVersions("7", "2"), 5);
+  EXPECT_EQ(updater::CompareVersions("2147483647", "-2147483648"), 2147483647);
+  EXPECT_EQ(updater::CompareVersions("-2147483648", "2147483647"), -2147483647 - 1);
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include "common/ini_text.h"
 #include "common/profile_text.h"
 #include "host_path.h"
-#include "platform/profile_store.h"
+#include "platform/ini_files.h"
 
 namespace platform {
 namespace {
@@ -52,7 +52,7 @@ int32_t ParseProfileInteger(const std::string& text) {
   return static_cast<int32_t>(number);
 }
 
-class PosixProfileStore final : public ProfileStore {
+class PosixIniFiles final : public IniFiles {
  public:
   std::string ReadString(const std::string& file, const std::string& section,
                          const std::string& key, const std::string& defaultValue,
@@ -89,8 +89,8 @@ class PosixProfileStore final : public ProfileStore {
 
 }  // namespace
 
-ProfileStore& SystemProfileStore() {
-  static PosixProfileStore store;
+IniFiles& SystemIniFiles() {
+  static PosixIniFiles store;
   return store;
 }
 

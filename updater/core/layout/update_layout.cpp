@@ -1,8 +1,8 @@
-#include "settings/update_layout.h"
+#include "layout/update_layout.h"
 
-#include "settings/paths.h"
+#include "layout/paths.h"
 
-namespace ostrel {
+namespace updater {
 
 namespace {
 // The one spelling of the update folder's name.
@@ -29,4 +29,4 @@ std::optional<UpdateLayout> LayoutOfProgram(const std::string& programFile) {
   return LayoutBelow(*folder);
 }
 
-}  // namespace ostrel
+}  // namespace updater

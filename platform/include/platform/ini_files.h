@@ -11,9 +11,9 @@
 
 namespace platform {
 
-class ProfileStore {
+class IniFiles {
  public:
-  virtual ~ProfileStore() = default;
+  virtual ~IniFiles() = default;
   // The value of `key` with blanks around it removed and one enclosing pair of quotation marks
   // taken off, cut to bufferSize - 1 bytes; the default (cut the same way) when the file,
   // section or key is missing. Section and key names ignore ASCII letter case.
@@ -37,16 +37,16 @@ class ProfileStore {
 
 // A string read from INI text held in memory, as ReadString gives it from a file holding that
 // text (missing: empty): for looking into a file before it is stored.
-std::string ReadProfileStringFromText(std::string_view content, const std::string& section,
-                                      const std::string& key, std::size_t bufferSize);
+std::string ReadIniStringFromText(std::string_view content, const std::string& section,
+                                  const std::string& key, std::size_t bufferSize);
 
 // What to write so that ReadString gives `value` back: the value itself, or the value between
 // double quotation marks where a read would take off its blanks or a pair of quotation marks
 // enclosing it. No written text reads back as a value holding a CR or LF.
-std::string ProfileValueToStore(std::string_view value);
+std::string IniValueToStore(std::string_view value);
 
 // The running system's profile routines: the Win32 ones on Windows, the portable INI engine
 // over the host's files elsewhere.
-ProfileStore& SystemProfileStore();
+IniFiles& SystemIniFiles();
 
 }  // namespace platform

@@ -2,18 +2,18 @@
 // once at start (WinMain on Windows, a test's own fakes natively) and handed to every step.
 #pragma once
 
+#include "layout/update_layout.h"
 #include "log/run_log.h"
-#include "platform/day_clock.h"
 #include "platform/file_system.h"
 #include "platform/file_tree.h"
+#include "platform/ini_files.h"
 #include "platform/internet.h"
+#include "platform/ole_date_clock.h"
 #include "platform/processes.h"
-#include "platform/profile_store.h"
 #include "platform/registry.h"
-#include "settings/update_layout.h"
 #include "trust/update_trust.h"
 
-namespace ostrel {
+namespace updater {
 
 // Whoever makes it keeps every service alive until the last page worker has ended: a worker
 // that outlives its page still stores, records and logs through these references.
@@ -22,9 +22,9 @@ struct ProgramContext {
   platform::Registry& registry;  // the current user's: the servers, the installed version
   platform::FileSystem& files;
   platform::FileTree& tree;
-  platform::ProfileStore& profiles;
+  platform::IniFiles& profiles;
   platform::InternetClient& internet;
-  platform::DayClock& clock;
+  platform::OleDateClock& clock;
   platform::Processes& processes;
   RunLog& log;
   // The trust rules (and through them the cryptography) every manifest and file must pass;
@@ -32,4 +32,4 @@ struct ProgramContext {
   const TrustContext* trust = nullptr;
 };
 
-}  // namespace ostrel
+}  // namespace updater

@@ -4,12 +4,12 @@
 #include <vector>
 
 #include "common/profile_text.h"
-#include "platform/profile_store.h"
+#include "platform/ini_files.h"
 
 namespace platform {
 namespace {
 
-class Win32ProfileStore final : public ProfileStore {
+class Win32IniFiles final : public IniFiles {
  public:
   std::string ReadString(const std::string& file, const std::string& section,
                          const std::string& key, const std::string& defaultValue,
@@ -60,8 +60,8 @@ class Win32ProfileStore final : public ProfileStore {
 
 }  // namespace
 
-ProfileStore& SystemProfileStore() {
-  static Win32ProfileStore store;
+IniFiles& SystemIniFiles() {
+  static Win32IniFiles store;
   return store;
 }
 

@@ -1,4 +1,4 @@
-#include "settings/paths.h"
+#include "layout/paths.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@ TEST(Paths, ProgramFolder) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    EXPECT_EQ(ostrel::ProgramFolder(c.programFile), c.folder);
+    EXPECT_EQ(updater::ProgramFolder(c.programFile), c.folder);
   }
 }
 
@@ -37,9 +37,9 @@ TEST(Paths, AppendBackslashAddsExactlyOne) {
   };
   for (const auto& c : cases) {
     std::string path = c.path;
-    ostrel::AppendBackslash(path);
+    updater::AppendBackslash(path);
     EXPECT_EQ(path, c.expected) << c.path;
-    ostrel::AppendBackslash(path);
+    updater::AppendBackslash(path);
     EXPECT_EQ(path, c.expected) << "applied twice: " << c.path;
   }
 }
@@ -64,7 +64,7 @@ TEST(Paths, FileExtension) {
        ""},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ostrel::GetFileExtension(c.path), c.extension) << c.path;
+    EXPECT_EQ(updater::GetFileExtension(c.path), c.extension) << c.path;
   }
 }
 

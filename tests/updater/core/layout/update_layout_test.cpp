@@ -1,4 +1,4 @@
-#include "settings/update_layout.h"
+#include "layout/update_layout.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +24,7 @@ TEST(UpdateLayout, ResolvedOnceFromTheProgramFile) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    const std::optional<ostrel::UpdateLayout> layout = ostrel::LayoutOfProgram(c.programFile);
+    const std::optional<updater::UpdateLayout> layout = updater::LayoutOfProgram(c.programFile);
     ASSERT_EQ(layout.has_value(), c.programFolder != nullptr);
     if (!layout) continue;
     const std::string folder = c.programFolder;
@@ -50,7 +50,7 @@ TEST(UpdateLayout, BelowAFolderWithOrWithoutItsBackslash) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.folder);
-    const ostrel::UpdateLayout layout = ostrel::LayoutBelow(c.folder);
+    const updater::UpdateLayout layout = updater::LayoutBelow(c.folder);
     EXPECT_EQ(layout.updateFolder, c.updateFolder);
     EXPECT_EQ(layout.files.manifest, std::string(c.updateFolder) + "update.ini");
   }

@@ -8,7 +8,7 @@
 #include "platform/file_system.h"
 #include "platform/processes.h"
 
-namespace ostrel {
+namespace updater {
 
 // Names of files Ostrel keeps; their paths are in the UpdateLayout (settings/update_layout.h).
 // The log and its older part, in the update folder (see log/run_log.h).
@@ -38,4 +38,4 @@ bool FileExists(platform::FileSystem& files, const std::string& path);
 // The extension of the last path component from its last dot, dot included; "" without one.
 std::string GetFileExtension(const std::string& path);
 
-}  // namespace ostrel
+}  // namespace updater

@@ -1,13 +1,13 @@
-#include "steps/worker_channel.h"
+#include "steps/page_worker_state.h"
 
-namespace ostrel {
+namespace updater {
 
-ostrel::Outcome PageWorkerState::Outcome() const {
+updater::Outcome PageWorkerState::Outcome() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return outcome_;
 }
 
-bool PageWorkerState::Finish(ostrel::Outcome result) {
+bool PageWorkerState::Finish(updater::Outcome result) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (detached_ || outcome_ != Outcome::Pending) return false;
   outcome_ = result;
@@ -29,9 +29,9 @@ void PageWorkerState::Cancel() {
   for (const auto& canceller : cancellers) canceller();
 }
 
-ostrel::Outcome PageWorkerState::Detach() {
+updater::Outcome PageWorkerState::Detach() {
   std::vector<std::function<void()>> cancellers;
-  ostrel::Outcome outcome = Outcome::Pending;
+  updater::Outcome outcome = Outcome::Pending;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     detached_ = true;
@@ -83,62 +83,4 @@ bool PageWorkerState::Detached() const {
   return detached_;
 }
 
-bool ProgressMailbox::MarkWaiting() {
-  const bool tell = !told_;
-  told_ = true;
-  return tell;
-}
-
-bool ProgressMailbox::PutRange(int32_t upper) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  waiting_.range = upper;
-  return MarkWaiting();
-}
-
-bool ProgressMailbox::PutPosition(int32_t position) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  waiting_.position = position;
-  return MarkWaiting();
-}
-
-bool ProgressMailbox::PutStatusText(const std::string& text) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  waiting_.statusText = text;
-  return MarkWaiting();
-}
-
-bool ProgressMailbox::PutMessageText(const std::string& text) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  waiting_.messageText = text;
-  return MarkWaiting();
-}
-
-ProgressMailbox::Update ProgressMailbox::Take() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  Update taken = std::move(waiting_);
-  waiting_ = Update{};
-  told_ = taken.range || taken.position || taken.statusText || taken.messageText;
-  return taken;
-}
-
-void PageView::SetRange(int32_t upper) {
-  if (!state_->Detached()) DoSetRange(upper);
-}
-
-void PageView::SetPosition(int32_t position) {
-  if (!state_->Detached()) DoSetPosition(position);
-}
-
-void PageView::SetStatusText(const std::string& text) {
-  if (!state_->Detached()) DoSetStatusText(text);
-}
-
-void PageView::SetMessageText(const std::string& text) {
-  if (!state_->Detached()) DoSetMessageText(text);
-}
-
-void PageView::RequestEndTimer() {
-  if (!state_->Detached()) DoRequestEndTimer();
-}
-
-}  // namespace ostrel
+}  // namespace updater

@@ -2,7 +2,7 @@
 
 #include "platform/gbk.h"
 
-namespace ostrel {
+namespace updater {
 
 namespace {
 constexpr std::size_t kMaxPath = 260;
@@ -45,4 +45,4 @@ bool IsLogFileName(std::string_view name) {
          platform::EqualsIgnoringAsciiCase(name, kOlderLogName);
 }
 
-}  // namespace ostrel
+}  // namespace updater

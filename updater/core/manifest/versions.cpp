@@ -2,7 +2,7 @@
 
 #include <limits>
 
-namespace ostrel {
+namespace updater {
 
 namespace {
 
@@ -52,4 +52,4 @@ int32_t CompareVersions(std::string_view a, std::string_view b) {
   return 1;
 }
 
-}  // namespace ostrel
+}  // namespace updater

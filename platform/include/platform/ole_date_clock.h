@@ -4,12 +4,12 @@
 
 namespace platform {
 
-class DayClock {
+class OleDateClock {
  public:
-  virtual ~DayClock() = default;
-  virtual double NowInDays() = 0;
+  virtual ~OleDateClock() = default;
+  virtual double NowAsOleDate() = 0;
 };
 
-DayClock& SystemDayClock();
+OleDateClock& SystemOleDateClock();
 
 }  // namespace platform

@@ -1,4 +1,4 @@
-#include "platform/day_clock.h"
+#include "platform/ole_date_clock.h"
 
 #include <ctime>
 
@@ -8,16 +8,16 @@ namespace {
 constexpr double kSecondsPerDay = 86400.0;
 constexpr double kUnixEpochInOleDays = 25569.0;  // 1 January 1970 counted from 30 December 1899
 
-class SystemClock final : public DayClock {
+class SystemClock final : public OleDateClock {
  public:
-  double NowInDays() override {
+  double NowAsOleDate() override {
     return kUnixEpochInOleDays + static_cast<double>(std::time(nullptr)) / kSecondsPerDay;
   }
 };
 
 }  // namespace
 
-DayClock& SystemDayClock() {
+OleDateClock& SystemOleDateClock() {
   static SystemClock clock;
   return clock;
 }

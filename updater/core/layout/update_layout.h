@@ -7,7 +7,7 @@
 
 #include "platform/processes.h"
 
-namespace ostrel {
+namespace updater {
 
 // Full paths of the two INI files.
 struct UpdateFiles {
@@ -37,4 +37,4 @@ UpdateLayout LayoutBelow(std::string programFolder);
 std::optional<UpdateLayout> LayoutOfProgram(
     const std::string& programFile = platform::ProgramFileName());
 
-}  // namespace ostrel
+}  // namespace updater
