@@ -5,6 +5,6 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   updater::UpdaterApp app;
-  app.Run();
+  app.Run(OSTREL_REQUIRE_SIGNED_UPDATES != 0);
   return 0;
 }

@@ -9,7 +9,8 @@ namespace bench {
 // Never destroyed: a benchmark ends without waiting for the worker of a page it cancelled.
 inline const updater::ProgramContext& RunningProgram() {
   static const updater::ProgramServices* const services =
-      new updater::ProgramServices(updater::LayoutOfProgram().value());
+      new updater::ProgramServices(updater::LayoutOfProgram().value(),
+                                   /*requireSignedUpdates=*/false);
   return services->context();
 }
 

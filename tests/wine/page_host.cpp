@@ -27,7 +27,8 @@ int main(int argc, char** argv) {
   InitCommonControlsEx(&controls);
   // Never destroyed: the host's end must not take what a worker still running may use.
   const updater::ProgramServices* const services =
-      new updater::ProgramServices(updater::LayoutOfProgram().value());
+      new updater::ProgramServices(updater::LayoutOfProgram().value(),
+                                   /*requireSignedUpdates=*/false);
   updater::DialogPages pages(services->context());
   const char* which = argc > 1 ? argv[1] : "";
   if (std::strcmp(which, "finish") == 0 && argc > 2) {

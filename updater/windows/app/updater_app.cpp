@@ -56,11 +56,11 @@ void RunWizard(const ProgramContext& program) {
 
 }  // namespace
 
-ProgramServices::ProgramServices(UpdateLayout layout)
+ProgramServices::ProgramServices(UpdateLayout layout, bool requireSignedUpdates)
     : internet_("Ostrel"),
       log_(platform::SystemFileSystem(), layout.updateFolder),
       trust_(platform::SystemFileSystem(), platform::CurrentUserRegistry(),
-             platform::SystemCrypto(), layout.signedMark, log_),
+             platform::SystemCrypto(), layout.signedMark, log_, requireSignedUpdates),
       context_{std::move(layout),
                platform::CurrentUserRegistry(),
                platform::SystemFileSystem(),
@@ -101,7 +101,7 @@ int DialogPages::RunConfirmCloseDialog() {
   return static_cast<int>(dialog.RunModal());
 }
 
-void UpdaterApp::Run() {
+void UpdaterApp::Run(bool requireSignedUpdates) {
   const std::optional<UpdateLayout> layout = LayoutOfProgram();
   if (!layout) {
     std::fprintf(stderr, "Ostrel: the program folder is unknown; nothing is updated\n");
@@ -113,7 +113,7 @@ void UpdaterApp::Run() {
   // has ended, the store has not. So the program waits for the workers before `services` goes;
   // when one is still busy after the wait, the process ends right here (ExitProcess runs no
   // destructor of this program), never destroying what that worker still uses.
-  ProgramServices services(*layout);
+  ProgramServices services(*layout, requireSignedUpdates);
   RunWizard(services.context());
   if (!WaitForPageWorkers(kStoreAfterPageWait)) {
     std::fprintf(stderr, "Ostrel: a page's worker was still storing when the program ended\n");

@@ -16,8 +16,9 @@ namespace updater {
 class UpdaterApp {
  public:
   // The whole run on the calling thread; the process ends after it. An unknown program folder
-  // ends it at once with a message box.
-  void Run();
+  // ends it at once with a message box. `requireSignedUpdates`: the build's choice, whether an
+  // unsigned manifest is refused before the installation has seen a signed one.
+  void Run(bool requireSignedUpdates);
 };
 
 // The services of a run over the running system. It owns the internet client, the log and the
@@ -25,7 +26,7 @@ class UpdaterApp {
 // decides how long they live: UpdaterApp::Run keeps it until every page worker has ended.
 class ProgramServices {
  public:
-  explicit ProgramServices(UpdateLayout layout);
+  ProgramServices(UpdateLayout layout, bool requireSignedUpdates);
   ProgramServices(const ProgramServices&) = delete;
   ProgramServices& operator=(const ProgramServices&) = delete;
 

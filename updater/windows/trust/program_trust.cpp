@@ -14,17 +14,13 @@
 #include "trust/signed_mark.h"
 #include "win32/program_resource.h"
 
-#ifndef OSTREL_REQUIRE_SIGNED_UPDATES
-#define OSTREL_REQUIRE_SIGNED_UPDATES 0
-#endif
-
 namespace updater {
 
 namespace {
 
-TrustSettings BuiltInSettings() {
+TrustSettings BuiltInSettings(bool requireSigned) {
   TrustSettings settings;
-  settings.requireSigned = OSTREL_REQUIRE_SIGNED_UPDATES != 0;
+  settings.requireSigned = requireSigned;
   for (const int id : {IDR_UPDATE_KEY, IDR_UPDATE_KEY_NEXT}) {
     const std::optional<std::string> info = platform::win32::ProgramResource(id);
     if (!info) continue;
@@ -38,8 +34,9 @@ TrustSettings BuiltInSettings() {
 }  // namespace
 
 ProgramTrust::ProgramTrust(platform::FileSystem& files, platform::Registry& userRegistry,
-                           platform::Crypto& crypto, std::string markPath, RunLog& log)
-    : settings_(BuiltInSettings()),
+                           platform::Crypto& crypto, std::string markPath, RunLog& log,
+                           bool requireSigned)
+    : settings_(BuiltInSettings(requireSigned)),
       mark_(files, userRegistry, std::move(markPath)),
       context_{settings_, crypto, mark_, [&log](const std::string& line) {
                  std::fprintf(stderr, "Ostrel: %s\n", line.c_str());

@@ -1,5 +1,5 @@
 // The trust rules built into this program: the publisher's public keys from its resources and
-// the build's choice about unsigned manifests, with the system's cryptography and the mark in
+// the choice about unsigned manifests, with the system's cryptography and the mark in
 // the program folder; its decisions go to the program's error output and to its log.
 #pragma once
 
@@ -18,7 +18,7 @@ class ProgramTrust {
  public:
   // `markPath`: UpdateLayout::signedMark. Every reference must outlive this object.
   ProgramTrust(platform::FileSystem& files, platform::Registry& userRegistry,
-               platform::Crypto& crypto, std::string markPath, RunLog& log);
+               platform::Crypto& crypto, std::string markPath, RunLog& log, bool requireSigned);
   ProgramTrust(const ProgramTrust&) = delete;
   ProgramTrust& operator=(const ProgramTrust&) = delete;
 
