@@ -1,5 +1,7 @@
 // The drive query on the real Windows API. Wine has no physical drives to offer, so what it
 // answers is open; the query must neither crash nor hang, and must leave consistent fields.
+#include "win32_drive_devices.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -81,7 +83,7 @@ TEST(Win32DriveDevices, ConstructionOnTheRealApiFinishes) {
   // The NT path never shows a box, so the system's own box is safe to leave in place here.
   ASSERT_EQ(devices->Family(), PlatformFamily::WindowsNt);
   std::unique_ptr<DriveIdentity> identity;
-  RunWithinTimeLimit([&identity] { identity = std::make_unique<DriveIdentity>(); });
+  RunWithinTimeLimit([&] { identity = std::make_unique<DriveIdentity>(*devices); });
   EXPECT_TRUE(Consistent(*identity));
 }
 

@@ -16,7 +16,7 @@
 #include "registration/module_paths.h"
 #include "registration/read_info_entries.h"
 #include "registration/registry_table.h"
-#include "registration_script.h"  // generated from launcher/res/pellwick.rgs
+#include "registration_script.h"  // generated from launcher/windows/res/pellwick.rgs
 #include "support/redirected_registry.h"
 #include "support/unique_name.h"
 

@@ -95,8 +95,8 @@ std::u16string ReadInfoMethods::GetLocalID() noexcept {
   return platform::CatchAll(std::u16string(), [&] {
     std::unique_ptr<DriveDevices> systemDrives;
     DriveDevices* drives = platform_.drives;
-    if (drives == nullptr) {
-      systemDrives = SystemDriveDevices();
+    if (drives == nullptr && platform_.openSystemDrives != nullptr) {
+      systemDrives = platform_.openSystemDrives();
       drives = systemDrives.get();
     }
     if (drives == nullptr) return std::u16string();

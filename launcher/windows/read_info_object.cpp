@@ -1,4 +1,4 @@
-#include "module/read_info_object.h"
+#include "read_info_object.h"
 
 // The browser's location, through the site's services: SID_SWebBrowserApp.
 #include <exdisp.h>
@@ -13,6 +13,7 @@
 #include "platform/registry.h"
 #include "platform/shell.h"
 #include "site/site_lock.h"
+#include "win32_drive_devices.h"
 
 namespace pellwick {
 
@@ -27,8 +28,10 @@ namespace {
 constexpr DISPID kLocationUrlDispid = 211;
 
 ReadInfoPlatform SystemReadInfoPlatform() {
-  return ReadInfoPlatform{platform::CurrentUserRegistry(), platform::SystemFileSystem(),
-                          platform::SystemShell(), platform::SystemMessageBoxes()};
+  ReadInfoPlatform platform{platform::CurrentUserRegistry(), platform::SystemFileSystem(),
+                            platform::SystemShell(), platform::SystemMessageBoxes()};
+  platform.openSystemDrives = [] { return SystemDriveDevices(); };
+  return platform;
 }
 
 // A BSTR as the members take it: UTF-16 read up to its first zero, null allowed.

@@ -8,10 +8,10 @@
 #include <atomic>
 #include <new>
 
-#include "module/module.h"
-#include "module/read_info_object.h"
+#include "module.h"
 #include "pellwick_idl.h"
-#include "registration/self_registration.h"
+#include "read_info_object.h"
+#include "self_registration.h"
 
 namespace pellwick {
 

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -42,7 +43,8 @@ struct ReadInfoPlatform {
   platform::MessageBoxes& messageBoxes;
   uint32_t codePage = platform::AnsiCodePage();
   std::function<int64_t()> milliseconds = SteadyMilliseconds;
-  DriveDevices* drives = nullptr;  // null for the system's own
+  DriveDevices* drives = nullptr;  // null: the devices openSystemDrives gives, on each call
+  std::unique_ptr<DriveDevices> (*openSystemDrives)() = nullptr;  // null: no drives are asked
 };
 
 // Byte sizes of the converted values, terminating zero included.

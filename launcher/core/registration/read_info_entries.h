@@ -1,6 +1,6 @@
 // The registry entries of the ReadInfo class, in the order registration writes them. The same
-// entries, as the registrar's script, are the DLL's resource REGISTRY 101 (res/pellwick.rgs);
-// a test keeps the two in agreement.
+// entries, as the registrar's script, are the DLL's resource REGISTRY 101
+// (launcher/windows/res/pellwick.rgs); a test keeps the two in agreement.
 #pragma once
 
 #include "registration/registry_table.h"

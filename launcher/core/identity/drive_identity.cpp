@@ -105,14 +105,6 @@ bool SendIdentifyCommand(DriveDevice& device, CommandRecord& record, ReplyRecord
   return device.Control(kSmartRcvDriveData, &record, sizeof record, &reply, sizeof reply);
 }
 
-// Out of memory, the fields keep what they hold.
-DriveIdentity::DriveIdentity() noexcept {
-  platform::CatchAll([&] {
-    std::unique_ptr<DriveDevices> devices = SystemDriveDevices();
-    if (devices) Query(*devices);
-  });
-}
-
 DriveIdentity::DriveIdentity(DriveDevices& devices) noexcept { Query(devices); }
 
 void DriveIdentity::Query(DriveDevices& devices) noexcept {

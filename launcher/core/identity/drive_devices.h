@@ -1,6 +1,6 @@
 // The operating-system services the drive query needs: the platform family, the disk and driver
 // devices with their control calls, the process priority class and an error box. The Windows
-// implementation is a thin layer over the API; elsewhere the system reports no drives.
+// implementation (win32_drive_devices.h, in the DLL) is a thin layer over the API.
 #pragma once
 
 #include <cstdint>
@@ -42,9 +42,5 @@ class DriveDevices {
 };
 
 using ErrorBox = std::function<void(const char* text, const char* caption)>;
-
-// The system's devices. `errorBox` replaces the system's message box when given (tests must
-// never block on a box). Returns null only when out of memory.
-std::unique_ptr<DriveDevices> SystemDriveDevices(ErrorBox errorBox = nullptr);
 
 }  // namespace pellwick

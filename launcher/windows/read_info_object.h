@@ -6,8 +6,8 @@
 #include <objsafe.h>
 #include <ocidl.h>
 
+#include "module.h"
 #include "module/com_rules.h"
-#include "module/module.h"
 #include "pellwick_idl.h"
 #include "readinfo/read_info.h"
 

@@ -1,4 +1,4 @@
-#include "registration/self_registration.h"
+#include "self_registration.h"
 
 #include <oleauto.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <type_traits>
 
-#include "module/module.h"
+#include "module.h"
 #include "platform/catch_all.h"
 #include "platform/registry.h"
 #include "platform/text.h"

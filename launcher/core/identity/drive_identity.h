@@ -29,9 +29,7 @@ bool SendIdentifyCommand(DriveDevice& device, CommandRecord& record, ReplyRecord
 
 class DriveIdentity {
  public:
-  // Queries the system's drives. Never fails: whatever goes wrong leaves fields empty.
-  DriveIdentity() noexcept;
-  // Queries the drives of `devices`.
+  // Queries the drives of `devices`. Never fails: whatever goes wrong leaves fields empty.
   explicit DriveIdentity(DriveDevices& devices) noexcept;
 
   // Replaces every field with the text of one drive's identify data.

@@ -1,5 +1,7 @@
 // The drive query's services on Windows: CreateFileA, DeviceIoControl, GetVersionExA, the
 // priority class of the current process and MessageBoxA.
+#include "win32_drive_devices.h"
+
 #include <windows.h>
 #include <winioctl.h>
 
@@ -8,7 +10,6 @@
 #include <utility>
 
 #include "handles.h"
-#include "identity/drive_devices.h"
 #include "identity/identify_records.h"
 
 namespace pellwick {
