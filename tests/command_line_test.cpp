@@ -16,9 +16,9 @@
 
 namespace {
 
-using pellwick::BookRequest;
-using pellwick::CommandFormat;
-using pellwick::FormatCommandLine;
+using launcher::BookRequest;
+using launcher::CommandFormat;
+using launcher::FormatCommandLine;
 using testing_support::SplitArguments;
 using Arguments = std::vector<std::u16string>;
 
@@ -201,7 +201,7 @@ TEST(CommandLine, QuotingOnlyWhereNeeded) {
   };
   for (const auto& row : cases) {
     SCOPED_TRACE(std::to_string(row.codePage) + ": " + row.value);
-    EXPECT_EQ(pellwick::QuoteArgument(row.value, row.alwaysQuoted, row.codePage), row.expected);
+    EXPECT_EQ(launcher::QuoteArgument(row.value, row.alwaysQuoted, row.codePage), row.expected);
   }
 }
 

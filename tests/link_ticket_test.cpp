@@ -15,7 +15,7 @@
 
 namespace {
 
-using pellwick::LaunchTicket;
+using launcher::LaunchTicket;
 
 constexpr int64_t kNow = 1'800'000'000;
 
@@ -72,40 +72,40 @@ class LaunchLinks : public ::testing::Test {
  protected:
   LaunchLinks() {
     sites.Add("morvane.net;*.morvane.net");
-    registry.CreateKey(pellwick::kReaderKey)->SetValue("", platform::StringValue("C:\\Tavrel"));
+    registry.CreateKey(launcher::kReaderKey)->SetValue("", platform::StringValue("C:\\Tavrel"));
   }
 
-  pellwick::LinkDecision Accept(const std::string& link, int64_t now = kNow) {
-    return pellwick::AcceptLaunchLink(
+  launcher::LinkDecision Accept(const std::string& link, int64_t now = kNow) {
+    return launcher::AcceptLaunchLink(
         link, {platform::SystemCrypto(), {Key(1).point(), Key(0).point()}, now, sites, registry});
   }
 
   // The command line the link starts, or "" when it is refused or starts nothing.
   std::string Started(const std::string& link, int64_t now = kNow) {
-    const pellwick::LinkDecision decision = Accept(link, now);
+    const launcher::LinkDecision decision = Accept(link, now);
     if (!decision.ticket) return "";
     shell.started.clear();
-    pellwick::OpenTicketedBook(*decision.ticket, methods);
+    launcher::OpenTicketedBook(*decision.ticket, methods);
     return shell.started.size() == 1 ? shell.started[0] : "";
   }
 
-  pellwick::AllowList sites;
+  launcher::AllowList sites;
   platform::MemoryRegistry registry;
   ReaderInstalled files;
   RecordingShell shell;
   NoBoxes boxes;
-  pellwick::ReadInfoMethods methods{{registry, files, shell, boxes, platform::kCodePageGbk}};
+  launcher::ReadInfoMethods methods{{registry, files, shell, boxes, platform::kCodePageGbk}};
 };
 
 TEST_F(LaunchLinks, EachFormStartsTheControlsCommandLine) {
   const std::string common = "-url root -id A1 -t 2 -g 15 -key \"\" -n \"\xca\xe9\xc3\xfb\"";
   LaunchTicket ticket = Ticket();
   EXPECT_EQ(Started(Mint(ticket)), common);
-  ticket.form = pellwick::CommandFormat::kNew;
+  ticket.form = launcher::CommandFormat::kNew;
   ticket.userType = 3;
   ticket.singleUse[15] = 1;
   EXPECT_EQ(Started(Mint(ticket)), common + " -user 3");
-  ticket.form = pellwick::CommandFormat::kNew3;
+  ticket.form = launcher::CommandFormat::kNew3;
   ticket.downDay = -1;
   ticket.singleUse[15] = 2;
   EXPECT_EQ(Started(Mint(ticket, 1)), common + " -user 3 -downDay -1");
@@ -120,20 +120,20 @@ TEST_F(LaunchLinks, RefusedLinksStartNothing) {
   };
   // Bytes signed as they are, whatever they hold: a fault on the library's side.
   const auto signedAsIs = [](const std::string& payload) {
-    return pellwick::LaunchLink(payload, Key(0).Sign(payload));
+    return launcher::LaunchLink(payload, Key(0).Sign(payload));
   };
   LaunchTicket ticketOfKey0 = Ticket();
-  ticketOfKey0.keyId = *pellwick::LaunchKeyId(platform::SystemCrypto(), Key(0).point());
-  const std::string payloadOfKey0 = pellwick::TicketPayload(ticketOfKey0);
+  ticketOfKey0.keyId = *launcher::LaunchKeyId(platform::SystemCrypto(), Key(0).point());
+  const std::string payloadOfKey0 = launcher::TicketPayload(ticketOfKey0);
   const struct {
     const char* what;
     std::string link;
     int64_t now;
   } cases[] = {
       {"unknown key", Mint(Ticket(), 2), kNow},
-      {"expired", good, kNow + 300 + pellwick::kClockSkewSeconds + 1},
+      {"expired", good, kNow + 300 + launcher::kClockSkewSeconds + 1},
       {"expiry too far ahead",
-       with([](LaunchTicket& t) { t.expiry = kNow + 600 + pellwick::kClockSkewSeconds + 1; }),
+       with([](LaunchTicket& t) { t.expiry = kNow + 600 + launcher::kClockSkewSeconds + 1; }),
        kNow},
       {"oversized", with([](LaunchTicket& t) { t.name.assign(1500, 'n'); }), kNow},
       {"extra text", good + "A", kNow},
@@ -153,7 +153,7 @@ TEST_F(LaunchLinks, RefusedLinksStartNothing) {
       {"url too long", with([](LaunchTicket& t) { t.url.assign(260, 'u'); }), kNow},
       {"empty", "tavrel-read:", kNow},
       {"magic and key id only",
-       "tavrel-read:" + pellwick::Base64UrlEncode(payloadOfKey0.substr(0, 12)), kNow},
+       "tavrel-read:" + launcher::Base64UrlEncode(payloadOfKey0.substr(0, 12)), kNow},
       {"signed, a byte after the fields", signedAsIs(payloadOfKey0 + "x"), kNow},
       {"signed, cut inside the fields", signedAsIs(payloadOfKey0.substr(0, 60)), kNow},
   };
@@ -165,11 +165,11 @@ TEST_F(LaunchLinks, RefusedLinksStartNothing) {
 }
 
 TEST_F(LaunchLinks, AFlippedBitAnywhereIsRefused) {
-  const std::string bytes = *pellwick::TicketBytesOfLink(Mint(Ticket()));
+  const std::string bytes = *launcher::TicketBytesOfLink(Mint(Ticket()));
   for (std::size_t bit = 0; bit < bytes.size() * 8; ++bit) {
     std::string changed = bytes;
     changed[bit / 8] = static_cast<char>(changed[bit / 8] ^ (1 << (bit % 8)));
-    const std::string link = "tavrel-read:" + pellwick::Base64UrlEncode(changed);
+    const std::string link = "tavrel-read:" + launcher::Base64UrlEncode(changed);
     ASSERT_FALSE(Accept(link).ticket) << "bit " << bit;
   }
 }
@@ -177,20 +177,20 @@ TEST_F(LaunchLinks, AFlippedBitAnywhereIsRefused) {
 TEST_F(LaunchLinks, ALinkOpensOnceUntilItsNumberIsForgotten) {
   const std::string link = Mint(Ticket());
   EXPECT_TRUE(Accept(link).ticket);
-  const pellwick::LinkDecision again = Accept(link);
+  const launcher::LinkDecision again = Accept(link);
   EXPECT_FALSE(again.ticket);
   EXPECT_NE(again.why.find("used before"), std::string::npos) << again.why;
   // The record outlives everything the ticket could still be accepted at.
-  EXPECT_FALSE(Accept(link, kNow + 300 + pellwick::kClockSkewSeconds).ticket);
+  EXPECT_FALSE(Accept(link, kNow + 300 + launcher::kClockSkewSeconds).ticket);
 }
 
 TEST_F(LaunchLinks, AnEmptyKeySlotMatchesNoTicket) {
   // The handler fills a slot whose resource holds no P-256 key with "", whose id anyone knows.
   LaunchTicket ticket = Ticket();
-  ticket.keyId = *pellwick::LaunchKeyId(platform::SystemCrypto(), "");
-  const std::string payload = pellwick::TicketPayload(ticket);
-  const std::string link = pellwick::LaunchLink(payload, Key(0).Sign(payload));
-  EXPECT_FALSE(pellwick::AcceptLaunchLink(
+  ticket.keyId = *launcher::LaunchKeyId(platform::SystemCrypto(), "");
+  const std::string payload = launcher::TicketPayload(ticket);
+  const std::string link = launcher::LaunchLink(payload, Key(0).Sign(payload));
+  EXPECT_FALSE(launcher::AcceptLaunchLink(
                    link, {platform::SystemCrypto(), {"", Key(0).point()}, kNow, sites, registry})
                    .ticket);
 }
@@ -198,7 +198,7 @@ TEST_F(LaunchLinks, AnEmptyKeySlotMatchesNoTicket) {
 TEST_F(LaunchLinks, TheLogLineStaysOnePrintableLine) {
   LaunchTicket ticket = Ticket();
   ticket.id = "A1\r\nrefused: forged\\\xe4\xb9\xa6";
-  const pellwick::LinkDecision decision = Accept(Mint(ticket));
+  const launcher::LinkDecision decision = Accept(Mint(ticket));
   ASSERT_TRUE(decision.ticket);
   for (const char c : decision.why) EXPECT_TRUE(c >= 0x20 && c <= 0x7E) << decision.why;
   EXPECT_NE(decision.why.find("A1\\x0d\\x0arefused: forged\\x5c\\xe4\\xb9\\xa6"), std::string::npos)
@@ -206,54 +206,54 @@ TEST_F(LaunchLinks, TheLogLineStaysOnePrintableLine) {
 }
 
 TEST(UsedTickets, Store) {
-  const pellwick::SingleUseNumber first{1};
+  const launcher::SingleUseNumber first{1};
   const struct {
     const char* what;
     std::function<void(platform::Registry&)> before;
-    pellwick::SingleUse expected;
+    launcher::SingleUse expected;
   } cases[] = {
-      {"empty store", [](platform::Registry&) {}, pellwick::SingleUse::kFirstUse},
-      {"seen", [&](platform::Registry& r) { pellwick::RecordSingleUse(r, first, 200, 0); },
-       pellwick::SingleUse::kReplayed},
+      {"empty store", [](platform::Registry&) {}, launcher::SingleUse::kFirstUse},
+      {"seen", [&](platform::Registry& r) { launcher::RecordSingleUse(r, first, 200, 0); },
+       launcher::SingleUse::kReplayed},
       {"seen and forgotten",
-       [&](platform::Registry& r) { pellwick::RecordSingleUse(r, first, 99, 0); },
-       pellwick::SingleUse::kFirstUse},
+       [&](platform::Registry& r) { launcher::RecordSingleUse(r, first, 99, 0); },
+       launcher::SingleUse::kFirstUse},
       {"full of live numbers",
        [](platform::Registry& r) {
-         for (uint32_t i = 0; i < pellwick::kMaxUsedTickets; ++i) {
-           pellwick::RecordSingleUse(
+         for (uint32_t i = 0; i < launcher::kMaxUsedTickets; ++i) {
+           launcher::RecordSingleUse(
                r, {2, static_cast<unsigned char>(i), static_cast<unsigned char>(i >> 8)}, 200, 0);
          }
        },
-       pellwick::SingleUse::kFull},
+       launcher::SingleUse::kFull},
       {"not binary",
        [](platform::Registry& r) {
-         r.CreateKey(pellwick::kLinkHandlerKey)
-             ->SetValue(pellwick::kUsedTicketsValue, platform::StringValue("x"));
+         r.CreateKey(launcher::kLinkHandlerKey)
+             ->SetValue(launcher::kUsedTicketsValue, platform::StringValue("x"));
        },
-       pellwick::SingleUse::kFailed},
+       launcher::SingleUse::kFailed},
   };
   for (const auto& row : cases) {
     SCOPED_TRACE(row.what);
     platform::MemoryRegistry registry;
     row.before(registry);
-    EXPECT_EQ(pellwick::RecordSingleUse(registry, first, 300, 100), row.expected);
+    EXPECT_EQ(launcher::RecordSingleUse(registry, first, 300, 100), row.expected);
   }
 }
 
 TEST(UsedTickets, OneWarningInTheQuietSpell) {
   platform::MemoryRegistry registry;
-  EXPECT_TRUE(pellwick::TakeWarningTurn(registry, 1000));
-  EXPECT_FALSE(pellwick::TakeWarningTurn(registry, 1009));
-  EXPECT_TRUE(pellwick::TakeWarningTurn(registry, 1010));
-  EXPECT_TRUE(pellwick::TakeWarningTurn(registry, 5)) << "a clock set back";
+  EXPECT_TRUE(launcher::TakeWarningTurn(registry, 1000));
+  EXPECT_FALSE(launcher::TakeWarningTurn(registry, 1009));
+  EXPECT_TRUE(launcher::TakeWarningTurn(registry, 1010));
+  EXPECT_TRUE(launcher::TakeWarningTurn(registry, 5)) << "a clock set back";
 }
 
 TEST(LinkRegistration, RemovalTakesExactlyWhatRegistrationWrote) {
   platform::MemoryRegistry classes;
   classes.CreateKey("tavrel-read\\shell\\open\\ddeexec");  // stale: ForceRemove clears it
   classes.CreateKey("tavrel-other")->SetValue("URL Protocol", platform::StringValue(""));
-  ASSERT_EQ(pellwick::RegisterLinkHandler("C:\\Tavrel's\\PellwickLink.exe", classes), 0);
+  ASSERT_EQ(launcher::RegisterLinkHandler("C:\\Tavrel's\\PellwickLink.exe", classes), 0);
   EXPECT_FALSE(classes.OpenKey("tavrel-read\\shell\\open\\ddeexec"));
   platform::RegistryValue value;
   ASSERT_EQ(classes.OpenKey("tavrel-read\\shell\\open\\command")->QueryValue("", 512, value),
@@ -262,7 +262,7 @@ TEST(LinkRegistration, RemovalTakesExactlyWhatRegistrationWrote) {
   EXPECT_EQ(classes.OpenKey("tavrel-read")->QueryValue("URL Protocol", 16, value),
             platform::QueryStatus::kOk);
 
-  EXPECT_EQ(pellwick::UnregisterLinkHandler(classes), 0);
+  EXPECT_EQ(launcher::UnregisterLinkHandler(classes), 0);
   EXPECT_FALSE(classes.OpenKey("tavrel-read"));
   EXPECT_TRUE(classes.OpenKey("tavrel-other"));
 }
@@ -278,13 +278,13 @@ TEST(Base64Url, OnlyTheCanonicalTextDecodes) {
   };
   for (const auto& row : cases) {
     SCOPED_TRACE(row.text);
-    const std::optional<std::string> decoded = pellwick::Base64UrlDecode(row.text);
+    const std::optional<std::string> decoded = launcher::Base64UrlDecode(row.text);
     if (row.expected == nullptr) {
       EXPECT_FALSE(decoded);
     } else {
       ASSERT_TRUE(decoded);
       EXPECT_EQ(*decoded, row.expected);
-      EXPECT_EQ(pellwick::Base64UrlEncode(*decoded), row.text);
+      EXPECT_EQ(launcher::Base64UrlEncode(*decoded), row.text);
     }
   }
 }

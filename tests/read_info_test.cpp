@@ -15,8 +15,8 @@
 
 namespace {
 
-using pellwick::kSFalse;
-using pellwick::kSOk;
+using launcher::kSFalse;
+using launcher::kSOk;
 
 struct Started {
   std::string file;
@@ -57,7 +57,7 @@ class ExistingFiles final : public testing_support::InertFileSystem {
 class LaunchingMembers : public ::testing::Test {
  protected:
   LaunchingMembers() {
-    registry.CreateKey(pellwick::kReaderKey)->SetValue("", platform::StringValue("C:\\Tavrel"));
+    registry.CreateKey(launcher::kReaderKey)->SetValue("", platform::StringValue("C:\\Tavrel"));
   }
 
   // The one command line started, or "" after failing the test.
@@ -76,7 +76,7 @@ class LaunchingMembers : public ::testing::Test {
     EXPECT_TRUE(boxes.shown.empty());
   }
 
-  pellwick::ReadInfoPlatform Platform(uint32_t codePage) {
+  launcher::ReadInfoPlatform Platform(uint32_t codePage) {
     return {registry, files, shell, boxes, codePage, [this] { return now; }, &drives};
   }
 
@@ -85,8 +85,8 @@ class LaunchingMembers : public ::testing::Test {
   RecordingShell shell;
   RecordingBoxes boxes;
   int64_t now = 0;
-  identity_test::FakeDriveDevices drives{pellwick::PlatformFamily::WindowsNt};
-  pellwick::ReadInfoMethods methods{Platform(platform::kCodePageGbk)};
+  identity_test::FakeDriveDevices drives{launcher::PlatformFamily::WindowsNt};
+  launcher::ReadInfoMethods methods{Platform(platform::kCodePageGbk)};
 };
 
 const char16_t kBookName[] = u"\u4e66\u540d";
@@ -239,9 +239,9 @@ TEST_F(LaunchingMembers, MissingReaderShowsTheWarning) {
       "\xd8\xd0\xc2\xb0\xb2\xd7\xb0\xd4\xc4\xb6\xc1\xc6\xf7\x21";
   files.readerInstalled = false;
   EXPECT_EQ(methods.PassReadInfoDirectNew(u"root", u"A1", 2, 15, u"", kBookName, 3), kSOk);
-  registry.DeleteTree(pellwick::kReaderKey);
+  registry.DeleteTree(launcher::kReaderKey);
   files.readerInstalled = true;
-  now += pellwick::kWarningQuietMilliseconds;
+  now += launcher::kWarningQuietMilliseconds;
   EXPECT_EQ(methods.PassReadInfoDirectNew3(u"root", u"A1", 2, 15, u"", kBookName, 3, 1), kSOk);
   EXPECT_TRUE(shell.started.empty());
   ASSERT_EQ(boxes.shown.size(), 2u);
@@ -283,7 +283,7 @@ class ReenteringBoxes final : public platform::MessageBoxes {
 TEST_F(LaunchingMembers, NoSecondWarningWhileOneIsOpen) {
   files.readerInstalled = false;
   ReenteringBoxes reentering;
-  pellwick::ReadInfoMethods control({registry, files, shell, reentering});
+  launcher::ReadInfoMethods control({registry, files, shell, reentering});
   int32_t inner = -1;
   reentering.again = [&] {
     inner = control.PassReadInfoDirect(u"root", u"A1", 2, 15, u"", kBookName);
@@ -296,7 +296,7 @@ TEST_F(LaunchingMembers, NoSecondWarningWhileOneIsOpen) {
 TEST_F(LaunchingMembers, ValuesAreQuotedByTheCodePageThatConvertedThem) {
   // U+FF71 is the single byte 0xB1 in 932, where GBK rules would take it for a lead byte and
   // let the quote after it end the argument.
-  pellwick::ReadInfoMethods japanese(Platform(platform::kCodePageShiftJis));
+  launcher::ReadInfoMethods japanese(Platform(platform::kCodePageShiftJis));
   const std::u16string key = u"\uff71\" -url http://evil.example -key \uff71";
   EXPECT_EQ(japanese.PassReadInfoDirect(u"root", u"\u8868\\", 2, 15, key.c_str(), u"\u8868\""),
             kSOk);

@@ -15,7 +15,7 @@
 
 namespace {
 
-using pellwick::LocateReader;
+using launcher::LocateReader;
 using platform::RegistryValue;
 
 // Every path exists except the ones named missing; records what was asked.
@@ -110,7 +110,7 @@ TEST(LocateReader, PathRules) {
 class LocateReaderOnTheSystem : public ::testing::Test {
  protected:
   void SetFolder(const std::string& value) {
-    registry.CreateKey(pellwick::kReaderKey)->SetValue("", platform::StringValue(value));
+    registry.CreateKey(launcher::kReaderKey)->SetValue("", platform::StringValue(value));
   }
   std::string MakeFolder(const std::string& name) {
     const std::string path = temp.Child(name);
@@ -149,7 +149,7 @@ TEST_F(LocateReaderOnTheSystem, NotFound) {
     SetFolder(value);
     EXPECT_EQ(LocateReader(registry, files), std::nullopt);
   }
-  registry.DeleteTree(pellwick::kReaderKey);
+  registry.DeleteTree(launcher::kReaderKey);
   EXPECT_EQ(LocateReader(registry, files), std::nullopt);
 }
 

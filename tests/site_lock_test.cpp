@@ -11,8 +11,8 @@
 
 namespace {
 
-using pellwick::AllowList;
-using pellwick::IsAllowedPage;
+using launcher::AllowList;
+using launcher::IsAllowedPage;
 
 AllowList ListOf(const std::string& entries) {
   AllowList list;
@@ -45,7 +45,7 @@ TEST(AllowList, KeepsHostNamesAndWildcardsOnly) {
 TEST(SiteLock, SchemeAndPortAsTheEntriesSay) {
   // The built-in list, with a policy entry for a plain-http library.
   const AllowList list =
-      ListOf(std::string(pellwick::kBuiltInAllowedSites) + ";http://lib.example.org");
+      ListOf(std::string(launcher::kBuiltInAllowedSites) + ";http://lib.example.org");
   const struct {
     std::u16string address;
     bool allowed;
@@ -120,9 +120,9 @@ TEST(SiteLock, EveryAddressTheSiteGivesMustBeAllowed) {
 
 TEST(SiteLock, AnAdministratorsPolicyExtendsTheBuiltInList) {
   AllowList builtIn;
-  builtIn.Add(pellwick::kBuiltInAllowedSites);
+  builtIn.Add(launcher::kBuiltInAllowedSites);
   platform::MemoryRegistry localMachine;
-  EXPECT_EQ(pellwick::ReadAllowList(localMachine).entries(), builtIn.entries());
+  EXPECT_EQ(launcher::ReadAllowList(localMachine).entries(), builtIn.entries());
 
   const struct {
     const char* what;
@@ -141,10 +141,10 @@ TEST(SiteLock, AnAdministratorsPolicyExtendsTheBuiltInList) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
     localMachine.CreateKey(platform::kReaderPolicyKey)
-        ->SetValue(pellwick::kAllowedSitesValue, row.value);
+        ->SetValue(launcher::kAllowedSitesValue, row.value);
     std::vector<std::string> expected = builtIn.entries();
     expected.insert(expected.end(), row.added.begin(), row.added.end());
-    EXPECT_EQ(pellwick::ReadAllowList(localMachine).entries(), expected);
+    EXPECT_EQ(launcher::ReadAllowList(localMachine).entries(), expected);
   }
 }
 

@@ -6,7 +6,7 @@
 
 #include "module/com_rules.h"
 
-namespace pellwick {
+namespace launcher {
 
 // Owner of one COM interface reference: released when the owner goes.
 template <typename T>
@@ -56,4 +56,4 @@ struct ReadInfoTypeInfo {
 // for as long as the library cannot be loaded.
 HRESULT GetReadInfoTypeInfo(LCID lcid, const ReadInfoTypeInfo*& typeInfo);
 
-}  // namespace pellwick
+}  // namespace launcher

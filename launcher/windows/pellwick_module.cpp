@@ -13,7 +13,7 @@
 #include "read_info_object.h"
 #include "self_registration.h"
 
-namespace pellwick {
+namespace launcher {
 
 static_assert(com::kSOk == S_OK && com::kSFalse == S_FALSE && com::kEFail == E_FAIL &&
                   com::kEUnexpected == E_UNEXPECTED && com::kEOutOfMemory == E_OUTOFMEMORY &&
@@ -169,31 +169,31 @@ HRESULT GetReadInfoTypeInfo(LCID lcid, const ReadInfoTypeInfo*& typeInfo) {
   return S_OK;
 }
 
-}  // namespace pellwick
+}  // namespace launcher
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
-    pellwick::moduleInstance = instance;
+    launcher::moduleInstance = instance;
     ::DisableThreadLibraryCalls(instance);
   } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
     // Unloaded by FreeLibrary: oleaut32 is still there to take its type information back. At
     // process exit it may be gone already, and the memory goes with the process anyway.
-    pellwick::FreeReadInfoTypeInfo(pellwick::readInfoTypeInfo.exchange(nullptr));
+    launcher::FreeReadInfoTypeInfo(launcher::readInfoTypeInfo.exchange(nullptr));
   }
   return TRUE;
 }
 
-STDAPI DllCanUnloadNow() { return pellwick::moduleCount.load() == 0 ? S_OK : S_FALSE; }
+STDAPI DllCanUnloadNow() { return launcher::moduleCount.load() == 0 ? S_OK : S_FALSE; }
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
-  for (const pellwick::ClassEntry& entry : pellwick::kClasses) {
+  for (const launcher::ClassEntry& entry : launcher::kClasses) {
     if (IsEqualCLSID(clsid, entry.clsid)) return entry.factory.QueryInterface(iid, object);
   }
   return CLASS_E_CLASSNOTAVAILABLE;
 }
 
-STDAPI DllRegisterServer() { return pellwick::RegisterServer(pellwick::moduleInstance); }
+STDAPI DllRegisterServer() { return launcher::RegisterServer(launcher::moduleInstance); }
 
-STDAPI DllUnregisterServer() { return pellwick::UnregisterServer(pellwick::moduleInstance); }
+STDAPI DllUnregisterServer() { return launcher::UnregisterServer(launcher::moduleInstance); }

@@ -15,7 +15,7 @@
 #include "site/site_lock.h"
 #include "win32_drive_devices.h"
 
-namespace pellwick {
+namespace launcher {
 
 static_assert(sizeof(OLECHAR) == sizeof(char16_t), "OLECHAR is UTF-16");
 static_assert(com::kSupportedSafetyOptions ==
@@ -295,4 +295,4 @@ bool ReadInfo::PageMayUse() {
   });
 }
 
-}  // namespace pellwick
+}  // namespace launcher

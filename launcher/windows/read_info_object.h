@@ -11,7 +11,7 @@
 #include "pellwick_idl.h"
 #include "readinfo/read_info.h"
 
-namespace pellwick {
+namespace launcher {
 
 class ReadInfo final : public IReadInfo, public IObjectSafety, public IObjectWithSite {
  public:
@@ -92,4 +92,4 @@ class ReadInfo final : public IReadInfo, public IObjectSafety, public IObjectWit
   ReadInfoMethods methods_;
 };
 
-}  // namespace pellwick
+}  // namespace launcher

@@ -14,7 +14,7 @@
 #include "registration/read_info_entries.h"
 #include "registration/registry_table.h"
 
-namespace pellwick {
+namespace launcher {
 namespace {
 
 struct ModuleFreer {
@@ -107,4 +107,4 @@ HRESULT UnregisterServer(HINSTANCE instance) noexcept {
   return S_OK;
 }
 
-}  // namespace pellwick
+}  // namespace launcher

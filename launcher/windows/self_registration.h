@@ -4,11 +4,11 @@
 
 #include <windows.h>
 
-namespace pellwick {
+namespace launcher {
 
 // The first failing step's HRESULT, otherwise the type library registration's.
 HRESULT RegisterServer(HINSTANCE instance) noexcept;
 // Always S_OK: whatever cannot be removed stays.
 HRESULT UnregisterServer(HINSTANCE instance) noexcept;
 
-}  // namespace pellwick
+}  // namespace launcher

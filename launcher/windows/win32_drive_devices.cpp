@@ -12,7 +12,7 @@
 #include "handles.h"
 #include "identity/identify_records.h"
 
-namespace pellwick {
+namespace launcher {
 
 // The records are sent as they lie in memory, so they must match the SDK's structures.
 static_assert(kSmartGetVersion == SMART_GET_VERSION, "SMART_GET_VERSION");
@@ -142,4 +142,4 @@ std::unique_ptr<DriveDevices> SystemDriveDevices(ErrorBox errorBox) {
   return std::unique_ptr<DriveDevices>(new (std::nothrow) Win32DriveDevices(std::move(errorBox)));
 }
 
-}  // namespace pellwick
+}  // namespace launcher

@@ -5,10 +5,10 @@
 
 #include "identity/drive_devices.h"
 
-namespace pellwick {
+namespace launcher {
 
 // The system's devices. `errorBox` replaces the system's message box when given (tests must
 // never block on a box). Returns null only when out of memory.
 std::unique_ptr<DriveDevices> SystemDriveDevices(ErrorBox errorBox = nullptr);
 
-}  // namespace pellwick
+}  // namespace launcher

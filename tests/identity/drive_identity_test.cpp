@@ -13,8 +13,8 @@ namespace {
 using identity_test::DiskPath;
 using identity_test::FakeDriveDevices;
 using identity_test::IdentifyBuilder;
-using pellwick::DriveIdentity;
-using pellwick::PlatformFamily;
+using launcher::DriveIdentity;
+using launcher::PlatformFamily;
 
 std::string Blanks(size_t count) { return std::string(count, ' '); }
 
@@ -48,23 +48,23 @@ TEST(IdentifyText, SerialWords) {
     SCOPED_TRACE(c.what);
     IdentifyBuilder data;
     data.Text(10, c.words);
-    EXPECT_EQ(pellwick::IdentifyText(data.words(), 10, 19), c.expected);
+    EXPECT_EQ(launcher::IdentifyText(data.words(), 10, 19), c.expected);
   }
 }
 
 TEST(IdentifyText, HighByteOfEachWordComesFirst) {
   IdentifyBuilder data;
   data.Word(5, 0x4142).Word(6, 0x4344);
-  EXPECT_EQ(pellwick::IdentifyText(data.words(), 5, 6), "ABCD");
-  EXPECT_EQ(pellwick::IdentifyText(data.words(), 6, 6), "CD");
+  EXPECT_EQ(launcher::IdentifyText(data.words(), 5, 6), "ABCD");
+  EXPECT_EQ(launcher::IdentifyText(data.words(), 6, 6), "CD");
 }
 
 TEST(IdentifyText, RangesOutsideTheWordsGiveEmpty) {
   IdentifyBuilder data;
   data.Text(0, std::string(512, 'A'));
-  EXPECT_EQ(pellwick::IdentifyText(data.words(), 0, 255), std::string(512, 'A'));
-  EXPECT_EQ(pellwick::IdentifyText(data.words(), 0, 256), "");
-  EXPECT_EQ(pellwick::IdentifyText(data.words(), 20, 19), "");
+  EXPECT_EQ(launcher::IdentifyText(data.words(), 0, 255), std::string(512, 'A'));
+  EXPECT_EQ(launcher::IdentifyText(data.words(), 0, 256), "");
+  EXPECT_EQ(launcher::IdentifyText(data.words(), 20, 19), "");
 }
 
 // Two apartments of one browser reading the identifier at once must each get their own text.
@@ -73,10 +73,10 @@ TEST(IdentifyText, ConcurrentCallsKeepTheirOwnText) {
   IdentifyBuilder second;
   first.Text(10, "FIRST-SERIAL-000001 ");
   second.Text(10, "SECOND-SERIAL-22222 ");
-  auto reader = [](const pellwick::IdentifyWords& words, const std::string& expected,
+  auto reader = [](const launcher::IdentifyWords& words, const std::string& expected,
                    int* mismatches) {
     for (int i = 0; i < 20000; ++i) {
-      if (pellwick::IdentifyText(words, 10, 19) != expected) ++*mismatches;
+      if (launcher::IdentifyText(words, 10, 19) != expected) ++*mismatches;
     }
   };
   int mismatchesFirst = 0;
@@ -341,9 +341,9 @@ TEST(QueryPhysicalDrives, CommandRecordBytes) {
 
 // --- The Windows 9x path over a scripted driver report.
 
-pellwick::VxdDriveReport Report(std::vector<int> controllers,
+launcher::VxdDriveReport Report(std::vector<int> controllers,
                                 std::vector<std::pair<int, IdentifyBuilder>> slots) {
-  pellwick::VxdDriveReport report{};
+  launcher::VxdDriveReport report{};
   for (int controller : controllers) report.controllers[controller] = 1;
   for (auto& [slot, data] : slots) {
     report.drives[slot] = 1;

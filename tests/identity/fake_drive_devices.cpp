@@ -20,7 +20,7 @@ IdentifyBuilder& IdentifyBuilder::Word(size_t index, uint16_t value) {
   return *this;
 }
 
-void IdentifyBuilder::CopyBytes(uint8_t (&bytes)[pellwick::kIdentifyByteCount]) const {
+void IdentifyBuilder::CopyBytes(uint8_t (&bytes)[launcher::kIdentifyByteCount]) const {
   for (size_t k = 0; k < words_.size(); ++k) {
     bytes[2 * k] = static_cast<uint8_t>(words_[k] & 0xFF);
     bytes[2 * k + 1] = static_cast<uint8_t>(words_[k] >> 8);
@@ -29,7 +29,7 @@ void IdentifyBuilder::CopyBytes(uint8_t (&bytes)[pellwick::kIdentifyByteCount]) 
 
 std::string DiskPath(int n) { return "\\\\.\\PhysicalDrive" + std::to_string(n); }
 
-class FakeDriveDevices::Device final : public pellwick::DriveDevice {
+class FakeDriveDevices::Device final : public launcher::DriveDevice {
  public:
   Device(FakeDriveDevices& owner, std::string path, const FakeDisk* disk)
       : owner_(owner), path_(std::move(path)), disk_(disk) {}
@@ -42,22 +42,22 @@ class FakeDriveDevices::Device final : public pellwick::DriveDevice {
         {path_, code, std::vector<uint8_t>(in, in == nullptr ? in : in + inputSize), outputSize});
     if (disk_ == nullptr) {
       // The 9x driver fills the report as far as the caller declared it.
-      const size_t size = std::min<size_t>(outputSize, sizeof(pellwick::VxdDriveReport));
+      const size_t size = std::min<size_t>(outputSize, sizeof(launcher::VxdDriveReport));
       std::memcpy(output, &*owner_.driverReport_, size);
       return true;
     }
-    if (code == pellwick::kSmartGetVersion) {
-      if (!disk_->versionSucceeds || outputSize < sizeof(pellwick::VersionReply)) return false;
-      static_cast<pellwick::VersionReply*>(output)->bIDEDeviceMap = disk_->deviceMap;
+    if (code == launcher::kSmartGetVersion) {
+      if (!disk_->versionSucceeds || outputSize < sizeof(launcher::VersionReply)) return false;
+      static_cast<launcher::VersionReply*>(output)->bIDEDeviceMap = disk_->deviceMap;
       return true;
     }
-    if (code == pellwick::kSmartRcvDriveData) {
-      if (outputSize < sizeof(pellwick::ReplyRecord)) return false;
-      auto* reply = static_cast<pellwick::ReplyRecord*>(output);
+    if (code == launcher::kSmartRcvDriveData) {
+      if (outputSize < sizeof(launcher::ReplyRecord)) return false;
+      auto* reply = static_cast<launcher::ReplyRecord*>(output);
       if (!disk_->writesIdentifyData) {
         reply->driverError = 5;  // SMART_INVALID_DRIVE, with no data
       } else {
-        reply->cBufferSize = pellwick::kIdentifyByteCount;
+        reply->cBufferSize = launcher::kIdentifyByteCount;
         disk_->identify.CopyBytes(reply->identifyData);
       }
       return disk_->identifySucceeds;
@@ -73,14 +73,14 @@ class FakeDriveDevices::Device final : public pellwick::DriveDevice {
 
 FakeDisk& FakeDriveDevices::AddDisk(int n) { return disks_[DiskPath(n)]; }
 
-std::unique_ptr<pellwick::DriveDevice> FakeDriveDevices::OpenDisk(const std::string& path) {
+std::unique_ptr<launcher::DriveDevice> FakeDriveDevices::OpenDisk(const std::string& path) {
   opened.push_back(path);
   auto disk = disks_.find(path);
   if (disk == disks_.end()) return nullptr;
   return std::make_unique<Device>(*this, path, &disk->second);
 }
 
-std::unique_ptr<pellwick::DriveDevice> FakeDriveDevices::OpenDriver(const std::string& path) {
+std::unique_ptr<launcher::DriveDevice> FakeDriveDevices::OpenDriver(const std::string& path) {
   opened.push_back(path);
   if (!driverReport_) return nullptr;
   return std::make_unique<Device>(*this, path, nullptr);

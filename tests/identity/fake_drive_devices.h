@@ -21,12 +21,12 @@ class IdentifyBuilder {
  public:
   IdentifyBuilder& Text(size_t firstWord, const std::string& text);
   IdentifyBuilder& Word(size_t index, uint16_t value);
-  const pellwick::IdentifyWords& words() const { return words_; }
+  const launcher::IdentifyWords& words() const { return words_; }
   // The little-endian bytes of a platform record.
-  void CopyBytes(uint8_t (&bytes)[pellwick::kIdentifyByteCount]) const;
+  void CopyBytes(uint8_t (&bytes)[launcher::kIdentifyByteCount]) const;
 
  private:
-  pellwick::IdentifyWords words_{};
+  launcher::IdentifyWords words_{};
 };
 
 // One recorded answer of a physical disk.
@@ -45,25 +45,25 @@ struct ControlCall {
   uint32_t outputSize;
 };
 
-class FakeDriveDevices final : public pellwick::DriveDevices {
+class FakeDriveDevices final : public launcher::DriveDevices {
  public:
-  explicit FakeDriveDevices(pellwick::PlatformFamily family) : family_(family) {}
+  explicit FakeDriveDevices(launcher::PlatformFamily family) : family_(family) {}
 
   // A disk that opens; disks not added fail to open.
   FakeDisk& AddDisk(int n);
   // The driver file opens and fills `report` (as far as the declared output length reaches).
-  void InstallDriver(const pellwick::VxdDriveReport& report) { driverReport_ = report; }
+  void InstallDriver(const launcher::VxdDriveReport& report) { driverReport_ = report; }
 
-  pellwick::PlatformFamily Family() override { return family_; }
-  std::unique_ptr<pellwick::DriveDevice> OpenDisk(const std::string& path) override;
-  std::unique_ptr<pellwick::DriveDevice> OpenDriver(const std::string& path) override;
+  launcher::PlatformFamily Family() override { return family_; }
+  std::unique_ptr<launcher::DriveDevice> OpenDisk(const std::string& path) override;
+  std::unique_ptr<launcher::DriveDevice> OpenDriver(const std::string& path) override;
   uint32_t GetPriorityClass() override { return priorityClass; }
   void SetPriorityClass(uint32_t value) override;
   void ShowErrorBox(const char* text, const char* caption) override {
     boxes.emplace_back(text, caption);
   }
 
-  uint32_t priorityClass = pellwick::kNormalPriorityClass;
+  uint32_t priorityClass = launcher::kNormalPriorityClass;
   std::vector<std::string> opened;
   int closed = 0;
   std::vector<ControlCall> calls;
@@ -72,9 +72,9 @@ class FakeDriveDevices final : public pellwick::DriveDevices {
 
  private:
   class Device;
-  pellwick::PlatformFamily family_;
+  launcher::PlatformFamily family_;
   std::map<std::string, FakeDisk> disks_;
-  std::optional<pellwick::VxdDriveReport> driverReport_;
+  std::optional<launcher::VxdDriveReport> driverReport_;
 };
 
 std::string DiskPath(int n);

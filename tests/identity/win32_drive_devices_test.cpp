@@ -21,12 +21,12 @@
 
 namespace {
 
-using pellwick::DriveIdentity;
-using pellwick::PlatformFamily;
+using launcher::DriveIdentity;
+using launcher::PlatformFamily;
 
 using Boxes = std::vector<std::pair<std::string, std::string>>;
 
-pellwick::ErrorBox Recorder(Boxes& boxes) {
+launcher::ErrorBox Recorder(Boxes& boxes) {
   return [&boxes](const char* text, const char* caption) { boxes.emplace_back(text, caption); };
 }
 
@@ -72,13 +72,13 @@ void RunWithinTimeLimit(const std::function<void()>& query) {
 }
 
 TEST(Win32DriveDevices, ReportsTheNtFamily) {
-  auto devices = pellwick::SystemDriveDevices();
+  auto devices = launcher::SystemDriveDevices();
   ASSERT_NE(devices, nullptr);
   EXPECT_EQ(devices->Family(), PlatformFamily::WindowsNt);
 }
 
 TEST(Win32DriveDevices, ConstructionOnTheRealApiFinishes) {
-  auto devices = pellwick::SystemDriveDevices();
+  auto devices = launcher::SystemDriveDevices();
   ASSERT_NE(devices, nullptr);
   // The NT path never shows a box, so the system's own box is safe to leave in place here.
   ASSERT_EQ(devices->Family(), PlatformFamily::WindowsNt);
@@ -88,14 +88,14 @@ TEST(Win32DriveDevices, ConstructionOnTheRealApiFinishes) {
 }
 
 // The real devices, presented as the Windows 9x family.
-class As9x final : public pellwick::DriveDevices {
+class As9x final : public launcher::DriveDevices {
  public:
-  explicit As9x(pellwick::DriveDevices& real) : real_(real) {}
+  explicit As9x(launcher::DriveDevices& real) : real_(real) {}
   PlatformFamily Family() override { return PlatformFamily::Windows9x; }
-  std::unique_ptr<pellwick::DriveDevice> OpenDisk(const std::string& path) override {
+  std::unique_ptr<launcher::DriveDevice> OpenDisk(const std::string& path) override {
     return real_.OpenDisk(path);
   }
-  std::unique_ptr<pellwick::DriveDevice> OpenDriver(const std::string& path) override {
+  std::unique_ptr<launcher::DriveDevice> OpenDriver(const std::string& path) override {
     return real_.OpenDriver(path);
   }
   uint32_t GetPriorityClass() override { return real_.GetPriorityClass(); }
@@ -105,12 +105,12 @@ class As9x final : public pellwick::DriveDevices {
   }
 
  private:
-  pellwick::DriveDevices& real_;
+  launcher::DriveDevices& real_;
 };
 
 TEST(Win32DriveDevices, MissingVxdShowsTheBoxAndRestoresThePriority) {
   Boxes boxes;
-  auto devices = pellwick::SystemDriveDevices(Recorder(boxes));
+  auto devices = launcher::SystemDriveDevices(Recorder(boxes));
   ASSERT_NE(devices, nullptr);
   HANDLE self = ::GetCurrentProcess();
   const DWORD original = ::GetPriorityClass(self);

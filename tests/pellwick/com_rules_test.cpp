@@ -9,7 +9,7 @@
 
 namespace {
 
-using namespace pellwick::com;
+using namespace launcher::com;
 
 TEST(SafetyOptions, MaskSelectsTheOptionsThatChange) {
   SafetyOptions options;

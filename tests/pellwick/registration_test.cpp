@@ -22,9 +22,9 @@
 
 namespace {
 
-using pellwick::KeyRule;
-using pellwick::RegistryEntry;
-using namespace pellwick::com;
+using launcher::KeyRule;
+using launcher::RegistryEntry;
+using namespace launcher::com;
 
 const std::string kClsid = "CLSID\\{A60848FE-3F33-46CA-BD67-226492E1D9A3}";
 const std::string kForeignClass = "CLSID\\{00000000-0000-0000-0000-000000000001}";
@@ -33,10 +33,10 @@ const std::string kModule = "C:\\Tavrel's Files\\PELLWI~1.DLL";
 
 // A HKEY_CLASSES_ROOT of the test's own.
 struct Classes {
-  pellwick::com::HResult Register() {
-    return pellwick::ApplyRegistration(pellwick::kReadInfoRegistration, kModule, hive);
+  launcher::com::HResult Register() {
+    return launcher::ApplyRegistration(launcher::kReadInfoRegistration, kModule, hive);
   }
-  void Unregister() { pellwick::RemoveRegistration(pellwick::kReadInfoRegistration, hive); }
+  void Unregister() { launcher::RemoveRegistration(launcher::kReadInfoRegistration, hive); }
   void Create(const std::string& path, const char* name = nullptr) {
     const auto key = hive.CreateKey(path);
     ASSERT_NE(key, nullptr) << path;
@@ -229,14 +229,14 @@ TEST(Registration, AFailureAtAnyStepUndoesEverything) {
       classes.Create("MYPellwick.Other", "Kept");
       FailingRegistry failing(classes.hive, failAt, outOfMemory);
       const HResult result =
-          pellwick::ApplyRegistration(pellwick::kReadInfoRegistration, kModule, failing);
+          launcher::ApplyRegistration(launcher::kReadInfoRegistration, kModule, failing);
       if (failing.changes < failAt) {
         EXPECT_EQ(result, kSOk);
         steps = failing.changes;
         continue;
       }
       EXPECT_EQ(result, outOfMemory ? kEOutOfMemory : kDispEException);
-      for (const RegistryEntry& entry : pellwick::kReadInfoRegistration) {
+      for (const RegistryEntry& entry : launcher::kReadInfoRegistration) {
         if (entry.rule != KeyRule::kNoRemove) {
           EXPECT_EQ(Probe(classes.hive, entry.keyPath, nullptr), "(no key)") << entry.keyPath;
         }
@@ -261,7 +261,7 @@ TEST(Registration, RowRules) {
   classes.Create("CLSID\\Other");
   classes.Create("TypeLib\\Other");
   classes.Create("Mine\\Old");
-  ASSERT_EQ(pellwick::ApplyRegistration(table, "C:\\P.dll", classes.hive), kSOk);
+  ASSERT_EQ(launcher::ApplyRegistration(table, "C:\\P.dll", classes.hive), kSOk);
   const std::string command = "Mine\\shell\\open\\command";
   ExpectHolds(classes.hive, {{"CLSID\\Other", nullptr, "(key)"},
                              {"TypeLib\\Other", nullptr, "(key)"},
@@ -352,7 +352,7 @@ std::vector<std::string> ScriptRows(std::string_view script) {
 
 TEST(Registration, TableAgreesWithTheScriptResource) {
   std::vector<std::string> tableRows;
-  for (const RegistryEntry& entry : pellwick::kReadInfoRegistration) {
+  for (const RegistryEntry& entry : launcher::kReadInfoRegistration) {
     tableRows.push_back(RowText(entry.rule, entry.keyPath, entry.valueName,
                                 entry.data != nullptr ? entry.data : ""));
   }
@@ -381,7 +381,7 @@ TEST(ModulePaths, ServerPathFallsBackToTheLongPath) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
-    EXPECT_EQ(pellwick::ServerPath(longPath, row.buffer, row.length, row.capacity), row.expected);
+    EXPECT_EQ(launcher::ServerPath(longPath, row.buffer, row.length, row.capacity), row.expected);
   }
 }
 
@@ -403,8 +403,8 @@ TEST(ModulePaths, TypeLibraryFileAndHelpDirectory) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.path);
-    EXPECT_EQ(pellwick::TypeLibraryFilePath(row.path), row.tlb);
-    EXPECT_EQ(pellwick::HelpDirectory(row.path), row.helpDirectory);
+    EXPECT_EQ(launcher::TypeLibraryFilePath(row.path), row.tlb);
+    EXPECT_EQ(launcher::HelpDirectory(row.path), row.helpDirectory);
   }
 }
 

@@ -307,7 +307,7 @@ TEST_F(SiteLock, HostileValuesFromAPageScriptArriveAsOneArgumentEach) {
     const std::vector<std::wstring> lines = WaitForStarts(++starts);
     ASSERT_EQ(lines.size(), starts) << "the reader did not start";
     EXPECT_EQ(ArgumentsOf(lines.back()),
-              testing_support::ExpectedArguments(pellwick::CommandFormat::kNew3, row,
+              testing_support::ExpectedArguments(launcher::CommandFormat::kNew3, row,
                                                  platform::AnsiCodePage()));
   }
 }

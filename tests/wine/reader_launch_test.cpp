@@ -21,8 +21,8 @@
 
 namespace {
 
-using pellwick::CommandFormat;
-using pellwick::kSOk;
+using launcher::CommandFormat;
+using launcher::kSOk;
 
 class CountingBoxes final : public platform::MessageBoxes {
  public:
@@ -65,7 +65,7 @@ class ReaderLaunch : public ::testing::Test {
   }
 
   void SetReaderFolder(const std::string& value) {
-    registry_.CreateKey(pellwick::kReaderKey)->SetValue("", platform::StringValue(value));
+    registry_.CreateKey(launcher::kReaderKey)->SetValue("", platform::StringValue(value));
   }
 
   // Waits for the stand-in's record, at most 30 seconds; removes it once read.
@@ -127,7 +127,7 @@ class ReaderLaunch : public ::testing::Test {
   testing_support::RedirectedRegistry registry_{
       platform::CurrentUserRegistry(), testing_support::UniqueName("Software\\TavrelTests\\l")};
   int64_t now = 0;
-  pellwick::ReadInfoMethods methods{{registry_, platform::SystemFileSystem(),
+  launcher::ReadInfoMethods methods{{registry_, platform::SystemFileSystem(),
                                      platform::SystemShell(), boxes, platform::AnsiCodePage(),
                                      [this] { return now; }}};
 
@@ -189,8 +189,8 @@ TEST_F(ReaderLaunch, MissingReaderShowsTheWarningAndSucceeds) {
   EXPECT_EQ(boxes.lastText, texts::kReaderMissing);
   EXPECT_EQ(boxes.lastCaption, texts::kNoticeCaption);
   EXPECT_EQ(boxes.lastStyle, static_cast<uint32_t>(MB_OK | MB_ICONWARNING));
-  registry_.DeleteTree(pellwick::kReaderKey);
-  now += pellwick::kWarningQuietMilliseconds;
+  registry_.DeleteTree(launcher::kReaderKey);
+  now += launcher::kWarningQuietMilliseconds;
   EXPECT_EQ(methods.PassReadInfoDirectNew(u"root", u"A1", 2, 15, u"", u"n", 3), kSOk);
   EXPECT_EQ(boxes.shown, 2);
 }

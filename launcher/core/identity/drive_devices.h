@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-namespace pellwick {
+namespace launcher {
 
 enum class PlatformFamily { Windows9x, WindowsNt, Other };
 
@@ -43,4 +43,4 @@ class DriveDevices {
 
 using ErrorBox = std::function<void(const char* text, const char* caption)>;
 
-}  // namespace pellwick
+}  // namespace launcher

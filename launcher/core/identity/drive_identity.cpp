@@ -6,7 +6,7 @@
 
 #include "platform/catch_all.h"
 
-namespace pellwick {
+namespace launcher {
 namespace {
 
 constexpr char kDiskPathPrefix[] = "\\\\.\\PhysicalDrive";
@@ -185,4 +185,4 @@ void DriveIdentity::StoreIdentifyData(int driveIndex, const IdentifyWords& words
   driveSize = FormatSigned64(SectorCount(words) * 512u);
 }
 
-}  // namespace pellwick
+}  // namespace launcher

@@ -10,7 +10,7 @@
 #include "identity/drive_devices.h"
 #include "identity/identify_records.h"
 
-namespace pellwick {
+namespace launcher {
 
 using IdentifyWords = std::array<uint16_t, kIdentifyWordCount>;
 
@@ -51,4 +51,4 @@ class DriveIdentity {
   bool QueryVxdDrives(DriveDevices& devices);
 };
 
-}  // namespace pellwick
+}  // namespace launcher

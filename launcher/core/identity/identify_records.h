@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace pellwick {
+namespace launcher {
 
 inline constexpr uint32_t kSmartGetVersion = 0x74080;
 inline constexpr uint32_t kSmartRcvDriveData = 0x7C088;
@@ -89,4 +89,4 @@ static_assert(sizeof(VxdDriveReport) == 4108, "driver report size");
 static_assert(offsetof(VxdDriveReport, drives) == 4, "drive bytes offset");
 static_assert(offsetof(VxdDriveReport, identifyData) == 12, "slot data offset");
 
-}  // namespace pellwick
+}  // namespace launcher

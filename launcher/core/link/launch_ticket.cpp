@@ -5,7 +5,7 @@
 
 #include "platform/gbk.h"
 
-namespace pellwick {
+namespace launcher {
 namespace {
 
 constexpr std::size_t kMagicSize = sizeof kTicketMagic - 1;
@@ -249,4 +249,4 @@ std::optional<std::u16string> Utf8ToUtf16Strict(std::string_view utf8) {
   return out;
 }
 
-}  // namespace pellwick
+}  // namespace launcher

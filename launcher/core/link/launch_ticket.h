@@ -27,7 +27,7 @@
 #include "platform/crypto.h"
 #include "readinfo/command_line.h"
 
-namespace pellwick {
+namespace launcher {
 
 inline constexpr char kLinkScheme[] = "tavrel-read";
 inline constexpr char kTicketMagic[] = "TVL1";
@@ -100,4 +100,4 @@ std::optional<KeyId> LaunchKeyId(platform::Crypto& crypto, std::string_view poin
 // (overlong forms, surrogates, code points past U+10FFFF, a cut sequence).
 std::optional<std::u16string> Utf8ToUtf16Strict(std::string_view utf8);
 
-}  // namespace pellwick
+}  // namespace launcher

@@ -2,7 +2,7 @@
 
 #include "link/used_tickets.h"
 
-namespace pellwick {
+namespace launcher {
 namespace {
 
 LinkDecision Refused(std::string why) { return {std::nullopt, "refused: " + std::move(why)}; }
@@ -109,4 +109,4 @@ com::HResult OpenTicketedBook(const LaunchTicket& ticket, ReadInfoMethods& metho
                                         ticket.userType, ticket.downDay);
 }
 
-}  // namespace pellwick
+}  // namespace launcher

@@ -17,7 +17,7 @@
 #include "readinfo/read_info.h"
 #include "site/site_lock.h"
 
-namespace pellwick {
+namespace launcher {
 
 struct LinkChecks {
   platform::Crypto& crypto;
@@ -43,4 +43,4 @@ LinkDecision AcceptLaunchLink(std::string_view link, const LinkChecks& checks);
 // the control's rules (nothing started, nothing shown); S_OK otherwise, as the member returns.
 com::HResult OpenTicketedBook(const LaunchTicket& ticket, ReadInfoMethods& methods);
 
-}  // namespace pellwick
+}  // namespace launcher

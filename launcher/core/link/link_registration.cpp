@@ -1,6 +1,6 @@
 #include "link/link_registration.h"
 
-namespace pellwick {
+namespace launcher {
 
 com::HResult RegisterLinkHandler(std::string_view handlerPath, platform::Registry& classesRoot) {
   return ApplyRegistration(kLinkRegistration, handlerPath, classesRoot);
@@ -11,4 +11,4 @@ com::HResult UnregisterLinkHandler(platform::Registry& classesRoot) {
   return com::kSOk;
 }
 
-}  // namespace pellwick
+}  // namespace launcher

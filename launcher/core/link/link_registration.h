@@ -8,7 +8,7 @@
 #include "platform/registry.h"
 #include "registration/registry_table.h"
 
-namespace pellwick {
+namespace launcher {
 
 // %MODULE% is the handler's full path. The link reaches the handler quoted as one argument; the
 // icon is named in the documented "path,index" form, which takes no quotes.
@@ -27,4 +27,4 @@ com::HResult RegisterLinkHandler(std::string_view handlerPath, platform::Registr
 // Always S_OK.
 com::HResult UnregisterLinkHandler(platform::Registry& classesRoot);
 
-}  // namespace pellwick
+}  // namespace launcher

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-namespace pellwick {
+namespace launcher {
 namespace {
 
 int64_t ReadTime(const std::string& data, std::size_t pos) {
@@ -68,4 +68,4 @@ bool TakeWarningTurn(platform::Registry& user, int64_t now) {
   return true;
 }
 
-}  // namespace pellwick
+}  // namespace launcher

@@ -9,7 +9,7 @@
 #include "link/launch_ticket.h"
 #include "platform/registry.h"
 
-namespace pellwick {
+namespace launcher {
 
 // Below HKEY_CURRENT_USER: the link handler's own state, beside the reader's settings.
 inline constexpr char kLinkHandlerKey[] = "Software\\Morvane\\Reader\\Link Handler";
@@ -39,4 +39,4 @@ inline constexpr int64_t kWarningQuietSeconds = 10;
 // True, and `now` recorded, when no message was shown in the last kWarningQuietSeconds.
 bool TakeWarningTurn(platform::Registry& user, int64_t now);
 
-}  // namespace pellwick
+}  // namespace launcher

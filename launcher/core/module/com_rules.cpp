@@ -3,7 +3,7 @@
 #include <string_view>
 #include <utility>
 
-namespace pellwick::com {
+namespace launcher::com {
 
 HResult SafetyOptions::Set(uint32_t mask, uint32_t enabled) {
   if ((mask & ~kSupportedSafetyOptions) != 0) return kEFail;
@@ -31,4 +31,4 @@ std::optional<uint32_t> MemberNameCache::ArgumentCount(int32_t dispid) const {
   return std::nullopt;
 }
 
-}  // namespace pellwick::com
+}  // namespace launcher::com

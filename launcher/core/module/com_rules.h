@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace pellwick::com {
+namespace launcher::com {
 
 using HResult = int32_t;
 
@@ -59,4 +59,4 @@ class MemberNameCache {
   std::vector<Entry> entries_;
 };
 
-}  // namespace pellwick::com
+}  // namespace launcher::com

@@ -3,7 +3,7 @@
 #include "platform/gbk.h"
 #include "platform/text.h"
 
-namespace pellwick {
+namespace launcher {
 namespace {
 
 // No trail byte of a double-byte code page is a blank, a tab or '"', and no byte of a UTF-8
@@ -83,4 +83,4 @@ std::optional<std::string> FormatCommandLine(CommandFormat format, const BookReq
   return line;
 }
 
-}  // namespace pellwick
+}  // namespace launcher

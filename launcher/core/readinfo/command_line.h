@@ -10,7 +10,7 @@
 
 #include "platform/text.h"
 
-namespace pellwick {
+namespace launcher {
 
 // The longest command line the reader is handed, in characters (bytes of ANSI text).
 inline constexpr std::size_t kMaxCommandLine = 511;
@@ -57,4 +57,4 @@ bool IsAcceptableUrl(std::string_view url);
 // take it for an option), or the line would be longer than kMaxCommandLine.
 std::optional<std::string> FormatCommandLine(CommandFormat format, const BookRequest& request);
 
-}  // namespace pellwick
+}  // namespace launcher

@@ -10,7 +10,7 @@
 #include "readinfo/reader_locator.h"
 #include "user_texts.h"
 
-namespace pellwick {
+namespace launcher {
 namespace {
 
 // The argument up to its first zero in `codePage`; a null BSTR gives "".
@@ -158,4 +158,4 @@ void ReadInfoMethods::WarnReaderMissing() {
   warningClosedAt_ = platform_.milliseconds();
 }
 
-}  // namespace pellwick
+}  // namespace launcher

@@ -18,7 +18,7 @@
 #include "platform/text.h"
 #include "readinfo/command_line.h"
 
-namespace pellwick {
+namespace launcher {
 
 using com::HResult;
 using com::kEOutOfMemory;
@@ -105,4 +105,4 @@ class ReadInfoMethods {
   std::optional<int64_t> warningClosedAt_;
 };
 
-}  // namespace pellwick
+}  // namespace launcher

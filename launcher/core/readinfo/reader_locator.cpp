@@ -2,7 +2,7 @@
 
 #include "platform/gbk.h"
 
-namespace pellwick {
+namespace launcher {
 namespace {
 
 // The folder text of the default value, or nothing when it cannot be a whole folder name.
@@ -38,4 +38,4 @@ std::optional<std::string> LocateReader(platform::Registry& registry, platform::
   return path;
 }
 
-}  // namespace pellwick
+}  // namespace launcher

@@ -9,7 +9,7 @@
 #include "platform/product.h"
 #include "platform/registry.h"
 
-namespace pellwick {
+namespace launcher {
 
 // Below HKEY_CURRENT_USER; the key's default value is the reader's installation folder.
 using platform::kReaderExecutable;
@@ -24,4 +24,4 @@ inline constexpr std::size_t kReaderPathSize = 260;
 // terminator, the path would not fit 259 bytes, or either path does not exist.
 std::optional<std::string> LocateReader(platform::Registry& registry, platform::FileSystem& files);
 
-}  // namespace pellwick
+}  // namespace launcher

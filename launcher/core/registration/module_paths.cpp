@@ -2,7 +2,7 @@
 
 #include "platform/gbk.h"
 
-namespace pellwick {
+namespace launcher {
 namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/' || c == ':'; }
@@ -41,4 +41,4 @@ std::string HelpDirectory(std::string_view path) {
   return std::string(path.substr(0, FileNameStart(path)));
 }
 
-}  // namespace pellwick
+}  // namespace launcher

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace pellwick {
+namespace launcher {
 
 // The path registered as the class's server: the short form of the DLL's path when
 // GetShortPathNameA gave one that fits its buffer (`shortLength` is its result), otherwise the
@@ -22,4 +22,4 @@ std::string TypeLibraryFilePath(std::string_view modulePath);
 // or `:`; empty when there is none.
 std::string HelpDirectory(std::string_view path);
 
-}  // namespace pellwick
+}  // namespace launcher

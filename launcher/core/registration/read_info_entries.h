@@ -5,7 +5,7 @@
 
 #include "registration/registry_table.h"
 
-namespace pellwick {
+namespace launcher {
 
 #define PELLWICK_READ_INFO_CLSID "{A60848FE-3F33-46CA-BD67-226492E1D9A3}"
 #define PELLWICK_CLASS_KEY "CLSID\\" PELLWICK_READ_INFO_CLSID
@@ -29,4 +29,4 @@ inline constexpr RegistryEntry kReadInfoRegistration[] = {
 #undef PELLWICK_CLASS_KEY
 #undef PELLWICK_READ_INFO_CLSID
 
-}  // namespace pellwick
+}  // namespace launcher

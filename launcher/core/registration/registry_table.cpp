@@ -6,7 +6,7 @@
 #include "platform/catch_all.h"
 #include "platform/gbk.h"
 
-namespace pellwick {
+namespace launcher {
 namespace {
 
 // Keys that every COM class shares, which a ForceRemove must never take with it.
@@ -73,4 +73,4 @@ void RemoveRegistration(RegistryTable table, platform::Registry& classesRoot) no
   }
 }
 
-}  // namespace pellwick
+}  // namespace launcher

@@ -8,7 +8,7 @@
 #include "module/com_rules.h"
 #include "platform/registry.h"
 
-namespace pellwick {
+namespace launcher {
 
 // What registration and removal do with a row's key besides its value.
 enum class KeyRule {
@@ -51,4 +51,4 @@ com::HResult ApplyRegistration(RegistryTable table, std::string_view modulePath,
 // skipped; a key kept for a foreign subkey keeps its default value. Failures are ignored.
 void RemoveRegistration(RegistryTable table, platform::Registry& classesRoot) noexcept;
 
-}  // namespace pellwick
+}  // namespace launcher

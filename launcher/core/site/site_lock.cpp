@@ -7,7 +7,7 @@
 #include "platform/url.h"
 #include "site/allowed_sites.h"
 
-namespace pellwick {
+namespace launcher {
 namespace {
 
 constexpr std::string_view kWildcard = "*.";
@@ -165,4 +165,4 @@ bool IsAllowedPage(const std::vector<std::u16string>& addresses, const AllowList
   return true;
 }
 
-}  // namespace pellwick
+}  // namespace launcher

@@ -11,7 +11,7 @@
 
 #include "platform/registry.h"
 
-namespace pellwick {
+namespace launcher {
 
 // Below platform::kReaderPolicyKey under HKEY_LOCAL_MACHINE: a REG_SZ of entries separated by
 // ';' that extends the built-in list.
@@ -58,4 +58,4 @@ bool IsAllowedPage(std::u16string_view address, const AllowList& allowList);
 // moniker, the browser's location): only when there is at least one and every one is allowed.
 bool IsAllowedPage(const std::vector<std::u16string>& addresses, const AllowList& allowList);
 
-}  // namespace pellwick
+}  // namespace launcher
