@@ -1,9 +1,9 @@
-#include "identity/fake_drive_devices.h"
+#include "support/fake_drive_devices.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace identity_test {
+namespace testing_support {
 
 IdentifyBuilder& IdentifyBuilder::Text(size_t firstWord, const std::string& text) {
   for (size_t i = 0; i < text.size(); ++i) {
@@ -91,4 +91,4 @@ void FakeDriveDevices::SetPriorityClass(uint32_t value) {
   priorityClass = value;
 }
 
-}  // namespace identity_test
+}  // namespace testing_support

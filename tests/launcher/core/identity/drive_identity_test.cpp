@@ -6,13 +6,13 @@
 #include <thread>
 #include <vector>
 
-#include "identity/fake_drive_devices.h"
+#include "support/fake_drive_devices.h"
 
 namespace {
 
-using identity_test::DiskPath;
-using identity_test::FakeDriveDevices;
-using identity_test::IdentifyBuilder;
+using testing_support::DiskPath;
+using testing_support::FakeDriveDevices;
+using testing_support::IdentifyBuilder;
 using launcher::DriveIdentity;
 using launcher::PlatformFamily;
 

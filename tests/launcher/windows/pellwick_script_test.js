@@ -1,7 +1,7 @@
 // A local script's view of the registered control, run by cscript. The script engine gives the
 // objects it creates a site of its own, which names no page: the site lock refuses the members
 // that start the reader or read the machine's identifier. Pages on the publisher's sites are
-// tested from C++ (tests/pellwick/site_test.cpp). Every check reports its failure; the exit
+// tested from C++ (tests/launcher/windows/site_test.cpp). Every check reports its failure; the exit
 // code is the number of failures (cscript under Wine exits 0 on an uncaught error, so nothing
 // may escape). ASCII only: Chinese text as \u escapes.
 // Usage: cscript pellwick_script_test.js

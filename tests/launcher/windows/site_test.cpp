@@ -1,7 +1,7 @@
 // Pellwick.dll in pages, as browsers host it: a site whose moniker names the page and whose
 // services give the browser's location, the answers of the site lock, the administrator's
 // policy, and a page's script calling the control through JScript. Run by
-// tests/wine/pellwick_registration_test.sh in a registered prefix copy, whose reader key names
+// tests/launcher/windows/pellwick_registration_test.sh in a registered prefix copy, whose reader key names
 // the folder of the stand-in reader; each start of the reader adds a line to launch.log there.
 #include <windows.h>
 // The OLE headers need windows.h first.

@@ -14,7 +14,7 @@
 #include "identity/drive_identity.h"
 #include "identity/identify_records.h"
 
-namespace identity_test {
+namespace testing_support {
 
 // Identify data built word by word: texts are stored high byte first, as drives send them.
 class IdentifyBuilder {
@@ -79,4 +79,4 @@ class FakeDriveDevices final : public launcher::DriveDevices {
 
 std::string DiskPath(int n);
 
-}  // namespace identity_test
+}  // namespace testing_support

@@ -1,6 +1,6 @@
 // Pellwick.dll as automation clients use it once it is registered: created through COM by
 // CLSID and ProgID, members found by name and called through IDispatch. Run by
-// tests/wine/pellwick_registration_test.sh inside a registered prefix copy.
+// tests/launcher/windows/pellwick_registration_test.sh inside a registered prefix copy.
 #include <windows.h>
 // The OLE headers need windows.h first.
 #include <gtest/gtest.h>

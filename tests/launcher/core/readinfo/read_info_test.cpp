@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "identity/fake_drive_devices.h"
+#include "support/fake_drive_devices.h"
 #include "platform/memory_registry.h"
 #include "platform/text.h"
 #include "readinfo/reader_locator.h"
@@ -85,7 +85,7 @@ class LaunchingMembers : public ::testing::Test {
   RecordingShell shell;
   RecordingBoxes boxes;
   int64_t now = 0;
-  identity_test::FakeDriveDevices drives{launcher::PlatformFamily::WindowsNt};
+  testing_support::FakeDriveDevices drives{launcher::PlatformFamily::WindowsNt};
   launcher::ReadInfoMethods methods{Platform(platform::kCodePageGbk)};
 };
 
