@@ -24,8 +24,8 @@
 
 namespace {
 
-using pellwick::BookRequest;
-using pellwick::CommandFormat;
+using launcher::BookRequest;
+using launcher::CommandFormat;
 
 const uint32_t kCodePages[] = {platform::kCodePageGbk, platform::kCodePageShiftJis,
                                platform::kCodePageUtf8};
@@ -84,9 +84,9 @@ void CheckOneCodePage(uint32_t codePage, CommandFormat format,
   request.priorPageNo = NumberAt(numbers, 1);
   request.userType = NumberAt(numbers, 2);
   request.downDay = NumberAt(numbers, 3);
-  const std::optional<std::string> line = pellwick::FormatCommandLine(format, request);
+  const std::optional<std::string> line = launcher::FormatCommandLine(format, request);
   if (!line) return;
-  fuzz::Check(line->size() <= pellwick::kMaxCommandLine, "at most 511 characters");
+  fuzz::Check(line->size() <= launcher::kMaxCommandLine, "at most 511 characters");
 
   std::vector<std::u16string> expected = {
       u"-url", toWide(request.url),      u"-id", toWide(request.id),

@@ -25,7 +25,7 @@
 
 namespace {
 
-using pellwick::IdentifyWords;
+using launcher::IdentifyWords;
 
 // The drive whose identify data arrived last, as the devices handed it over.
 struct Answer {
@@ -33,26 +33,26 @@ struct Answer {
   IdentifyWords words;
 };
 
-class ReplyingDevices final : public pellwick::DriveDevices {
+class ReplyingDevices final : public launcher::DriveDevices {
  public:
-  ReplyingDevices(pellwick::PlatformFamily family, std::string_view replies)
+  ReplyingDevices(launcher::PlatformFamily family, std::string_view replies)
       : family_(family), replies_(replies) {}
 
-  pellwick::PlatformFamily Family() override { return family_; }
-  std::unique_ptr<pellwick::DriveDevice> OpenDisk(const std::string&) override {
+  launcher::PlatformFamily Family() override { return family_; }
+  std::unique_ptr<launcher::DriveDevice> OpenDisk(const std::string&) override {
     return std::make_unique<Device>(*this);
   }
-  std::unique_ptr<pellwick::DriveDevice> OpenDriver(const std::string&) override {
+  std::unique_ptr<launcher::DriveDevice> OpenDriver(const std::string&) override {
     return std::make_unique<Device>(*this);
   }
-  uint32_t GetPriorityClass() override { return pellwick::kNormalPriorityClass; }
+  uint32_t GetPriorityClass() override { return launcher::kNormalPriorityClass; }
   void SetPriorityClass(uint32_t) override {}
   void ShowErrorBox(const char*, const char*) override {}
 
   std::optional<Answer> last;
 
  private:
-  class Device final : public pellwick::DriveDevice {
+  class Device final : public launcher::DriveDevice {
    public:
     explicit Device(ReplyingDevices& devices) : devices_(devices) {}
     bool Control(uint32_t code, const void* input, uint32_t inputSize, void* output,
@@ -74,26 +74,26 @@ class ReplyingDevices final : public pellwick::DriveDevices {
     std::memcpy(output, replies_.data(), taken);
     std::memset(output + taken, 0, outputSize - taken);
     replies_.remove_prefix(taken);
-    if (code == pellwick::kSmartRcvDriveData && inputSize >= sizeof(pellwick::CommandRecord) &&
-        outputSize >= sizeof(pellwick::ReplyRecord)) {
-      pellwick::CommandRecord command;
+    if (code == launcher::kSmartRcvDriveData && inputSize >= sizeof(launcher::CommandRecord) &&
+        outputSize >= sizeof(launcher::ReplyRecord)) {
+      launcher::CommandRecord command;
       std::memcpy(&command, sent.data(), sizeof command);
-      pellwick::ReplyRecord reply;
+      launcher::ReplyRecord reply;
       std::memcpy(&reply, output, sizeof reply);
-      last = Answer{command.bDriveNumber, pellwick::WordsFromBytes(reply.identifyData)};
+      last = Answer{command.bDriveNumber, launcher::WordsFromBytes(reply.identifyData)};
     }
-    if (code == pellwick::kVxdGetDriveReport && outputSize >= sizeof(pellwick::VxdDriveReport)) {
-      pellwick::VxdDriveReport report;
+    if (code == launcher::kVxdGetDriveReport && outputSize >= sizeof(launcher::VxdDriveReport)) {
+      launcher::VxdDriveReport report;
       std::memcpy(&report, output, sizeof report);
       for (int slot = 0; slot < 8; ++slot) {
         if (report.drives[slot] != 0 && report.controllers[slot / 2] != 0) {
-          last = Answer{slot, pellwick::WordsFromBytes(report.identifyData[slot])};
+          last = Answer{slot, launcher::WordsFromBytes(report.identifyData[slot])};
         }
       }
     }
   }
 
-  pellwick::PlatformFamily family_;
+  launcher::PlatformFamily family_;
   std::string_view replies_;
 };
 
@@ -115,7 +115,7 @@ void CheckText(const std::string& field, const IdentifyWords& words, std::size_t
 }
 
 // The fields of one drive's identify words, from the words.
-void CheckFields(const pellwick::DriveIdentity& identity, int driveIndex,
+void CheckFields(const launcher::DriveIdentity& identity, int driveIndex,
                  const IdentifyWords& words) {
   static const char* const kControllers[] = {"Primary Controller", "Secondary Controller",
                                              "Tertiary Controller", "Quaternary Controller"};
@@ -140,12 +140,12 @@ void CheckFields(const pellwick::DriveIdentity& identity, int driveIndex,
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  const pellwick::PlatformFamily family = data[0] == 0   ? pellwick::PlatformFamily::WindowsNt
-                                          : data[0] == 1 ? pellwick::PlatformFamily::Windows9x
-                                                         : pellwick::PlatformFamily::Other;
+  const launcher::PlatformFamily family = data[0] == 0   ? launcher::PlatformFamily::WindowsNt
+                                          : data[0] == 1 ? launcher::PlatformFamily::Windows9x
+                                                         : launcher::PlatformFamily::Other;
   ReplyingDevices devices(family,
                           std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1));
-  const pellwick::DriveIdentity identity(devices);
+  const launcher::DriveIdentity identity(devices);
   if (devices.last) {
     CheckFields(identity, devices.last->driveIndex, devices.last->words);
   } else {

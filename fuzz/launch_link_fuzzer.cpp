@@ -31,37 +31,37 @@ constexpr int64_t kSeedAliveAt = 1800000200;
 void CheckVerification(std::string_view link) {
   static const std::string point = *platform::FromHex(kFuzzKeyHex);
   static const std::string signedPayload = *platform::FromHex(kSignedPayloadHex);
-  static const pellwick::AllowList sites = [] {
-    pellwick::AllowList list;
+  static const launcher::AllowList sites = [] {
+    launcher::AllowList list;
     list.Add("morvane.net;*.morvane.net");
     return list;
   }();
   platform::MemoryRegistry user;
-  const pellwick::LinkChecks checks{platform::SystemCrypto(), {point}, kSeedAliveAt, sites, user};
-  const pellwick::LinkDecision first = pellwick::AcceptLaunchLink(link, checks);
+  const launcher::LinkChecks checks{platform::SystemCrypto(), {point}, kSeedAliveAt, sites, user};
+  const launcher::LinkDecision first = launcher::AcceptLaunchLink(link, checks);
   if (!first.ticket) return;
-  fuzz::Check(pellwick::TicketPayload(*first.ticket) == signedPayload,
+  fuzz::Check(launcher::TicketPayload(*first.ticket) == signedPayload,
               "only the signed ticket is accepted");
-  fuzz::Check(!pellwick::AcceptLaunchLink(link, checks).ticket, "a ticket is accepted once");
+  fuzz::Check(!launcher::AcceptLaunchLink(link, checks).ticket, "a ticket is accepted once");
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string_view link(reinterpret_cast<const char*>(data), size);
-  const std::optional<std::string> bytes = pellwick::TicketBytesOfLink(link);
+  const std::optional<std::string> bytes = launcher::TicketBytesOfLink(link);
   if (bytes) {
-    fuzz::Check(link.size() <= pellwick::kMaxLinkSize, "links are bounded");
-    fuzz::Check(pellwick::Base64UrlEncode(*bytes) == link.substr(link.find(':') + 1),
+    fuzz::Check(link.size() <= launcher::kMaxLinkSize, "links are bounded");
+    fuzz::Check(launcher::Base64UrlEncode(*bytes) == link.substr(link.find(':') + 1),
                 "one text per ticket");
-    const std::optional<pellwick::SignedTicket> parsed = pellwick::ParseTicket(*bytes);
+    const std::optional<launcher::SignedTicket> parsed = launcher::ParseTicket(*bytes);
     if (parsed) {
-      fuzz::Check(pellwick::TicketPayload(parsed->ticket) == parsed->payload &&
+      fuzz::Check(launcher::TicketPayload(parsed->ticket) == parsed->payload &&
                       parsed->payload + parsed->signature == *bytes,
                   "a ticket is written back as the same bytes");
       for (const std::string* text : {&parsed->ticket.site, &parsed->ticket.url, &parsed->ticket.id,
                                       &parsed->ticket.key, &parsed->ticket.name}) {
-        fuzz::Check(pellwick::Utf8ToUtf16Strict(*text).has_value(), "texts are UTF-8");
+        fuzz::Check(launcher::Utf8ToUtf16Strict(*text).has_value(), "texts are UTF-8");
       }
     }
   }

@@ -75,8 +75,8 @@ bool InTheList(std::string host) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  static const pellwick::AllowList allowList = [] {
-    pellwick::AllowList list;
+  static const launcher::AllowList allowList = [] {
+    launcher::AllowList list;
     list.Add("morvane.net; *.MORVANE.net.;*.library.example");
     return list;
   }();
@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::u16string wide(address.begin(), address.end());
   const BrowserReading reading = ReadLikeABrowser(address);
 
-  if (pellwick::IsAllowedPage(wide, allowList)) {
+  if (launcher::IsAllowedPage(wide, allowList)) {
     fuzz::Check(reading.http, "an allowed page is http or https to a browser");
     fuzz::Check(!reading.userInfo, "an allowed page carries no user information");
     fuzz::Check(InTheList(reading.host), "an allowed page's host is in the list");

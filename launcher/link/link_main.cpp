@@ -16,8 +16,8 @@
 #include "handles.h"
 #include "link/link_handler.h"
 #include "link/link_registration.h"
-#include "link/link_resources.h"
 #include "link/used_tickets.h"
+#include "link_resources.h"
 #include "platform/catch_all.h"
 #include "platform/file_system.h"
 #include "platform/registry.h"
@@ -28,7 +28,7 @@
 
 namespace {
 
-using pellwick::com::kSFalse;
+using launcher::com::kSFalse;
 
 // Past this size the log becomes PellwickLink.log.1 (one older file kept).
 constexpr uint64_t kMaxLogSize = 64 * 1024;
@@ -43,7 +43,7 @@ std::string ModulePath() {
 
 std::vector<std::string> LaunchKeys() {
   std::vector<std::string> keys;
-  for (const int id : {pellwick::kLaunchKeyResource, pellwick::kLaunchKeyNextResource}) {
+  for (const int id : {launcher::kLaunchKeyResource, launcher::kLaunchKeyNextResource}) {
     const std::optional<std::string> info = platform::win32::ProgramResource(id);
     // A resource that is no P-256 key still takes a key's place and matches nothing.
     if (info) keys.push_back(platform::P256PointFromPublicKeyInfo(*info).value_or(""));
@@ -67,7 +67,7 @@ void Log(const std::string& line) {
 }
 
 void WarnInvalidLink(int64_t now) {
-  if (!pellwick::TakeWarningTurn(platform::CurrentUserRegistry(), now)) return;
+  if (!launcher::TakeWarningTurn(platform::CurrentUserRegistry(), now)) return;
   platform::SystemMessageBoxes().Show(texts::kInvalidLink, texts::kNoticeCaption,
                                       platform::kMbOk | platform::kMbIconWarning);
 }
@@ -90,8 +90,8 @@ int HandleLink(const wchar_t* argument) {
     WarnInvalidLink(now);
     return 1;
   }
-  const pellwick::AllowList sites = pellwick::ReadAllowList(platform::LocalMachineRegistry());
-  pellwick::LinkDecision decision;
+  const launcher::AllowList sites = launcher::ReadAllowList(platform::LocalMachineRegistry());
+  launcher::LinkDecision decision;
   {
     // Two starts of one link at once must not both find its number unused.
     const platform::win32::UniqueHandle lock(
@@ -101,7 +101,7 @@ int HandleLink(const wchar_t* argument) {
     if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
       decision.why = "refused: another link is still being checked";
     } else {
-      decision = pellwick::AcceptLaunchLink(*link, {platform::SystemCrypto(), LaunchKeys(), now,
+      decision = launcher::AcceptLaunchLink(*link, {platform::SystemCrypto(), LaunchKeys(), now,
                                                     sites, platform::CurrentUserRegistry()});
       ::ReleaseMutex(lock.get());
     }
@@ -111,9 +111,9 @@ int HandleLink(const wchar_t* argument) {
     WarnInvalidLink(now);
     return 1;
   }
-  pellwick::ReadInfoMethods methods({platform::CurrentUserRegistry(), platform::SystemFileSystem(),
+  launcher::ReadInfoMethods methods({platform::CurrentUserRegistry(), platform::SystemFileSystem(),
                                      platform::SystemShell(), platform::SystemMessageBoxes()});
-  if (pellwick::OpenTicketedBook(*decision.ticket, methods) == kSFalse) {
+  if (launcher::OpenTicketedBook(*decision.ticket, methods) == kSFalse) {
     Log("refused: a value of the ticket breaks the reader's command-line rules");
     WarnInvalidLink(now);
     return 1;
@@ -136,14 +136,14 @@ int Run() {
     const std::string path = ModulePath();
     if (path.empty()) return 1;
     const bool registering = argument == L"/register";
-    const pellwick::com::HResult result =
-        registering ? pellwick::RegisterLinkHandler(path, platform::ClassesRootRegistry())
-                    : pellwick::UnregisterLinkHandler(platform::ClassesRootRegistry());
+    const launcher::com::HResult result =
+        registering ? launcher::RegisterLinkHandler(path, platform::ClassesRootRegistry())
+                    : launcher::UnregisterLinkHandler(platform::ClassesRootRegistry());
     char line[64] = {};
     std::snprintf(line, sizeof line, "%s: result 0x%08lX", registering ? "register" : "unregister",
                   static_cast<unsigned long>(static_cast<uint32_t>(result)));
     Log(line);
-    return result == pellwick::com::kSOk ? 0 : 1;
+    return result == launcher::com::kSOk ? 0 : 1;
   }
   return HandleLink(argument.c_str());
 }

@@ -7,8 +7,8 @@
 #define PELLWICK_LINK_ICON_RESOURCE 1
 
 #ifdef __cplusplus
-namespace pellwick {
+namespace launcher {
 inline constexpr int kLaunchKeyResource = PELLWICK_LAUNCH_KEY_RESOURCE;
 inline constexpr int kLaunchKeyNextResource = PELLWICK_LAUNCH_KEY_NEXT_RESOURCE;
-}  // namespace pellwick
+}  // namespace launcher
 #endif

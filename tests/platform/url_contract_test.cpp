@@ -1,6 +1,6 @@
 // How an address is cracked into scheme, user information and host: the portable reader
 // natively, InternetCrackUrlA under Wine. The rows are the forms a hostile page would try on a
-// site lock; the lock itself refuses some of them whatever the host (tests/site_lock_test.cpp).
+// site lock; the lock itself refuses some of them whatever the host (tests/launcher/core/site/site_lock_test.cpp).
 #include <gtest/gtest.h>
 
 #include "platform/url.h"

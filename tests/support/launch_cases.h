@@ -64,7 +64,7 @@ inline std::u16string ThroughCodePage(const std::u16string& value, uint32_t code
 
 // The arguments after the program name for a request with read type 2, prior page 15, user
 // type 3 and download days -1, written in `codePage`.
-inline std::vector<std::u16string> ExpectedArguments(pellwick::CommandFormat format,
+inline std::vector<std::u16string> ExpectedArguments(launcher::CommandFormat format,
                                                      const HostileRow& row, uint32_t codePage) {
   std::vector<std::u16string> expected = {u"-url", ThroughCodePage(row.url, codePage),
                                           u"-id",  ThroughCodePage(row.id, codePage),
@@ -72,10 +72,10 @@ inline std::vector<std::u16string> ExpectedArguments(pellwick::CommandFormat for
                                           u"-g",   u"15",
                                           u"-key", ThroughCodePage(row.key, codePage),
                                           u"-n",   ThroughCodePage(row.name, codePage)};
-  if (format != pellwick::CommandFormat::kDirect) {
+  if (format != launcher::CommandFormat::kDirect) {
     expected.insert(expected.end(), {u"-user", u"3"});
   }
-  if (format == pellwick::CommandFormat::kNew3) {
+  if (format == launcher::CommandFormat::kNew3) {
     expected.insert(expected.end(), {u"-downDay", u"-1"});
   }
   return expected;

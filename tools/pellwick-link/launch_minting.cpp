@@ -39,20 +39,20 @@ bool WriteNewFile(const std::filesystem::path& path, const std::string& text, mo
 
 }  // namespace
 
-std::optional<std::string> MintLaunchLink(pellwick::LaunchTicket ticket,
+std::optional<std::string> MintLaunchLink(launcher::LaunchTicket ticket,
                                           const publish::SigningKey& key) {
-  const std::optional<pellwick::KeyId> id =
-      pellwick::LaunchKeyId(platform::SystemCrypto(), key.point());
+  const std::optional<launcher::KeyId> id =
+      launcher::LaunchKeyId(platform::SystemCrypto(), key.point());
   if (!id) return std::nullopt;
   ticket.keyId = *id;
-  const std::string payload = pellwick::TicketPayload(ticket);
+  const std::string payload = launcher::TicketPayload(ticket);
   const std::string signature = key.Sign(payload);
   if (signature.size() != platform::kP256SignatureSize) return std::nullopt;
-  return pellwick::LaunchLink(payload, signature);
+  return launcher::LaunchLink(payload, signature);
 }
 
-std::optional<pellwick::SingleUseNumber> RandomSingleUseNumber() {
-  pellwick::SingleUseNumber number{};
+std::optional<launcher::SingleUseNumber> RandomSingleUseNumber() {
+  launcher::SingleUseNumber number{};
   if (RAND_bytes(number.data(), static_cast<int>(number.size())) != 1) return std::nullopt;
   return number;
 }

@@ -16,11 +16,11 @@ inline constexpr char kLaunchPublicKeyFile[] = "launch-key.pub";
 
 // The ticket with its key id set to `key`'s, signed, as a tavrel-read: link; nullopt when
 // libcrypto failed.
-std::optional<std::string> MintLaunchLink(pellwick::LaunchTicket ticket,
+std::optional<std::string> MintLaunchLink(launcher::LaunchTicket ticket,
                                           const publish::SigningKey& key);
 
 // A random single-use number; nullopt when the system's random source failed.
-std::optional<pellwick::SingleUseNumber> RandomSingleUseNumber();
+std::optional<launcher::SingleUseNumber> RandomSingleUseNumber();
 
 // Writes a new pair into `folder` (made when missing), never replacing a file; false with
 // `why` set on any failure.

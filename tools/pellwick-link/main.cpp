@@ -58,7 +58,7 @@ int Mint(const std::map<std::string, std::string>& options) {
   if (options.count("--down-day") != 0 && options.count("--user") == 0) {
     return Usage("--down-day needs --user");
   }
-  pellwick::LaunchTicket ticket;
+  launcher::LaunchTicket ticket;
   ticket.site = options.at("--site");
   ticket.url = options.at("--url");
   ticket.id = options.at("--id");
@@ -74,14 +74,14 @@ int Mint(const std::map<std::string, std::string>& options) {
   if (options.count("--user") != 0) {
     if (!ToNumber(options.at("--user"), low, high, number)) return Usage("--user: a 32-bit number");
     ticket.userType = static_cast<int32_t>(number);
-    ticket.form = pellwick::CommandFormat::kNew;
+    ticket.form = launcher::CommandFormat::kNew;
   }
   if (options.count("--down-day") != 0) {
     if (!ToNumber(options.at("--down-day"), low, high, number)) {
       return Usage("--down-day: a 32-bit number");
     }
     ticket.downDay = static_cast<int32_t>(number);
-    ticket.form = pellwick::CommandFormat::kNew3;
+    ticket.form = launcher::CommandFormat::kNew3;
   }
   const long long now = static_cast<long long>(std::time(nullptr));
   if (options.count("--expiry") != 0) {
@@ -91,19 +91,19 @@ int Mint(const std::map<std::string, std::string>& options) {
   } else {
     long long life = 300;
     if (options.count("--expires-in") != 0 &&
-        !ToNumber(options.at("--expires-in"), 1, pellwick::kMaxTicketLifeSeconds, life)) {
+        !ToNumber(options.at("--expires-in"), 1, launcher::kMaxTicketLifeSeconds, life)) {
       return Usage("--expires-in: 1 to 600 seconds");
     }
     ticket.expiry = now + life;
   }
   for (const std::string* text :
        {&ticket.site, &ticket.url, &ticket.id, &ticket.key, &ticket.name}) {
-    if (!pellwick::Utf8ToUtf16Strict(*text)) {
+    if (!launcher::Utf8ToUtf16Strict(*text)) {
       std::cerr << "pellwick-link: a text is not valid UTF-8 or holds a zero character\n";
       return 1;
     }
   }
-  const std::optional<pellwick::SingleUseNumber> single = minting::RandomSingleUseNumber();
+  const std::optional<launcher::SingleUseNumber> single = minting::RandomSingleUseNumber();
   std::string why;
   const std::optional<publish::SigningKey> key =
       publish::SigningKey::Load(options.at("--signing-key"), why);
@@ -117,9 +117,9 @@ int Mint(const std::map<std::string, std::string>& options) {
     std::cerr << "pellwick-link: libcrypto could not sign\n";
     return 1;
   }
-  if (link->size() > pellwick::kMaxLinkSize) {
+  if (link->size() > launcher::kMaxLinkSize) {
     std::cerr << "pellwick-link: the link has " << link->size() << " characters; the reader "
-              << "takes at most " << pellwick::kMaxLinkSize << "\n";
+              << "takes at most " << launcher::kMaxLinkSize << "\n";
     return 1;
   }
   std::cout << *link << "\n";
