@@ -33,10 +33,6 @@ class Win32FileTree final : public FileTree {
                          MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING) != FALSE;
   }
 
-  bool CopyIfAbsent(const std::string& from, const std::string& to) override {
-    return ::CopyFileA(from.c_str(), to.c_str(), TRUE) != FALSE;
-  }
-
   bool RemoveFile(const std::string& path) override { return ::DeleteFileA(path.c_str()) != FALSE; }
 
   bool RemoveEmptyFolder(const std::string& path) override {

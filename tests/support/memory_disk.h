@@ -1,4 +1,4 @@
-// A disk in memory for tests of code that moves, copies and lists files.
+// A disk in memory for tests of code that moves, removes and lists files.
 #pragma once
 
 #include <cstdint>
@@ -87,12 +87,6 @@ class MemoryDisk : public InertFileSystem, public platform::FileTree {
     scheduled.push_back(from + " -> " + to);
     return true;
   }
-  bool CopyIfAbsent(const std::string& from, const std::string& to) override {
-    copies.push_back(from + " -> " + to);
-    if (Has(to) || !IsFile(from) || !HasFolder(Parent(to))) return false;
-    nodes_[Key(to)] = {Name(to), false, nodes_[Key(from)].content};
-    return true;
-  }
   bool RemoveFile(const std::string& path) override {
     if (!IsFile(path) || undeletable.count(Key(path)) != 0) return false;
     nodes_.erase(Key(path));
@@ -110,7 +104,6 @@ class MemoryDisk : public InertFileSystem, public platform::FileTree {
   std::set<std::string> refuseFolders;  // keys of folders that cannot be created
   std::set<std::string> undeletable;    // keys of files that cannot be deleted
   std::vector<std::string> scheduled;   // "from -> to" of the moves left for the restart
-  std::vector<std::string> copies;      // "from -> to" of every copy asked for
   std::vector<std::string> created;     // folders created, in order
   std::vector<std::string> listed;      // folders listed, as passed
 

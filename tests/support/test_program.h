@@ -43,7 +43,6 @@ class UnusedFileTree final : public platform::FileTree {
   }
   bool MoveReplacing(const std::string& from, const std::string&) override { return Used(from); }
   bool MoveAtRestart(const std::string& from, const std::string&) override { return Used(from); }
-  bool CopyIfAbsent(const std::string& from, const std::string&) override { return Used(from); }
   bool RemoveFile(const std::string& path) override { return Used(path); }
   bool RemoveEmptyFolder(const std::string& path) override { return Used(path); }
 

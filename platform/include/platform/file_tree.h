@@ -24,8 +24,6 @@ class FileTree {
   // Has the system carry out the same move, replacing the target, when it next starts (for a
   // target in use now). True when the move was scheduled.
   virtual bool MoveAtRestart(const std::string& from, const std::string& to) = 0;
-  // Copies a file unless the target exists already. True when it was copied.
-  virtual bool CopyIfAbsent(const std::string& from, const std::string& to) = 0;
   virtual bool RemoveFile(const std::string& path) = 0;
   // Removes a folder only when it is empty.
   virtual bool RemoveEmptyFolder(const std::string& path) = 0;

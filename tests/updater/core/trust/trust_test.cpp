@@ -305,7 +305,6 @@ class RemovingTree final : public platform::FileTree {
   std::vector<platform::FolderEntry> ListFolder(const std::string&) override { return {}; }
   bool MoveReplacing(const std::string&, const std::string&) override { return false; }
   bool MoveAtRestart(const std::string&, const std::string&) override { return false; }
-  bool CopyIfAbsent(const std::string&, const std::string&) override { return false; }
   bool RemoveFile(const std::string& path) override {
     testing_support::RemoveFile(path);
     return true;
