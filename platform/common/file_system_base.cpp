@@ -35,9 +35,14 @@ std::optional<std::string> ReadWholeFile(FileSystem& files, const std::string& p
 
 std::string PartialFileName(const std::string& path) { return path + ".partial"; }
 
-bool IsPartialFileName(std::string_view name) {
+std::string_view TrimTrailingDotsAndBlanks(std::string_view name) {
   // Dots and blanks are below 0x40: never a GBK trail byte, so the end can be trimmed as bytes.
   while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.remove_suffix(1);
+  return name;
+}
+
+bool IsPartialFileName(std::string_view name) {
+  name = TrimTrailingDotsAndBlanks(name);
   // Compared as bytes, the way PartialFileName appends the suffix: a name whose last bytes
   // are the suffix is a temporary name, whatever comes before.
   constexpr std::string_view kSuffix = ".partial";

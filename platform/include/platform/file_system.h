@@ -72,6 +72,9 @@ std::optional<std::string> ReadWholeFile(FileSystem& files, const std::string& p
 // The temporary name WriteWholeFile writes under: the name with ".partial" appended.
 std::string PartialFileName(const std::string& path);
 
+// The name Windows stores for `name`: the trailing dots and blanks it drops, dropped.
+std::string_view TrimTrailingDotsAndBlanks(std::string_view name);
+
 // True when a file name ends in ".partial" (any letter case), the temporary names of
 // WriteWholeFile; the trailing dots and blanks that Windows drops from a name are dropped here
 // too.

@@ -8,12 +8,7 @@ namespace updater {
 
 namespace {
 
-// Windows drops trailing dots and blanks from a name. Both are below 0x40, so neither can be
-// a GBK trail byte and the name can be trimmed from its end.
-std::string_view TrimTrailingDotsAndBlanks(std::string_view name) {
-  while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.remove_suffix(1);
-  return name;
-}
+using platform::TrimTrailingDotsAndBlanks;
 
 bool IsDeviceName(std::string_view component) {
   // The device is named by the part before the first dot ("CON.txt" is CON), blanks dropped.
