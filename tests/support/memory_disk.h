@@ -5,7 +5,6 @@
 #include <map>
 #include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -20,10 +19,7 @@ namespace testing_support {
 // fail, and folders in `refuseFolders` cannot be created.
 class MemoryDisk : public InertFileSystem, public platform::FileTree {
  public:
-  explicit MemoryDisk(std::string programFile = "C:\\Reader\\Ostrel.exe")
-      : programFile_(std::move(programFile)) {
-    AddFolder("C:");
-  }
+  MemoryDisk() { AddFolder("C:"); }
 
   // Adds a file and the folders on its way.
   void AddFile(const std::string& path, const std::string& content = "new") {
@@ -58,7 +54,6 @@ class MemoryDisk : public InertFileSystem, public platform::FileTree {
     created.push_back(Name(path));
     return platform::CreateFolderResult::kCreated;
   }
-  const std::string& programFile() const { return programFile_; }
 
   std::vector<platform::FolderEntry> ListFolder(const std::string& folder) override {
     listed.push_back(folder);
@@ -140,7 +135,6 @@ class MemoryDisk : public InertFileSystem, public platform::FileTree {
     return found != nodes_.end() && !found->second.isFolder;
   }
 
-  std::string programFile_;
   std::map<std::string, Node> nodes_;
 };
 

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "install/reader_process.h"
-#include "layout/paths.h"
 #include "platform/gbk.h"
 #include "support/inert_file_system.h"
 #include "support/log_capture.h"
@@ -342,7 +341,7 @@ class InstallUpdate : public ::testing::Test {
                                   [this] { processes.log.push_back("installing shown"); });
   }
   updater::ProgramContext Context() {
-    return testing_support::TestProgram(updater::ProgramFolder(disk.programFile()).value())
+    return testing_support::TestProgram(programFolder)
         .Files(disk)
         .Tree(disk)
         .Profiles(manifest)
@@ -351,6 +350,7 @@ class InstallUpdate : public ::testing::Test {
         .Context();
   }
 
+  std::string programFolder = "C:\\Reader\\";
   MemoryDisk disk;
   FakeManifest manifest;
   FakeProcesses processes;
@@ -524,8 +524,7 @@ TEST_F(InstallUpdate, OnlyTheInstallerThisUpdateBroughtStarts) {
 
 TEST_F(InstallUpdate, InstallerPathOver255BytesIsNotStartedButTheTreeMoves) {
   const std::string folder = "C:\\" + std::string(240, 'r');
-  MemoryDisk longDisk(folder + "\\Ostrel.exe");
-  disk = longDisk;
+  programFolder = folder + "\\";
   manifest.path = folder + "\\update\\update.ini";
   manifest.file1 = "setup-program.exe";  // folder + "\" + 17 bytes = 261 bytes
   AddFiles(disk, folder + "\\update\\", {"update.ini", "setup-program.exe"});
