@@ -153,7 +153,8 @@ TEST_P(OstrelResources, String101) {
 TEST_P(OstrelResources, TheUpdateKeyItsBuildWasGivenAndNoOther) {
   // CMake writes the key it embeds beside the build's resources; a build without keys has none.
   const std::wstring build = GetParam().path.substr(0, GetParam().path.rfind(L"\\bin\\"));
-  std::ifstream der(std::filesystem::path(build + L"\\updater\\update_key.der"), std::ios::binary);
+  std::ifstream der(std::filesystem::path(build + L"\\updater\\windows\\update_key.der"),
+                    std::ios::binary);
   const std::string expected{std::istreambuf_iterator<char>(der), std::istreambuf_iterator<char>()};
   EXPECT_EQ(Resource(module_, MAKEINTRESOURCEW(10) /* RT_RCDATA */, 300), expected);
   EXPECT_EQ(Resource(module_, MAKEINTRESOURCEW(10), 301), "");
