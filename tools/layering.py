@@ -85,38 +85,24 @@ def read_graph(root):
 
 
 def folder_loops(folder_edges):
-    """The strongly connected groups of more than one folder (Tarjan)."""
+    """The groups of more than one folder that all reach each other."""
     graph = {}
     for a, b in folder_edges:
         graph.setdefault(a, set()).add(b)
-        graph.setdefault(b, set())
-    index, low, stack, on_stack, loops = {}, {}, [], set(), []
 
-    def visit(node):
-        index[node] = low[node] = len(index)
-        stack.append(node)
-        on_stack.add(node)
-        for nxt in sorted(graph[node]):
-            if nxt not in index:
-                visit(nxt)
-                low[node] = min(low[node], low[nxt])
-            elif nxt in on_stack:
-                low[node] = min(low[node], index[nxt])
-        if low[node] == index[node]:
-            group = []
-            while True:
-                top = stack.pop()
-                on_stack.discard(top)
-                group.append(top)
-                if top == node:
-                    break
-            if len(group) > 1:
-                loops.append(sorted(group))
+    def reachable(start):
+        seen, todo = set(), [start]
+        while todo:
+            for nxt in graph.get(todo.pop(), ()):
+                if nxt not in seen:
+                    seen.add(nxt)
+                    todo.append(nxt)
+        return seen
 
-    for node in sorted(graph):
-        if node not in index:
-            visit(node)
-    return loops
+    reach = {node: reachable(node) for node in graph}
+    loops = {tuple(sorted(other for other in reach[node] if node in reach.get(other, ())))
+             for node in graph if node in reach[node]}
+    return sorted(list(loop) for loop in loops)
 
 
 def check(root):

@@ -49,6 +49,14 @@ inline std::vector<char> VersionInformation(const std::wstring& path) {
   return data;
 }
 
+// The fixed part of the version information `data`, or null when it has none.
+inline const VS_FIXEDFILEINFO* FixedFileInfo(std::vector<char>& data) {
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  return VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) ? fixed
+                                                                                       : nullptr;
+}
+
 // A value of the string block `block` (such as L"040904B0"), or null when it is missing.
 inline const wchar_t* VersionString(std::vector<char>& data, const wchar_t* block,
                                     const wchar_t* name) {

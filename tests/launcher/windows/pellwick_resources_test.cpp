@@ -81,9 +81,8 @@ TEST_P(PellwickResources, VersionBlockMarksTheDllSelfRegistering) {
   ASSERT_FALSE(Resource(MAKEINTRESOURCEW(16) /* RT_VERSION */, 1).empty());
   std::vector<char> data = testing_support::VersionInformation(path_);
   ASSERT_FALSE(data.empty());
-  VS_FIXEDFILEINFO* fixed = nullptr;
-  UINT length = 0;
-  ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  const VS_FIXEDFILEINFO* fixed = testing_support::FixedFileInfo(data);
+  ASSERT_NE(fixed, nullptr);
   EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
   EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001u);
   EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
@@ -110,6 +109,7 @@ TEST_P(PellwickResources, VersionBlockMarksTheDllSelfRegistering) {
     EXPECT_EQ(std::wstring(value), expected.value);
   }
   DWORD* translation = nullptr;
+  UINT length = 0;
   ASSERT_TRUE(VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation",
                              reinterpret_cast<void**>(&translation), &length));
   ASSERT_EQ(length, 4u);

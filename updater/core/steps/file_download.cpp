@@ -204,17 +204,12 @@ bool WorthContinuing(const FetchReport& report) {
 
 // What the worker and the lane share for one page's run.
 struct FileRun {
-  FileRun(const ProgramContext& context, PageView& page, std::string updateFolder,
-          FinishedDownloads& finished, const DownloadGate& gate)
-      : context(context),
-        page(page),
-        updateFolder(std::move(updateFolder)),
-        finished(finished),
-        gate(gate) {}
+  FileRun(const ProgramContext& program, PageView& page, FinishedDownloads& finished,
+          const DownloadGate& gate)
+      : program(program), page(page), finished(finished), gate(gate) {}
 
-  const ProgramContext& context;
+  const ProgramContext& program;
   PageView& page;
-  const std::string updateFolder;
   FinishedDownloads& finished;
   const DownloadGate& gate;
   std::mutex recordMutex;  // the record is consulted by the worker and written on the lane
@@ -237,7 +232,7 @@ struct FileRun {
     uint32_t error = 0;
     if (!body.Store(error)) {
       body.Discard();
-      context.log.Write("not stored " + entry + ": write failed, error " + std::to_string(error));
+      program.log.Write("not stored " + entry + ": write failed, error " + std::to_string(error));
       return false;
     }
     bool recorded = false;
@@ -246,10 +241,10 @@ struct FileRun {
       recorded = finished.Add(entry);
     }
     if (!recorded) {
-      context.log.Write("stored " + entry + " but not recorded: the record could not be written");
+      program.log.Write("stored " + entry + " but not recorded: the record could not be written");
       return false;
     }
-    context.log.Write("stored " + entry + ", " + std::to_string(body.Size()) + " bytes");
+    program.log.Write("stored " + entry + ", " + std::to_string(body.Size()) + " bytes");
     page.SetMessageText(DownloadDoneText(entry));
     return true;
   }
@@ -263,7 +258,7 @@ struct FileRun {
   void Guarded(const std::string& entry, const std::function<bool()>& step) {
     if (platform::CatchAll(false, step)) return;
     platform::CatchAll([&] {
-      context.log.Write("not stored " + entry + ": storing or recording it failed");
+      program.log.Write("not stored " + entry + ": storing or recording it failed");
       Fail(entry);
     });
   }
@@ -407,15 +402,15 @@ bool CreateEntryFolders(platform::FileSystem& files, const std::string& updateFo
   return false;
 }
 
-void FileDownloadWorker(const ProgramContext& context, const std::vector<std::string>& entries,
+void FileDownloadWorker(const ProgramContext& program, const std::vector<std::string>& entries,
                         PageView& page, std::chrono::milliseconds stallLimit) {
-  const UpdateFiles& update = context.layout.files;
-  FinishedDownloads finished(context.profiles, update);
+  const UpdateFiles& update = program.layout.files;
+  FinishedDownloads finished(program.profiles, update);
   const DownloadGate gate =
-      DownloadGate::ForStoredManifest(context.trust, context.files, update, context.profiles);
-  FileRun run(context, page, context.layout.updateFolder, finished, gate);
+      DownloadGate::ForStoredManifest(program.trust, program.files, update, program.profiles);
+  FileRun run(program, page, finished, gate);
   EntryWindow window(kEntriesAhead);
-  FetchCrew crew(kFetchesInFlight, context.internet, context.clock, page.state(), stallLimit);
+  FetchCrew crew(kFetchesInFlight, program.internet, program.clock, page.state(), stallLimit);
   // Last: it runs what is left, each piece waiting for its fetch, before the crew, the window
   // or anything else it uses is gone.
   OrderedLane lane;
@@ -424,7 +419,7 @@ void FileDownloadWorker(const ProgramContext& context, const std::vector<std::st
   const auto stopped = [&] {
     if (!page.state().Detached() && page.state().CancelFlag() == 0) return false;
     lane.Post(
-        [&context] { context.log.Write("file list: stopped, the page was cancelled or ended"); });
+        [&program] { program.log.Write("file list: stopped, the page was cancelled or ended"); });
     return true;
   };
   std::size_t skipped = 0;
@@ -433,7 +428,7 @@ void FileDownloadWorker(const ProgramContext& context, const std::vector<std::st
     // Refused before the record is consulted: no run of ours records such an entry.
     if (!IsSafeManifestEntry(entry)) {
       lane.Post([&run, entry] {
-        run.context.log.Write("refused " + entry +
+        run.program.log.Write("refused " + entry +
                               ": it would reach outside update\\, name a device, or overwrite"
                               " the manifest, the record, the log or a temporary file");
         run.Fail(entry);
@@ -448,20 +443,20 @@ void FileDownloadWorker(const ProgramContext& context, const std::vector<std::st
       continue;
     }
     std::string folderFailure;
-    if (!CreateEntryFolders(context.files, run.updateFolder, entry, folderFailure)) {
+    if (!CreateEntryFolders(program.files, program.layout.updateFolder, entry, folderFailure)) {
       lane.Post([&run, entry, folderFailure] {
-        run.context.log.Write(folderFailure);
+        run.program.log.Write(folderFailure);
         run.Fail(entry);
       });
       continue;
     }
     // The server may be changed between files; read it afresh for each.
-    const std::string url = SelectedServerUrl(context.registry, "/" + entry);
+    const std::string url = SelectedServerUrl(program.registry, "/" + entry);
     platform::Crypto* crypto = gate.ChecksContent() ? gate.crypto() : nullptr;
     window.Enter(key);  // may wait for earlier entries, long enough for a cancel
     if (stopped()) return;
-    auto fetch = std::make_shared<EntryFetch>(entry, url, context.files, crypto,
-                                              run.updateFolder + entry, page);
+    auto fetch = std::make_shared<EntryFetch>(entry, url, program.files, crypto,
+                                              program.layout.updateFolder + entry, page);
     crew.Hand([fetch, &gate, &page](HttpFetcher* fetcher) {
       platform::CatchAll([&] { FetchEntry(*fetch, fetcher, gate, page.state().CancelFlag()); });
       fetch->Done();
@@ -476,7 +471,7 @@ void FileDownloadWorker(const ProgramContext& context, const std::vector<std::st
       fetch->WaitDone();
       run.Guarded(fetch->entry, [&] {
         for (const FetchReport& report : fetch->reports) {
-          run.context.log.Write(DescribeFetch(fetch->url, report));
+          run.program.log.Write(DescribeFetch(fetch->url, report));
         }
         if (!fetch->fetched || !run.Store(fetch->entry, fetch->body)) run.Fail(fetch->entry);
         return true;
@@ -485,7 +480,7 @@ void FileDownloadWorker(const ProgramContext& context, const std::vector<std::st
     });
   }
   lane.WaitIdle();
-  context.log.Write("file list: " + std::to_string(entries.size()) + " entries, " +
+  program.log.Write("file list: " + std::to_string(entries.size()) + " entries, " +
                     std::to_string(skipped) + " recorded before, " + std::to_string(run.failed) +
                     " failed");
   if (entries.empty() || run.failed > 0) {

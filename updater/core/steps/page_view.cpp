@@ -1,35 +1,28 @@
 #include "steps/page_view.h"
 
+#include <utility>
+
 namespace updater {
 
-bool ProgressMailbox::MarkWaiting() {
+template <typename Value>
+bool ProgressMailbox::Put(std::optional<Value> Update::*slot, Value value) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  waiting_.*slot = std::move(value);
   const bool tell = !told_;
   told_ = true;
   return tell;
 }
 
-bool ProgressMailbox::PutRange(int32_t upper) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  waiting_.range = upper;
-  return MarkWaiting();
-}
+bool ProgressMailbox::PutRange(int32_t upper) { return Put(&Update::range, upper); }
 
-bool ProgressMailbox::PutPosition(int32_t position) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  waiting_.position = position;
-  return MarkWaiting();
-}
+bool ProgressMailbox::PutPosition(int32_t position) { return Put(&Update::position, position); }
 
 bool ProgressMailbox::PutStatusText(const std::string& text) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  waiting_.statusText = text;
-  return MarkWaiting();
+  return Put(&Update::statusText, text);
 }
 
 bool ProgressMailbox::PutMessageText(const std::string& text) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  waiting_.messageText = text;
-  return MarkWaiting();
+  return Put(&Update::messageText, text);
 }
 
 ProgressMailbox::Update ProgressMailbox::Take() {

@@ -38,7 +38,8 @@ class ProgressMailbox {
   Update Take();
 
  private:
-  bool MarkWaiting();
+  template <typename Value>
+  bool Put(std::optional<Value> Update::*slot, Value value);
 
   std::mutex mutex_;
   Update waiting_;

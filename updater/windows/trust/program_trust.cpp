@@ -5,13 +5,7 @@
 #include <cstdio>
 #include <optional>
 
-#include "layout/paths.h"
-#include "log/run_log.h"
-#include "platform/crypto.h"
-#include "platform/file_system.h"
-#include "platform/registry.h"
 #include "res/resource.h"
-#include "trust/signed_mark.h"
 #include "win32/program_resource.h"
 
 namespace updater {

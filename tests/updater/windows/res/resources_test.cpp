@@ -167,9 +167,8 @@ TEST(OstrelVersion, FixedAndStringInformation) {
   const std::wstring path = Binaries()[0].path;
   std::vector<char> data = testing_support::VersionInformation(path);
   ASSERT_FALSE(data.empty());
-  VS_FIXEDFILEINFO* fixed = nullptr;
-  UINT length = 0;
-  ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  const VS_FIXEDFILEINFO* fixed = testing_support::FixedFileInfo(data);
+  ASSERT_NE(fixed, nullptr);
   EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
   EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001u);
   EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
